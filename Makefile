@@ -1,0 +1,42 @@
+# Two commands do everything: `make run` and `make test`.
+.PHONY: all run test sanitize bench deps format clean
+
+RUN_DIR := run
+
+all: test
+
+deps:
+	@scripts/install-deps
+
+build/release/zorvi: deps FORCE
+	cmake --preset release >/dev/null
+	cmake --build --preset release
+
+run: build/release/zorvi
+	mkdir -p $(RUN_DIR)
+	cp data/Hurricanes-CAT-1-5-DATA-US-landfall-1980-2018.dat $(RUN_DIR)/
+	cd $(RUN_DIR) && ../build/release/zorvi
+	@echo "Results: $(abspath $(RUN_DIR))/Zorviresult.dat"
+
+test: deps
+	cmake --preset debug >/dev/null
+	cmake --build --preset debug
+	ctest --preset debug
+
+sanitize: deps
+	cmake --preset sanitize >/dev/null
+	cmake --build --preset sanitize
+	ctest --preset sanitize
+
+bench: deps
+	cmake --preset bench >/dev/null
+	cmake --build --preset bench
+	bench/run.sh
+
+format:
+	clang-format -i $$(git ls-files '*.cpp' '*.hpp')
+
+clean:
+	rm -rf build $(RUN_DIR)
+
+FORCE:

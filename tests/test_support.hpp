@@ -1,0 +1,48 @@
+// Helpers shared by the test programs: temporary directories, files, and child processes
+// whose standard output, standard error and exit status are captured.
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace zorvi::testing {
+
+// A fresh directory under the system's temporary directory, removed with its contents.
+struct TempDir {
+    std::filesystem::path path;
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+};
+
+std::string read_file(const std::filesystem::path& path);
+void write_file(const std::filesystem::path& path, const std::string& bytes);
+
+struct ProcessResult {
+    std::string out;  // standard output, bytes as written
+    std::string err;  // standard error
+    int status = -1;  // exit status, or 128 + signal number
+};
+
+// Runs `body` in a forked child with standard output and error captured (through files, so
+// that neither is a terminal). The child exits with 0 if `body` returns.
+ProcessResult run_in_child(const std::function<void()>& body);
+
+// Runs a program in `directory`. With `as_nobody` the child drops root first (setpriv to
+// uid/gid 65534); the caller checks `can_drop_root()` and skips the test if it cannot.
+ProcessResult run_program(const std::vector<std::string>& argv,
+                          const std::filesystem::path& directory, bool as_nobody = false);
+
+// True when the tests run as root and setpriv can drop to an unprivileged user.
+bool can_drop_root();
+
+// The built zorvi binary and the source tree's data file.
+std::filesystem::path zorvi_binary();
+std::filesystem::path shipped_data_file();
+inline constexpr const char* data_file_name = "Hurricanes-CAT-1-5-DATA-US-landfall-1980-2018.dat";
+inline constexpr const char* results_file_name = "Zorviresult.dat";
+
+}  // namespace zorvi::testing
