@@ -80,7 +80,9 @@ ProcessResult capture(const std::function<void()>& child) {
 
 }  // namespace
 
-ProcessResult run_in_child(const std::function<void()>& body) { return capture(body); }
+ProcessResult run_in_child(const std::function<void()>& body) {
+    return capture(body);
+}
 
 ProcessResult run_program(const std::vector<std::string>& argv, const fs::path& directory,
                           bool as_nobody) {
@@ -92,7 +94,8 @@ ProcessResult run_program(const std::vector<std::string>& argv, const fs::path& 
     return capture([&] {
         if (chdir(directory.c_str()) != 0) _exit(126);
         std::vector<char*> args;
-        for (auto& a : full) args.push_back(a.data());
+        for (auto& a : full)
+            args.push_back(a.data());
         args.push_back(nullptr);
         execvp(args[0], args.data());
         _exit(127);
@@ -105,8 +108,12 @@ bool can_drop_root() {
     return run_program({"true"}, dir.path, true).status == 0;
 }
 
-fs::path zorvi_binary() { return ZORVI_BINARY; }
+fs::path zorvi_binary() {
+    return ZORVI_BINARY;
+}
 
-fs::path shipped_data_file() { return fs::path(ZORVI_SOURCE_DIR) / "data" / data_file_name; }
+fs::path shipped_data_file() {
+    return fs::path(ZORVI_SOURCE_DIR) / "data" / data_file_name;
+}
 
 }  // namespace zorvi::testing

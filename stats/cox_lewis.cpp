@@ -1,0 +1,28 @@
+// The Cox-Lewis test for a trend in the rate of occurrence of events.
+#include <cassert>
+#include <cmath>
+
+#include "stats/stats.hpp"
+
+namespace zorvi::stats {
+
+namespace {
+constexpr double sqrt2 = 1.4142135623730951;  // the double nearest to sqrt(2)
+}  // namespace
+
+void test(double a, double b, std::int32_t m, std::span<const double> times, double& u, double& p) {
+    assert(m <= 0 || static_cast<std::size_t>(m) <= times.size());
+    const double d = b - a;
+    double s = 0.0;
+    for (std::int32_t k = 0; k < m; ++k)
+        s += times[static_cast<std::size_t>(k)];
+    const double count = static_cast<double>(m);
+    const double r = std::sqrt(12.0 * count);
+    const double mean = s / count;
+    // The start is taken off the mean before half the interval; the midpoint is never formed.
+    const double c = (mean - a) - 0.5 * d;
+    u = (r * c) / d;
+    p = 0.5 * erfcc_s(std::fabs(u) / sqrt2);
+}
+
+}  // namespace zorvi::stats
