@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Runs every built benchmark program.
+# Runs every built benchmark program, then times whole runs.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-for b in build/bench/bench/*_bench; do
+for b in build/bench/*_bench; do
     [ -x "$b" ] && "$b" --benchmark_min_time=0.2
 done
+bench/whole_run.sh

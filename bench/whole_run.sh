@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Times whole runs of the Release zorvi on the shipped data in a tmpfs directory (/dev/shm).
+# usage: bench/whole_run.sh [RUNS]   (default 200)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+runs=${1:-200}
+binary=$PWD/build/bench/zorvi
+[ -x "$binary" ] || { echo "build first: make bench" >&2; exit 1; }
+dir=$(mktemp -d /dev/shm/zorvi-bench-XXXXXX)
+trap 'rm -rf "$dir"' EXIT
+cp data/Hurricanes-CAT-1-5-DATA-US-landfall-1980-2018.dat "$dir/"
+cd "$dir"
+if command -v hyperfine >/dev/null; then
+    hyperfine -N --warmup 20 --runs "$runs" "$binary"
+else
+    # Fallback: per-run wall times in microseconds, then the median.
+    for _ in $(seq "$runs"); do
+        start=$(date +%s%N)
+        "$binary" >/dev/null
+        end=$(date +%s%N)
+        echo $(((end - start) / 1000))
+    done | sort -n | awk '{a[NR]=$1} END {print "median wall time: " a[int((NR+1)/2)] " us over " NR " runs"}'
+fi
