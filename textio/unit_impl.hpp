@@ -1,0 +1,80 @@
+// Internal to the text layer: the unit table, record buffering and the exit path.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "textio/list_read.hpp"
+#include "textio/textio.hpp"
+
+namespace zorvi::textio::detail {
+
+inline constexpr std::size_t unit_buffer_size = 8192;
+inline constexpr std::size_t max_units = 4;  // the console and a few files
+inline constexpr std::string_view console_name = "stdout";
+
+enum class Action { read, write, read_write };
+
+// Where a file unit stands: a file that is not empty is cut at the end of the first record
+// written to it, which moves it to at_end.
+enum class EndState { not_at_end, at_end, after_end };
+
+struct Unit {
+    int number = 0;  // 0: the slot is free
+    int fd = -1;     // -1 while an open is in progress, or after the file has been closed
+    bool is_console = false;
+    bool terminal = false;  // records go out one by one instead of through the buffer
+    bool failed = false;    // a write error was reported; the buffer was dropped
+    Action action = Action::write;
+    EndState end_state = EndState::at_end;
+    std::string name;  // trailing blanks trimmed; empty while an open is in progress
+
+    // The last statement on this unit, for a write error met later (at exit, say).
+    std::string locus_file;
+    int locus_line = 0;
+
+    std::size_t used = 0;  // bytes waiting in `buffer`
+    std::array<char, unit_buffer_size> buffer{};
+
+    std::optional<CharSource> source;  // made at the first read statement
+};
+
+// The unit connected as `number`, or nullptr.
+Unit* find_unit(int number);
+
+// Takes a free slot for `number` (not connected yet); nullptr when the table is full.
+Unit* claim_unit(int number);
+
+// Clears the slot: the unit number is free again. The file must already be closed.
+void free_unit(Unit& unit);
+
+// Remembers `locus` on the unit as the statement now running on it.
+void note_statement(Unit& unit, const Locus& locus);
+
+// Looks up the unit of an output statement; ends the run when it cannot be written.
+Unit& begin_output(int number, const Locus& locus);
+
+// Hands one complete record, line end included, to the unit: into the buffer, or straight
+// to the file for a terminal or a record longer than the buffer. A file error ends the run
+// with a report naming `locus`.
+void put_record(Unit& unit, const Locus& locus, std::string_view record);
+
+// Writes out the unit's buffer and closes its file (the console stays open). A file error
+// ends the run with a report naming `locus`.
+void close_unit(Unit& unit, const Locus& locus);
+
+// The exit path's part: writes out every unit's buffer and closes every file. With `quiet`
+// every error is ignored; otherwise a file unit's error is reported at its last statement.
+void close_all_units(bool quiet);
+
+// The record being composed by the current output statement; reused, so that composing
+// allocates only when a record is longer than any before.
+std::string& record_buffer();
+
+// The message line of a failed statement when the failing step has no text of its own.
+std::string_view os_error_text(int error_number);
+
+}  // namespace zorvi::textio::detail

@@ -1,0 +1,32 @@
+// The 11-character free-format field of a 32-bit integer.
+#include <cassert>
+#include <charconv>
+#include <cstring>
+
+#include "textio/render_impl.hpp"
+#include "textio/textio.hpp"
+
+namespace zorvi::textio {
+
+namespace detail {
+
+std::size_t format_free_int_to(char* out, std::int32_t value) {
+    // "-2147483648", the longest, fills the field exactly
+    char digits[free_int_width];
+    const auto converted = std::to_chars(digits, digits + sizeof digits, value);
+    assert(converted.ec == std::errc{});
+    const auto length = static_cast<std::size_t>(converted.ptr - digits);
+    std::memset(out, ' ', free_int_width - length);
+    std::memcpy(out + (free_int_width - length), digits, length);
+    return free_int_width;
+}
+
+}  // namespace detail
+
+std::string format_free_int(std::int32_t value) {
+    std::string field(free_int_width, ' ');
+    detail::format_free_int_to(field.data(), value);
+    return field;
+}
+
+}  // namespace zorvi::textio
