@@ -1,0 +1,179 @@
+// Helpers shared inside vkutil: storage, wrap-around integers, explicit complex arithmetic,
+// the blocked polynomial scheme and the halve-and-recurse running scan.
+#pragma once
+
+#include <complex>
+#include <cstddef>
+#include <cstdint>
+#include <new>
+#include <span>
+#include <stdexcept>
+#include <vector>
+
+#include "vkutil/vkutil.hpp"
+
+namespace vkutil::detail {
+
+// Storage failures end the process through the text layer; these never return.
+[[noreturn]] void fail_out_of_memory();
+[[noreturn]] void fail_size_overflow();
+
+// A new array of n value-initialised elements; on failure the process ends as above.
+template <class T>
+std::vector<T> new_array(std::size_t n) {
+    try {
+        return std::vector<T>(n);
+    } catch (const std::bad_alloc&) {
+        fail_out_of_memory();
+    } catch (const std::length_error&) {
+        fail_size_overflow();
+    }
+}
+
+template <class T>
+Matrix<T> new_matrix(std::int32_t rows, std::int32_t cols) {
+    const std::size_t r = rows > 0 ? static_cast<std::size_t>(rows) : 0;
+    const std::size_t c = cols > 0 ? static_cast<std::size_t>(cols) : 0;
+    return Matrix<T>{static_cast<std::int32_t>(r), static_cast<std::int32_t>(c),
+                     new_array<T>(r * c)};
+}
+
+// A span's length as the module's 32-bit count; caller guarantees it fits.
+template <class T>
+std::int32_t length_of(std::span<T> values) {
+    return static_cast<std::int32_t>(values.size());
+}
+
+// 32-bit integer arithmetic that wraps around modulo 2^32.
+inline std::int32_t wrap_add(std::int32_t a, std::int32_t b) {
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(a) + static_cast<std::uint32_t>(b));
+}
+inline std::int32_t wrap_sub(std::int32_t a, std::int32_t b) {
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(a) - static_cast<std::uint32_t>(b));
+}
+inline std::int32_t wrap_mul(std::int32_t a, std::int32_t b) {
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(a) * static_cast<std::uint32_t>(b));
+}
+
+// Real and complex arithmetic under one set of names, so that one template serves both. The
+// complex product is (re·re' − im·im', re·im' + im·re'), each part rounded to the kind.
+inline double plus(double a, double b) {
+    return a + b;
+}
+inline double times(double a, double b) {
+    return a * b;
+}
+inline double square(double a) {
+    return a * a;
+}
+
+template <class F>
+std::complex<F> plus(std::complex<F> a, std::complex<F> b) {
+    return {a.real() + b.real(), a.imag() + b.imag()};
+}
+template <class F>
+std::complex<F> times(std::complex<F> a, std::complex<F> b) {
+    const F re = a.real() * b.real() - a.imag() * b.imag();
+    const F im = a.real() * b.imag() + a.imag() * b.real();
+    return {re, im};
+}
+// (re² − im², (2·re)·im)
+template <class F>
+std::complex<F> square(std::complex<F> a) {
+    const F re = a.real() * a.real() - a.imag() * a.imag();
+    const F im = F(2) * a.real() * a.imag();
+    return {re, im};
+}
+
+// Fewer coefficients than this: Horner's rule; from here on the blocked or recursive schemes.
+inline constexpr std::size_t poly_blocked_from = 8;
+
+// Horner's rule from the top: r := c(n); r := x·r + c(i) for i = n−1 down to 1.
+// Caller guarantees c is not empty.
+template <class T>
+T poly_horner(T x, std::span<const T> c) {
+    T r = c.back();
+    for (std::size_t i = c.size() - 1; i-- > 0;)
+        r = plus(times(x, r), c[i]);
+    return r;
+}
+
+// The blocked scheme on work(1..n) holding the coefficients, with room for work(n + 1).
+// At each level: work(n + 1) := 0; work(k) := work(2k − 1) + p·work(2k) for k = 1..(n + 1)/2;
+// then p := p² until one value is left. Caller guarantees n ≥ 2 and work.size() ≥ n + 1.
+template <class T>
+T poly_blocked(T x, std::span<T> work, std::size_t n) {
+    T p = x;
+    for (;;) {
+        work[n] = T{};
+        const std::size_t half = (n + 1) / 2;
+        for (std::size_t k = 0; k < half; ++k) {
+            work[k] = plus(work[2 * k], times(p, work[2 * k + 1]));
+        }
+        if (half == 1) return work[0];
+        p = times(p, p);
+        n = half;
+    }
+}
+
+// Running scans that halve and recurse. `Ops` describes one scan with a parameter (seed or
+// base) handed down the recursion:
+//   recursive_from              length from which the scan halves and recurses
+//   first(p, v1)                element 1
+//   step(p, prev, v)            each later element of the plain recurrence
+//   pair(p, v_odd, v_even)      the element k of the halved input from inputs 2k − 1 and 2k
+//   next(p)                     the parameter of the halved scan
+//   odd(p, prev, v)             an odd position from 3 on, after the halved scan is in place
+// The halved result r'(k) is the element 2k. Every level works on contiguous runs.
+
+// Scratch that every level of a scan of length n needs together.
+inline std::size_t scan_scratch_size(std::size_t n, std::size_t recursive_from) {
+    std::size_t total = 0;
+    while (n >= recursive_from) {
+        n /= 2;
+        total += n;
+    }
+    return total;
+}
+
+// `out` receives the scan of `in`; the two may be the same array. `scratch` holds at least
+// scan_scratch_size(in.size(), Ops::recursive_from) elements.
+template <class Ops, class T, class P>
+void scan_into(std::span<const T> in, std::span<T> out, std::span<T> scratch, P param) {
+    const std::size_t n = in.size();
+    if (n == 0) return;
+    if (n < Ops::recursive_from) {
+        T prev = Ops::first(param, in[0]);
+        out[0] = prev;
+        for (std::size_t i = 1; i < n; ++i) {
+            prev = Ops::step(param, prev, in[i]);
+            out[i] = prev;
+        }
+        return;
+    }
+    // Step 1: halve the input pairwise into the scratch.
+    const std::size_t half = n / 2;
+    const std::span<T> reduced = scratch.first(half);
+    for (std::size_t k = 0; k < half; ++k)
+        reduced[k] = Ops::pair(param, in[2 * k], in[2 * k + 1]);
+    // Step 2: scan the halved input in place.
+    scan_into<Ops, T, P>(reduced, reduced, scratch.subspan(half), Ops::next(param));
+    // Step 3: element 1, the even positions from the halved scan, each odd one from its left
+    // neighbour. Writing out(2k) before reading in(2k + 1) is safe when in and out coincide.
+    out[0] = Ops::first(param, in[0]);
+    for (std::size_t k = 0; k < half; ++k) {
+        out[2 * k + 1] = reduced[k];
+        if (2 * k + 2 < n) out[2 * k + 2] = Ops::odd(param, out[2 * k + 1], in[2 * k + 2]);
+    }
+}
+
+// The scan of `in` as a new array.
+template <class Ops, class T, class P>
+std::vector<T> scan(std::span<const T> in, P param) {
+    std::vector<T> out = new_array<T>(in.size());
+    std::vector<T> scratch = new_array<T>(scan_scratch_size(in.size(), Ops::recursive_from));
+    scan_into<Ops, T, P>(in, out, scratch, param);
+    return out;
+}
+
+}  // namespace vkutil::detail
