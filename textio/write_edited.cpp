@@ -1,0 +1,138 @@
+// Write statements under an edit format: the format is parsed once into field specs, and
+// each item is written by the field it meets.
+#include <algorithm>
+#include <cerrno>
+#include <new>
+#include <string>
+
+#include "textio/edit_format_impl.hpp"
+#include "textio/render_impl.hpp"
+#include "textio/unit_impl.hpp"
+
+namespace zorvi::textio {
+
+namespace {
+
+constexpr std::string_view line_end = "\r\n";
+
+// The last format parsed: a program writes most of its records under the same few formats.
+struct FormatCache {
+    std::string text;
+    detail::EditFormat format;
+    bool filled = false;
+};
+FormatCache format_cache;
+
+const detail::EditFormat& parsed_format(std::string_view text, const Locus& locus, int unit) {
+    if (format_cache.filled && format_cache.text == text) return format_cache.format;
+    detail::EditFormat format;
+    const detail::FormatStatus status = detail::parse_edit_format(text, format);
+    if (status != detail::FormatStatus::ok) {
+        fail_statement(locus, unit,
+                       "Invalid edit format '" + std::string(text) +
+                           "': " + std::string(detail::format_status_text(status)));
+    }
+    format_cache.filled = false;
+    format_cache.text.assign(text);
+    format_cache.format = std::move(format);
+    format_cache.filled = true;
+    return format_cache.format;
+}
+
+std::string_view kind_name(const Item& item) {
+    if (std::holds_alternative<std::string_view>(item)) return "text";
+    if (std::holds_alternative<std::int32_t>(item)) return "integer";
+    return "real";
+}
+
+// Aw: a wider field pads on the left, a narrower one keeps the leftmost characters.
+void put_text(std::string& record, std::string_view text, int width) {
+    if (width == 0) {
+        record.append(text);
+        return;
+    }
+    const auto field = static_cast<std::size_t>(width);
+    if (field > text.size()) record.append(field - text.size(), ' ');
+    record.append(text.substr(0, std::min(field, text.size())));
+}
+
+void put_fixed(std::string& record, double value, const detail::FieldSpec& spec, bool sign_zero) {
+    const std::size_t old_size = record.size();
+    record.resize(old_size + static_cast<std::size_t>(spec.width));
+    detail::format_fixed_to(record.data() + old_size, value, spec.width, spec.decimals, sign_zero);
+}
+
+// Composes the record(s) of one statement. Returns false, with `bad_item` set, when an item
+// does not suit its field, or when the format has no data field left for an item.
+[[nodiscard]] bool compose_edited(std::string& record, const detail::EditFormat& format,
+                                  std::span<const Item> items, bool sign_zero,
+                                  std::size_t& bad_item) {
+    const std::vector<detail::FieldSpec>& fields = format.fields;
+    std::size_t next = 0;
+    std::size_t pending_blanks = 0;  // X edits wait for the value that follows them
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        // Step 1: move to the next data field, ending the record when the format runs out.
+        bool restarted = false;
+        while (next == fields.size() || fields[next].kind == detail::FieldKind::skip) {
+            if (next == fields.size()) {
+                if (restarted) {
+                    bad_item = i;
+                    return false;
+                }
+                restarted = true;
+                record.append(line_end);
+                pending_blanks = 0;
+                next = format.reversion;
+                continue;
+            }
+            pending_blanks += static_cast<std::size_t>(fields[next].width);
+            ++next;
+        }
+        const detail::FieldSpec& spec = fields[next++];
+
+        // Step 2: write the item by its field.
+        const auto* text = std::get_if<std::string_view>(&items[i]);
+        const auto* real = std::get_if<double>(&items[i]);
+        const bool suits = spec.kind == detail::FieldKind::text ? text != nullptr : real != nullptr;
+        if (!suits) {
+            bad_item = i;
+            return false;
+        }
+        record.append(pending_blanks, ' ');
+        pending_blanks = 0;
+        if (text != nullptr) {
+            put_text(record, *text, spec.width);
+        } else {
+            put_fixed(record, *real, spec, sign_zero);
+        }
+    }
+    record.append(line_end);
+    return true;
+}
+
+}  // namespace
+
+void write_edited(int unit, const Locus& locus, std::string_view format,
+                  std::span<const Item> items) {
+    detail::Unit& target = detail::begin_output(unit, locus);
+    std::string& record = detail::record_buffer();
+    record.clear();
+    bool composed = false;
+    std::size_t bad_item = 0;
+    try {
+        const detail::EditFormat& parsed = parsed_format(format, locus, unit);
+        composed = compose_edited(record, parsed, items, options().sign_zero != 0, bad_item);
+    } catch (const std::bad_alloc&) {
+        errno = ENOMEM;
+        fail_os("Memory allocation failed");
+    }
+    if (!composed) {
+        fail_statement(locus, unit,
+                       "No edit in format '" + std::string(format) + "' for item " +
+                           std::to_string(bad_item + 1) + " (" +
+                           std::string(kind_name(items[bad_item])) + ")");
+    }
+    detail::put_record(target, locus, record);
+}
+
+}  // namespace zorvi::textio
