@@ -1,33 +1,59 @@
 // Internal to the text layer: the free-format (list-directed) reader and its character source.
 #pragma once
 
+#include <cassert>
 #include <cstddef>
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace zorvi::textio::detail {
 
 // Characters for the reader: either a string (tests, fuzzing) or a file descriptor read in
-// chunks. get() returns the next byte as 0..255, or end_of_input.
+// chunks. get() returns the next byte as 0..255, or end_of_input. The end is sticky: once
+// get() has returned end_of_input it keeps doing so.
+//
+// Move-only: the read position points into the source's own buffer.
 struct CharSource {
     static constexpr int end_of_input = -1;
+    static constexpr std::size_t chunk_size = 64 * 1024;
 
-    static CharSource from_string(std::string_view text);
-    static CharSource from_fd(int fd);
+    static CharSource from_string(std::string_view text);  // copies the text
+    static CharSource from_fd(int fd);                     // does not take ownership of fd
 
-    int get();
-    void unget();  // gives back the last byte returned by get(); at most one in a row
+    CharSource() = default;
+    CharSource(CharSource&&) = default;
+    CharSource& operator=(CharSource&&) = default;
+    CharSource(const CharSource&) = delete;
+    CharSource& operator=(const CharSource&) = delete;
+
+    int get() {
+        if (next_ != end_) return static_cast<unsigned char>(*next_++);
+        return refill();
+    }
+
+    // Gives back the last byte returned by get(); at most one in a row. After end_of_input
+    // there is nothing to give back, and get() returns end_of_input again.
+    void unget() {
+        if (at_end_) return;
+        assert(next_ != begin_);
+        --next_;
+    }
 
     int read_error = 0;  // errno of a failed read(2); get() then returns end_of_input
 
-    // Internals: the unread part of the current chunk, and where to refill it from.
+    // Internals: the current chunk [begin_, end_) with the read position next_, and the file
+    // descriptor to refill it from (only when reads_fd_; a string has nothing more).
+    const char* begin_ = nullptr;
     const char* next_ = nullptr;
     const char* end_ = nullptr;
     int fd_ = -1;
-    bool ungot_ = false;
-    int last_ = end_of_input;
-    std::string buffer_;
+    bool reads_fd_ = false;
+    bool at_end_ = false;
+    std::vector<char> buffer_;  // a vector keeps its storage when moved, so the pointers stay valid
+
+    int refill();  // loads the next chunk and returns its first byte, or end_of_input
 };
 
 enum class ListReadStatus {

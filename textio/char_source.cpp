@@ -1,0 +1,49 @@
+// The character source of the free-format reader: a copied string, or a file descriptor
+// read in chunks.
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "textio/list_read.hpp"
+
+namespace zorvi::textio::detail {
+
+CharSource CharSource::from_string(std::string_view text) {
+    CharSource source;
+    source.buffer_.assign(text.begin(), text.end());
+    source.begin_ = source.buffer_.data();
+    source.next_ = source.begin_;
+    source.end_ = source.begin_ + source.buffer_.size();
+    return source;
+}
+
+CharSource CharSource::from_fd(int fd) {
+    CharSource source;
+    source.fd_ = fd;
+    source.reads_fd_ = true;
+    source.buffer_.resize(chunk_size);
+    return source;
+}
+
+int CharSource::refill() {
+    if (at_end_) return end_of_input;
+    if (reads_fd_) {
+        ssize_t count = 0;
+        do {
+            count = ::read(fd_, buffer_.data(), buffer_.size());
+        } while (count < 0 && errno == EINTR);
+        if (count > 0) {
+            begin_ = buffer_.data();
+            next_ = begin_;
+            end_ = begin_ + count;
+            return static_cast<unsigned char>(*next_++);
+        }
+        if (count < 0) read_error = errno;
+    }
+    // End of the string, end of the file, or a failed read: nothing more will come.
+    at_end_ = true;
+    next_ = end_;
+    return end_of_input;
+}
+
+}  // namespace zorvi::textio::detail
