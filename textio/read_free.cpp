@@ -1,0 +1,26 @@
+// Free-format read statements: the unit's characters go to the free-format reader.
+#include "textio/unit_impl.hpp"
+
+namespace zorvi::textio {
+
+void read_free(int unit, const Locus& locus, std::span<double> targets) {
+    detail::Unit* source_unit = detail::find_unit(unit);
+    if (source_unit == nullptr)
+        fail_statement(locus, unit, "Read from a unit that is not connected");
+    detail::note_statement(*source_unit, locus);
+    if (source_unit->action == detail::Action::write) {
+        fail_statement(locus, unit, "Cannot read from file opened for WRITE");
+    }
+    if (!source_unit->source) {
+        source_unit->source.emplace(detail::CharSource::from_fd(source_unit->fd));
+    }
+
+    const detail::ListReadResult result = detail::read_list(*source_unit->source, targets);
+    if (result.status == detail::ListReadStatus::ok) return;
+    if (result.status == detail::ListReadStatus::end_of_file) {
+        source_unit->end_state = detail::EndState::after_end;
+    }
+    fail_statement(locus, unit, detail::list_read_message(result, *source_unit->source));
+}
+
+}  // namespace zorvi::textio
