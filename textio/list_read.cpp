@@ -95,8 +95,7 @@ void skip_record(CharSource& source) {
 Separator finish_separator(CharSource& source, int c) {
     if (classify(c) == CharClass::blank) {
         c = skip_blanks(source);
-        if (classify(c) != CharClass::comma && classify(c) != CharClass::slash &&
-            classify(c) != CharClass::line_end && c != end_of_input) {
+        if (!is_separator(classify(c))) {
             source.unget();  // the next value starts here
             return Separator::blank;
         }
