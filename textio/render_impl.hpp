@@ -29,15 +29,6 @@ DecimalDigits convert_digits(double magnitude);
 // set to '0'.
 void round_digits(DecimalDigits& value, int keep);
 
-// Field renderers: each writes exactly its field's width into `out` and returns it
-// (free_int_width and free_real_width of textio.hpp for the free-format fields).
-std::size_t format_free_int_to(char* out, std::int32_t value);
-std::size_t format_free_real_to(char* out, double value, bool sign_zero);
-
-// Fixed edit Fw.d; `out` must hold `width` characters. Precondition: width >= 1,
-// decimals >= 0.
-std::size_t format_fixed_to(char* out, double value, int width, int decimals, bool sign_zero);
-
 // "NaN", "+Infinity" or "-Infinity" right-justified in `width` (asterisks when it does not
 // fit). Precondition: value is not finite.
 std::size_t format_non_finite_to(char* out, double value, std::size_t width);

@@ -94,6 +94,14 @@ std::string format_free_real(double value, bool sign_zero = true);
 // Fixed edit Fw.d: `width` characters, asterisks when the value does not fit.
 std::string format_fixed(double value, int width, int decimals, bool sign_zero = true);
 
+// The same fields written into `out` without allocating, which is how records are composed.
+// `out` must hold the field's width (for format_fixed_to: `width`, at least 1, with
+// `decimals` >= 0); each returns the number of characters written.
+std::size_t format_free_int_to(char* out, std::int32_t value);
+std::size_t format_free_real_to(char* out, double value, bool sign_zero = true);
+std::size_t format_fixed_to(char* out, double value, int width, int decimals,
+                            bool sign_zero = true);
+
 // ---------------------------------------------------------------------------------------------
 // Termination: the only ways out of the process. Each writes out every unit's buffer and
 // closes the open files before the process ends.

@@ -126,7 +126,8 @@ void close_quietly(detail::Unit& unit) {
 
 void start(int argc, char** argv) {
     arguments = Arguments{argc, argv};
-    table();
+    connect_console(units.slots[0]);
+    units.ready = true;
 }
 
 void set_options(const Options& options) {

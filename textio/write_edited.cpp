@@ -59,26 +59,26 @@ void put_text(std::string& record, std::string_view text, int width) {
 void put_fixed(std::string& record, double value, const detail::FieldSpec& spec, bool sign_zero) {
     const std::size_t old_size = record.size();
     record.resize(old_size + static_cast<std::size_t>(spec.width));
-    detail::format_fixed_to(record.data() + old_size, value, spec.width, spec.decimals, sign_zero);
+    format_fixed_to(record.data() + old_size, value, spec.width, spec.decimals, sign_zero);
 }
 
-// Composes the record(s) of one statement. Returns false, with `bad_item` set, when an item
-// does not suit its field, or when the format has no data field left for an item.
-[[nodiscard]] bool compose_edited(std::string& record, const detail::EditFormat& format,
-                                  std::span<const Item> items, bool sign_zero,
-                                  std::size_t& bad_item) {
+enum class ComposeStatus { ok, unsuited_item, no_field_left };
+
+// Composes the record(s) of one statement. On failure `bad_item` is the item's index.
+[[nodiscard]] ComposeStatus compose_edited(std::string& record, const detail::EditFormat& format,
+                                           std::span<const Item> items, bool sign_zero,
+                                           std::size_t& bad_item) {
     const std::vector<detail::FieldSpec>& fields = format.fields;
     std::size_t next = 0;
     std::size_t pending_blanks = 0;  // X edits wait for the value that follows them
     for (std::size_t i = 0; i < items.size(); ++i) {
-        // Step 1: move to the next data field, ending the record when the format runs out.
+        bad_item = i;
+        // Step 1: move to the next data field. When the format runs out, the record ends and
+        // the fields start again at the reversion point.
         bool restarted = false;
         while (next == fields.size() || fields[next].kind == detail::FieldKind::skip) {
             if (next == fields.size()) {
-                if (restarted) {
-                    bad_item = i;
-                    return false;
-                }
+                if (restarted) return ComposeStatus::no_field_left;
                 restarted = true;
                 record.append(line_end);
                 pending_blanks = 0;
@@ -94,10 +94,7 @@ void put_fixed(std::string& record, double value, const detail::FieldSpec& spec,
         const auto* text = std::get_if<std::string_view>(&items[i]);
         const auto* real = std::get_if<double>(&items[i]);
         const bool suits = spec.kind == detail::FieldKind::text ? text != nullptr : real != nullptr;
-        if (!suits) {
-            bad_item = i;
-            return false;
-        }
+        if (!suits) return ComposeStatus::unsuited_item;
         record.append(pending_blanks, ' ');
         pending_blanks = 0;
         if (text != nullptr) {
@@ -107,7 +104,17 @@ void put_fixed(std::string& record, double value, const detail::FieldSpec& spec,
         }
     }
     record.append(line_end);
-    return true;
+    return ComposeStatus::ok;
+}
+
+std::string compose_failure_message(ComposeStatus status, std::string_view format,
+                                    std::size_t bad_item, const Item& item) {
+    const std::string what =
+        "item " + std::to_string(bad_item + 1) + " (" + std::string(kind_name(item)) + ")";
+    if (status == ComposeStatus::unsuited_item) {
+        return "The edit for " + what + " in format '" + std::string(format) + "' cannot write it";
+    }
+    return "Format '" + std::string(format) + "' has no edit for " + what;
 }
 
 }  // namespace
@@ -117,20 +124,18 @@ void write_edited(int unit, const Locus& locus, std::string_view format,
     detail::Unit& target = detail::begin_output(unit, locus);
     std::string& record = detail::record_buffer();
     record.clear();
-    bool composed = false;
+    ComposeStatus status = ComposeStatus::ok;
     std::size_t bad_item = 0;
     try {
         const detail::EditFormat& parsed = parsed_format(format, locus, unit);
-        composed = compose_edited(record, parsed, items, options().sign_zero != 0, bad_item);
+        status = compose_edited(record, parsed, items, options().sign_zero != 0, bad_item);
     } catch (const std::bad_alloc&) {
         errno = ENOMEM;
         fail_os("Memory allocation failed");
     }
-    if (!composed) {
+    if (status != ComposeStatus::ok) {
         fail_statement(locus, unit,
-                       "No edit in format '" + std::string(format) + "' for item " +
-                           std::to_string(bad_item + 1) + " (" +
-                           std::string(kind_name(items[bad_item])) + ")");
+                       compose_failure_message(status, format, bad_item, items[bad_item]));
     }
     detail::put_record(target, locus, record);
 }

@@ -32,9 +32,9 @@ void compose_free(std::string& record, std::span<const Item> items, bool sign_ze
                 if constexpr (std::is_same_v<Kind, std::string_view>) {
                     record.append(value);
                 } else if constexpr (std::is_same_v<Kind, std::int32_t>) {
-                    detail::format_free_int_to(extend(record, free_int_width), value);
+                    format_free_int_to(extend(record, free_int_width), value);
                 } else {
-                    detail::format_free_real_to(extend(record, free_real_width), value, sign_zero);
+                    format_free_real_to(extend(record, free_real_width), value, sign_zero);
                 }
             },
             items[i]);

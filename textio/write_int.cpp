@@ -8,8 +8,6 @@
 
 namespace zorvi::textio {
 
-namespace detail {
-
 std::size_t format_free_int_to(char* out, std::int32_t value) {
     // "-2147483648", the longest, fills the field exactly
     char digits[free_int_width];
@@ -21,11 +19,9 @@ std::size_t format_free_int_to(char* out, std::int32_t value) {
     return free_int_width;
 }
 
-}  // namespace detail
-
 std::string format_free_int(std::int32_t value) {
     std::string field(free_int_width, ' ');
-    detail::format_free_int_to(field.data(), value);
+    format_free_int_to(field.data(), value);
     return field;
 }
 

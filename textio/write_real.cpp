@@ -10,9 +10,12 @@
 
 namespace zorvi::textio {
 
-namespace detail {
-
 namespace {
+
+using detail::convert_digits;
+using detail::converted_digits;
+using detail::DecimalDigits;
+using detail::round_digits;
 
 // The free format shows 17 significant digits in its fixed form and 18 in its exponent form.
 constexpr int free_fixed_digits = 17;
@@ -74,7 +77,7 @@ void put_exponent(char* out, DecimalDigits value, bool negative) {
 
 }  // namespace
 
-std::size_t format_non_finite_to(char* out, double value, std::size_t width) {
+std::size_t detail::format_non_finite_to(char* out, double value, std::size_t width) {
     assert(!std::isfinite(value));
     const std::string_view text = std::isnan(value)     ? "NaN"
                                   : std::signbit(value) ? "-Infinity"
@@ -89,7 +92,7 @@ std::size_t format_non_finite_to(char* out, double value, std::size_t width) {
 }
 
 std::size_t format_free_real_to(char* out, double value, bool sign_zero) {
-    if (!std::isfinite(value)) return format_non_finite_to(out, value, free_real_width);
+    if (!std::isfinite(value)) return detail::format_non_finite_to(out, value, free_real_width);
     const bool negative = std::signbit(value);
     const double magnitude = std::fabs(value);
 
@@ -113,7 +116,7 @@ std::size_t format_free_real_to(char* out, double value, bool sign_zero) {
 std::size_t format_fixed_to(char* out, double value, int width, int decimals, bool sign_zero) {
     assert(width >= 1 && decimals >= 0);
     const auto field = static_cast<std::size_t>(width);
-    if (!std::isfinite(value)) return format_non_finite_to(out, value, field);
+    if (!std::isfinite(value)) return detail::format_non_finite_to(out, value, field);
     const bool negative = std::signbit(value);
     const double magnitude = std::fabs(value);
 
@@ -147,18 +150,16 @@ std::size_t format_fixed_to(char* out, double value, int width, int decimals, bo
     return field;
 }
 
-}  // namespace detail
-
 std::string format_free_real(double value, bool sign_zero) {
     std::string field(free_real_width, ' ');
-    detail::format_free_real_to(field.data(), value, sign_zero);
+    format_free_real_to(field.data(), value, sign_zero);
     return field;
 }
 
 std::string format_fixed(double value, int width, int decimals, bool sign_zero) {
     if (width < 1 || decimals < 0) return std::string();
     std::string field(static_cast<std::size_t>(width), ' ');
-    detail::format_fixed_to(field.data(), value, width, decimals, sign_zero);
+    format_fixed_to(field.data(), value, width, decimals, sign_zero);
     return field;
 }
 
