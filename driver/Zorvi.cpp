@@ -3,15 +3,14 @@
 //
 // Every input/output statement carries a fixed source line for its error report; the
 // constants below are those lines.
-#include <array>
 #include <cstdint>
 #include <span>
 #include <string_view>
 
+#include "driver/run_files.hpp"
 #include "driver/run_state.hpp"
-#include "driver/select_events.hpp"
+#include "driver/simulation.hpp"
 #include "random/random.hpp"
-#include "stats/stats.hpp"
 #include "textio/textio.hpp"
 
 namespace {
@@ -26,9 +25,6 @@ constexpr textio::Locus at(int line) {
 }
 
 constexpr int file_unit = 1;
-constexpr std::string_view data_file_name = "Hurricanes-CAT-1-5-DATA-US-landfall-1980-2018.dat";
-constexpr std::string_view results_file_name = "Zorviresult.dat";
-constexpr std::string_view results_format = "(2(1x,f16.8))";
 
 // Statement lines of the data file and the results file.
 constexpr int line_open_data = 165;
@@ -66,15 +62,15 @@ void print_banner() {
 }
 
 // Reads the 60 events, one free-format statement of three values each.
-void read_events() {
+void read_data_file() {
     textio::open_unit(file_unit, data_file_name, textio::OpenStatus::old, at(line_open_data));
-    for (std::size_t i = 0; i < static_cast<std::size_t>(nevent); ++i) {
-        std::array<double, 3> values = {run.t[i], run.x[i], run.sx[i]};
-        textio::read_free(file_unit, at(line_read_event), values);
-        run.t[i] = values[0];
-        run.x[i] = values[1];
-        run.sx[i] = values[2];
-    }
+    // A failed statement ends the run with its report, so every statement that returns read.
+    zorvi::driver::read_events(
+        [](std::span<double> values) {
+            textio::read_free(file_unit, at(line_read_event), values);
+            return true;
+        },
+        run.t, run.x, run.sx);
     textio::release_unit(file_unit, at(line_close_data));
 }
 
@@ -90,19 +86,13 @@ void print_result() {
 void simulate() {
     textio::open_unit(file_unit, results_file_name, textio::OpenStatus::unknown,
                       at(line_open_results));
-    textio::write_edited(file_unit, at(line_results_title), "(a)", {" Zorvi: Results"});
-    textio::write_edited(file_unit, at(line_results_heads), "(a)", {" u_simulated  P_simulated"});
-    textio::write_edited(file_unit, at(line_results_blank), "(a)", {" "});
+    textio::write_edited(file_unit, at(line_results_title), "(a)", {results_title});
+    textio::write_edited(file_unit, at(line_results_heads), "(a)", {results_heads});
+    textio::write_edited(file_unit, at(line_results_blank), "(a)", {results_blank});
 
-    // One deviate is drawn and discarded before the first series.
-    zorvi::random::gasdev(run.z);
+    discard_first_deviate(run);
     for (std::int32_t k = 1; k <= nsim; ++k) {
-        for (std::size_t i = 0; i < static_cast<std::size_t>(nevent); ++i) {
-            zorvi::random::gasdev(run.z);
-            run.xsim[i] = run.sx[i] * run.z + run.x[i];
-        }
-        run.msim = select_events(run.xsim, run.t, run.tsim);
-        zorvi::stats::test(tstart, tend, run.msim, run.tsim, run.usim, run.psim);
+        simulate_series(run);
         textio::write_edited(file_unit, at(line_results_record), results_format,
                              {run.usim, run.psim});
     }
@@ -126,9 +116,8 @@ void print_closing_banner() {
 [[noreturn]] void run_sequence() {
     print_banner();
     zorvi::random::ranseed();
-    read_events();
-    run.m = select_events(run.x, run.t, run.tsel);
-    zorvi::stats::test(tstart, tend, run.m, run.tsel, run.u, run.p);
+    read_data_file();
+    test_observed(run);
     print_result();
     simulate();
     print_closing_banner();
