@@ -17,6 +17,8 @@ struct FieldSpec {
     FieldKind kind = FieldKind::text;
     int width = 0;
     int decimals = 0;
+
+    friend bool operator==(const FieldSpec&, const FieldSpec&) = default;
 };
 
 // A format with its repeat counts and groups expanded into one list of fields. When the

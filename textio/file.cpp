@@ -46,14 +46,21 @@ Opened open_with_fallback(const char* path, int create) {
     return {-1, {}, errno};
 }
 
+// prefix + name + suffix, built by appending (a form that some compilers warn less about).
+std::string around(std::string_view prefix, std::string_view name, std::string_view suffix) {
+    std::string text(prefix);
+    text.append(name).append(suffix);
+    return text;
+}
+
 std::string open_failure_message(int error, std::string_view name, OpenStatus status) {
     if (error == ENOENT && status == OpenStatus::old) {
-        return "File '" + std::string(name) + "' does not exist";
+        return around("File '", name, "' does not exist");
     }
     if (refused_for_permission(error)) {
-        return "Permission denied trying to open file '" + std::string(name) + "'";
+        return around("Permission denied trying to open file '", name, "'");
     }
-    if (error == EISDIR) return "'" + std::string(name) + "' is a directory";
+    if (error == EISDIR) return around("'", name, "' is a directory");
     return std::string(detail::os_error_text(error));
 }
 
