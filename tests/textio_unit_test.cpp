@@ -74,7 +74,7 @@ TEST(OpenAndCut, LongerFileIsCutToTheNewRecords) {
     write_file(dir.path / "res.dat", std::string(20000, 'x') + "\n");
     const auto result = run_in(dir.path, [] {
         open_unit(results_unit, "res.dat   ", OpenStatus::unknown, open_locus);
-        write_free(results_unit, write_locus, {std::string_view("header")});
+        write_free(results_unit, write_locus, {std::string_view("head"), std::string_view("er")});
         write_record(1.0, 2.0);
         write_record(1.0, 2.0);
         release_unit(results_unit, close_locus);

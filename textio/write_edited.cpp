@@ -6,7 +6,6 @@
 #include <string>
 
 #include "textio/edit_format_impl.hpp"
-#include "textio/render_impl.hpp"
 #include "textio/unit_impl.hpp"
 
 namespace zorvi::textio {

@@ -3,7 +3,6 @@
 #include <new>
 #include <type_traits>
 
-#include "textio/render_impl.hpp"
 #include "textio/unit_impl.hpp"
 
 namespace zorvi::textio {

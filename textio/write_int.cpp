@@ -3,7 +3,6 @@
 #include <charconv>
 #include <cstring>
 
-#include "textio/render_impl.hpp"
 #include "textio/textio.hpp"
 
 namespace zorvi::textio {
