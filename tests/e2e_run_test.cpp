@@ -95,13 +95,13 @@ fs::path golden(const char* name) {
     return fs::path(ZORVI_SOURCE_DIR) / "tests" / "golden" / name;
 }
 
-struct Run {
+struct RunDir {
     TempDir dir;
     ProcessResult result;
     std::string results_file() const { return read_file(dir.path / results_file_name); }
 };
 
-void run_zorvi(Run& run, const std::string& data) {
+void run_zorvi(RunDir& run, const std::string& data) {
     write_file(run.dir.path / data_file_name, data);
     run.result = run_program({zorvi_binary().string()}, run.dir.path);
 }
@@ -111,7 +111,7 @@ const std::string shipped_record17 =
     " 5.66813351723043091E-002";
 
 TEST(CompleteRun, ShippedDataMatchesTheGoldenFiles) {
-    Run run;
+    RunDir run;
     run_zorvi(run, shipped_data());
     EXPECT_EQ(run.result.status, 0);
     EXPECT_EQ(run.result.err, "");
@@ -123,8 +123,8 @@ TEST(CompleteRun, ShippedDataMatchesTheGoldenFiles) {
 }
 
 TEST(CompleteRun, TwoRunsAreByteIdentical) {
-    Run first;
-    Run second;
+    RunDir first;
+    RunDir second;
     run_zorvi(first, shipped_data());
     run_zorvi(second, shipped_data());
     EXPECT_EQ(first.result.out, second.result.out);
@@ -132,7 +132,7 @@ TEST(CompleteRun, TwoRunsAreByteIdentical) {
 }
 
 TEST(CompleteRun, ArgumentsAreIgnored) {
-    Run run;
+    RunDir run;
     write_file(run.dir.path / data_file_name, shipped_data());
     run.result = run_program({zorvi_binary().string(), "--help", "x"}, run.dir.path);
     EXPECT_EQ(run.result.status, 0);
@@ -140,7 +140,7 @@ TEST(CompleteRun, ArgumentsAreIgnored) {
 }
 
 TEST(CompleteRun, ZeroStandardErrorsRepeatTheObservedResult) {
-    Run run;
+    RunDir run;
     run_zorvi(run, shipped_data_without_errors());
     EXPECT_EQ(run.result.status, 0);
     EXPECT_EQ(run.result.out, banner + result_lines(shipped_record17) + closing);
@@ -148,14 +148,14 @@ TEST(CompleteRun, ZeroStandardErrorsRepeatTheObservedResult) {
 }
 
 TEST(CompleteRun, NoMagnitudeReachingTheThresholdGivesNaN) {
-    Run run;
+    RunDir run;
     run_zorvi(run, data_file({"1990.0", "2000.5"}, {"0.0", "50"}, {"1.0"}));
     EXPECT_EQ(run.result.status, 0);
     EXPECT_EQ(run.result.err, "");
     EXPECT_EQ(run.result.out,
               banner +
-                  result_lines("  m =            0         u =                       NaN       "
-                               "  P =                       NaN") +
+                  result_lines("  m =            0         u =  " + std::string(22, ' ') +
+                               "NaN         P =  " + std::string(22, ' ') + "NaN") +
                   closing);
     EXPECT_EQ(run.results_file(), repeated_results("              NaN              NaN"));
 }
@@ -167,7 +167,7 @@ TEST(CompleteRun, SelectionAtTheThresholdAndNaN) {
     mags[1] = "112.99999999999999";
     mags[2] = "NaN";
     std::vector<std::string> times = {"1981.0"};
-    Run run;
+    RunDir run;
     run_zorvi(run, data_file(times, mags, {"0"}));
     EXPECT_EQ(run.result.status, 0);
     EXPECT_EQ(run.result.out,
@@ -179,10 +179,10 @@ TEST(CompleteRun, SelectionAtTheThresholdAndNaN) {
 }
 
 TEST(CompleteRun, LongerResultsFileIsCutToTheNewContent) {
-    Run reference;
+    RunDir reference;
     run_zorvi(reference, shipped_data());
 
-    Run run;
+    RunDir run;
     write_file(run.dir.path / results_file_name, std::string(200000, 'x') + "\n");
     run_zorvi(run, shipped_data());
     EXPECT_EQ(run.result.status, 0);
@@ -190,7 +190,7 @@ TEST(CompleteRun, LongerResultsFileIsCutToTheNewContent) {
 }
 
 TEST(CompleteRun, CreatedResultsFileIsPrivateToItsOwner) {
-    Run run;
+    RunDir run;
     run_zorvi(run, shipped_data());
     const fs::perms perms = fs::status(run.dir.path / results_file_name).permissions();
     EXPECT_EQ(perms & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write);
