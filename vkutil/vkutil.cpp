@@ -36,6 +36,8 @@ namespace {
 
 // Coefficient counts up to this are evaluated with `work` on the stack.
 constexpr std::size_t stack_work_size = 32;
+// Points per block of Horner's rule across an array.
+constexpr std::size_t horner_block = 2048;
 
 // One point, either scheme. `work` has room for n + 1 values when n ≥ 8; `enter` turns a
 // coefficient into the point's kind.
@@ -83,13 +85,18 @@ std::vector<double> poly_vector(std::span<const double> x, std::span<const doubl
     const std::size_t n = coefficients.size();
     std::vector<double> r = new_array<double>(m);
     if (n == 0) return r;
-    // Horner across the array: the outer loop runs over the coefficients.
+    // Horner across the array: the outer loop runs over the coefficients. Points are taken a
+    // block at a time so that a block stays in cache through all coefficients; each point
+    // still sees the same operations in the same order.
     if (n < detail::poly_blocked_from || m > n) {
         std::fill(r.begin(), r.end(), coefficients[n - 1]);
-        for (std::size_t i = n - 1; i-- > 0;) {
-            const double c = coefficients[i];
-            for (std::size_t j = 0; j < m; ++j)
-                r[j] = x[j] * r[j] + c;
+        for (std::size_t start = 0; start < m; start += horner_block) {
+            const std::size_t end = std::min(m, start + horner_block);
+            for (std::size_t i = n - 1; i-- > 0;) {
+                const double c = coefficients[i];
+                for (std::size_t j = start; j < end; ++j)
+                    r[j] = x[j] * r[j] + c;
+            }
         }
         return r;
     }

@@ -126,18 +126,9 @@ T poly_blocked(T x, std::span<T> work, std::size_t n) {
 //   odd(p, prev, v)             an odd position from 3 on, after the halved scan is in place
 // The halved result r'(k) is the element 2k. Every level works on contiguous runs.
 
-// Scratch that every level of a scan of length n needs together.
-inline std::size_t scan_scratch_size(std::size_t n, std::size_t recursive_from) {
-    std::size_t total = 0;
-    while (n >= recursive_from) {
-        n /= 2;
-        total += n;
-    }
-    return total;
-}
-
-// `out` receives the scan of `in`; the two may be the same array. `scratch` holds at least
-// scan_scratch_size(in.size(), Ops::recursive_from) elements.
+// `out` receives the scan of `in`; the two may be the same array. `scratch` holds the halved
+// arrays of all deeper levels: at least n/2 + n/4 + … elements while the halves are long
+// enough to recurse.
 template <class Ops, class T, class P>
 void scan_into(std::span<const T> in, std::span<T> out, std::span<T> scratch, P param) {
     const std::size_t n = in.size();
@@ -167,12 +158,30 @@ void scan_into(std::span<const T> in, std::span<T> out, std::span<T> scratch, P 
     }
 }
 
-// The scan of `in` as a new array.
+// The scan of `in` as a new array, with no storage beyond the result: the top level halves
+// into the result's upper half and lends the lower half to the deeper levels as scratch
+// (they need n/4 + n/8 + … < n − n/2 elements). The final pass reads halved element k
+// (at n − n/2 + k) before it writes positions 2k + 1 and 2k + 2, which lie at or below it.
 template <class Ops, class T, class P>
 std::vector<T> scan(std::span<const T> in, P param) {
-    std::vector<T> out = new_array<T>(in.size());
-    std::vector<T> scratch = new_array<T>(scan_scratch_size(in.size(), Ops::recursive_from));
-    scan_into<Ops, T, P>(in, out, scratch, param);
+    const std::size_t n = in.size();
+    std::vector<T> out = new_array<T>(n);
+    if (n < Ops::recursive_from) {
+        scan_into<Ops, T, P>(in, out, {}, param);
+        return out;
+    }
+    const std::size_t half = n / 2;
+    const std::span<T> reduced = std::span<T>(out).last(half);
+    for (std::size_t k = 0; k < half; ++k)
+        reduced[k] = Ops::pair(param, in[2 * k], in[2 * k + 1]);
+    scan_into<Ops, T, P>(reduced, reduced, std::span<T>(out).first(n - half), Ops::next(param));
+    const T first = Ops::first(param, in[0]);
+    for (std::size_t k = 0; k < half; ++k) {
+        const T even = reduced[k];
+        out[2 * k + 1] = even;
+        if (2 * k + 2 < n) out[2 * k + 2] = Ops::odd(param, even, in[2 * k + 2]);
+    }
+    out[0] = first;
     return out;
 }
 
