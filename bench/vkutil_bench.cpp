@@ -12,8 +12,9 @@ namespace {
 
 std::vector<double> ramp(std::size_t n) {
     std::vector<double> v(n);
-    for (std::size_t i = 0; i < n; ++i)
+    for (std::size_t i = 0; i < n; ++i) {
         v[i] = 1.0 + 1e-9 * static_cast<double>(i % 1000);
+    }
     return v;
 }
 
@@ -29,8 +30,9 @@ void finish(benchmark::State& state, std::size_t n) {
 
 void arth_d(benchmark::State& state) {
     const auto n = static_cast<std::int32_t>(state.range(0));
-    for (auto _ : state)
+    for (auto _ : state) {
         benchmark::DoNotOptimize(vkutil::arth_d(0.5, 0.25, n).data());
+    }
     finish(state, n);
 }
 
@@ -39,8 +41,9 @@ void plain_arth(benchmark::State& state) {
     for (auto _ : state) {
         std::vector<double> a(n);
         a[0] = 0.5;
-        for (std::size_t k = 1; k < n; ++k)
+        for (std::size_t k = 1; k < n; ++k) {
             a[k] = a[k - 1] + 0.25;
+        }
         benchmark::DoNotOptimize(a.data());
     }
     finish(state, n);
@@ -48,8 +51,9 @@ void plain_arth(benchmark::State& state) {
 
 void geop_d(benchmark::State& state) {
     const auto n = static_cast<std::int32_t>(state.range(0));
-    for (auto _ : state)
+    for (auto _ : state) {
         benchmark::DoNotOptimize(vkutil::geop_d(1.0, 0.9999999, n).data());
+    }
     finish(state, n);
 }
 
@@ -58,8 +62,9 @@ void plain_geop(benchmark::State& state) {
     for (auto _ : state) {
         std::vector<double> g(n);
         g[0] = 1.0;
-        for (std::size_t k = 1; k < n; ++k)
+        for (std::size_t k = 1; k < n; ++k) {
             g[k] = g[k - 1] * 0.9999999;
+        }
         benchmark::DoNotOptimize(g.data());
     }
     finish(state, n);
@@ -67,8 +72,9 @@ void plain_geop(benchmark::State& state) {
 
 void cumsum_r(benchmark::State& state) {
     const std::vector<double> v = ramp(static_cast<std::size_t>(state.range(0)));
-    for (auto _ : state)
+    for (auto _ : state) {
         benchmark::DoNotOptimize(vkutil::cumsum_r(v).data());
+    }
     finish(state, v.size());
 }
 
@@ -77,8 +83,9 @@ void plain_cumsum(benchmark::State& state) {
     for (auto _ : state) {
         std::vector<double> r(v.size());
         double s = 0.0;
-        for (std::size_t i = 0; i < v.size(); ++i)
+        for (std::size_t i = 0; i < v.size(); ++i) {
             r[i] = s = s + v[i];
+        }
         benchmark::DoNotOptimize(r.data());
     }
     finish(state, v.size());
@@ -86,8 +93,9 @@ void plain_cumsum(benchmark::State& state) {
 
 void cumprod(benchmark::State& state) {
     const std::vector<double> v = ramp(static_cast<std::size_t>(state.range(0)));
-    for (auto _ : state)
+    for (auto _ : state) {
         benchmark::DoNotOptimize(vkutil::cumprod(v).data());
+    }
     finish(state, v.size());
 }
 
@@ -96,8 +104,9 @@ void plain_cumprod(benchmark::State& state) {
     for (auto _ : state) {
         std::vector<double> r(v.size());
         double p = 1.0;
-        for (std::size_t i = 0; i < v.size(); ++i)
+        for (std::size_t i = 0; i < v.size(); ++i) {
             r[i] = p = p * v[i];
+        }
         benchmark::DoNotOptimize(r.data());
     }
     finish(state, v.size());
@@ -106,8 +115,9 @@ void plain_cumprod(benchmark::State& state) {
 // n points, ten coefficients: Horner across the array.
 void poly_rrv(benchmark::State& state) {
     const std::vector<double> x = ramp(static_cast<std::size_t>(state.range(0)));
-    for (auto _ : state)
+    for (auto _ : state) {
         benchmark::DoNotOptimize(vkutil::poly_rrv(x, coefficients).data());
+    }
     finish(state, x.size());
 }
 
@@ -117,8 +127,9 @@ void plain_poly(benchmark::State& state) {
         std::vector<double> r(x.size());
         for (std::size_t j = 0; j < x.size(); ++j) {
             double v = coefficients.back();
-            for (std::size_t i = coefficients.size() - 1; i-- > 0;)
+            for (std::size_t i = coefficients.size() - 1; i-- > 0;) {
                 v = x[j] * v + coefficients[i];
+            }
             r[j] = v;
         }
         benchmark::DoNotOptimize(r.data());
@@ -132,8 +143,9 @@ constexpr std::size_t outer_cols = 10;
 void outerprod_d(benchmark::State& state) {
     const std::vector<double> a = ramp(static_cast<std::size_t>(state.range(0)) / outer_cols);
     const std::vector<double> b = ramp(outer_cols);
-    for (auto _ : state)
+    for (auto _ : state) {
         benchmark::DoNotOptimize(vkutil::outerprod_d(a, b).data.data());
+    }
     finish(state, a.size() * b.size());
 }
 
@@ -144,8 +156,9 @@ void plain_outerprod(benchmark::State& state) {
         std::vector<double> m(a.size() * b.size());
         std::size_t at = 0;
         for (const double bj : b) {
-            for (const double ai : a)
+            for (const double ai : a) {
                 m[at++] = ai * bj;
+            }
         }
         benchmark::DoNotOptimize(m.data());
     }

@@ -32,8 +32,9 @@ Matrix<T> from_rows(std::initializer_list<std::initializer_list<T>> rows) {
     std::int32_t r = 1;
     for (const auto& row : rows) {
         std::int32_t c = 1;
-        for (const T& value : row)
+        for (const T& value : row) {
             m(r, c++) = value;
+        }
         ++r;
     }
     return m;

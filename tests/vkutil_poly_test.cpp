@@ -23,8 +23,9 @@ const std::vector<double> points = {0.137, 0.29, 0.5,  0.71,  0.93, 1.3,
 
 double plain_horner(double x, const std::vector<double>& c) {
     double r = c.back();
-    for (std::size_t i = c.size() - 1; i-- > 0;)
+    for (std::size_t i = c.size() - 1; i-- > 0;) {
         r = x * r + c[i];
+    }
     return r;
 }
 
@@ -78,8 +79,9 @@ TEST(PolyScalar, BlockedSchemeKeepsItsBracketing) {
     EXPECT_GT(differs_from_horner, 0);
     // Below 8 coefficients: Horner, bit for bit.
     const std::vector<double> seven(ten.begin(), ten.begin() + 7);
-    for (const double x : points)
+    for (const double x : points) {
         EXPECT_EQ(vkutil::poly_rr(x, seven), plain_horner(x, seven));
+    }
 }
 
 TEST(PolyScalar, OddLevelMultipliesTheAppendedZero) {
@@ -123,8 +125,9 @@ TEST(PolyComplex, RealCoefficientsEnterRoundedToSingle) {
     for (const std::size_t n : {1u, 5u, 8u, 10u}) {
         const std::vector<double> c(ten.begin(), ten.begin() + n);
         std::vector<SingleComplex> rounded;
-        for (const double v : c)
+        for (const double v : c) {
             rounded.emplace_back(static_cast<float>(v), 0.0f);
+        }
         EXPECT_EQ(vkutil::poly_rc(x, c), vkutil::poly_cc(x, rounded)) << n;
     }
     EXPECT_EQ(vkutil::poly_rc(x, std::vector<double>{0.1}), SingleComplex(0.1f, 0.0f));
@@ -135,19 +138,22 @@ TEST(PolyVector, MethodDependsOnPointsAndCoefficients) {
     const std::vector<double> eleven(points.begin(), points.begin() + 11);
     const std::vector<double> r11 = vkutil::poly_rrv(eleven, ten);
     ASSERT_EQ(r11.size(), 11u);
-    for (std::size_t j = 0; j < 11; ++j)
+    for (std::size_t j = 0; j < 11; ++j) {
         EXPECT_EQ(r11[j], plain_horner(eleven[j], ten)) << j;
+    }
     // 10 points: each by the blocked scheme.
     const std::vector<double> tenpts(points.begin(), points.begin() + 10);
     const std::vector<double> r10 = vkutil::poly_ddv(tenpts, ten);
     ASSERT_EQ(r10.size(), 10u);
-    for (std::size_t j = 0; j < 10; ++j)
+    for (std::size_t j = 0; j < 10; ++j) {
         EXPECT_EQ(r10[j], blocked10(tenpts[j], ten)) << j;
+    }
     // Fewer than 8 coefficients: always Horner.
     const std::vector<double> five(ten.begin(), ten.begin() + 5);
     const std::vector<double> r5 = vkutil::poly_rrv(std::span(points).first(3), five);
-    for (std::size_t j = 0; j < 3; ++j)
+    for (std::size_t j = 0; j < 3; ++j) {
         EXPECT_EQ(r5[j], plain_horner(points[j], five));
+    }
 }
 
 TEST(PolyVector, EmptyInputs) {
@@ -182,8 +188,9 @@ TEST(PolyTerm, OnesAtTwoGivePowersMinusOne) {
     for (const std::size_t n : {1u, 7u, 8u, 9u, 16u, 33u, 50u}) {
         const std::vector<double> u = vkutil::poly_term_rr(std::vector<double>(n, 1.0), 2.0);
         ASSERT_EQ(u.size(), n);
-        for (std::size_t i = 0; i < n; ++i)
+        for (std::size_t i = 0; i < n; ++i) {
             EXPECT_EQ(u[i], std::ldexp(1.0, i + 1) - 1) << n;
+        }
     }
     EXPECT_TRUE(vkutil::poly_term_rr({}, 2.0).empty());
     EXPECT_TRUE(vkutil::poly_term_cc({}, {2, 0}).empty());
@@ -197,15 +204,18 @@ TEST(PolyTerm, RecursionOrderForEightTerms) {
     const double h[4] = {a[0] * b + a[1], a[2] * b + a[3], a[4] * b + a[5], a[6] * b + a[7]};
     double even[4];
     even[0] = h[0];
-    for (int k = 1; k < 4; ++k)
+    for (int k = 1; k < 4; ++k) {
         even[k] = b2 * even[k - 1] + h[k];
+    }
     const std::vector<double> u = vkutil::poly_term_rr(a, b);
     ASSERT_EQ(u.size(), 8u);
     EXPECT_EQ(u[0], a[0]);
-    for (int k = 0; k < 4; ++k)
+    for (int k = 0; k < 4; ++k) {
         EXPECT_EQ(u[2 * k + 1], even[k]) << k;
-    for (int i = 2; i < 8; i += 2)
+    }
+    for (int i = 2; i < 8; i += 2) {
         EXPECT_EQ(u[i], u[i - 1] * b + a[i]) << i;
+    }
     // Seven terms take the plain recurrence.
     const std::vector<double> u7 = vkutil::poly_term_rr(std::span(a).first(7), b);
     double r = a[0];
@@ -225,14 +235,16 @@ TEST(PolyTerm, ComplexPartialSums) {
     // Base i: the partial sums cycle through 1, 1 + i, i, 0.
     const std::vector<SingleComplex> v = vkutil::poly_term_cc(ones, {0, 1});
     const SingleComplex cycle[4] = {{1, 0}, {1, 1}, {0, 1}, {0, 0}};
-    for (std::size_t i = 0; i < 12; ++i)
+    for (std::size_t i = 0; i < 12; ++i) {
         EXPECT_EQ(v[i], cycle[i % 4]) << i;
+    }
 }
 
 TEST(PolyTerm, AgreesWithPlainRecurrenceUpToRounding) {
     std::vector<double> a;
-    for (int i = 0; i < 100; ++i)
+    for (int i = 0; i < 100; ++i) {
         a.push_back(std::sin(i * 0.7));
+    }
     const double b = 0.9;
     const std::vector<double> u = vkutil::poly_term_rr(a, b);
     double r = a[0];

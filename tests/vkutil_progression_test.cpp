@@ -20,8 +20,9 @@ constexpr std::int32_t int_min = std::numeric_limits<std::int32_t>::min();
 // first + k·increment modulo 2^32, element by element.
 std::vector<std::int32_t> wrapped_progression(std::uint32_t first, std::uint32_t increment, int n) {
     std::vector<std::int32_t> out;
-    for (int k = 0; k < n; ++k)
+    for (int k = 0; k < n; ++k) {
         out.push_back(static_cast<std::int32_t>(first + k * increment));
+    }
     return out;
 }
 
@@ -29,23 +30,26 @@ std::vector<double> plain_running_sum(const std::vector<double>& v, double seed)
     std::vector<double> r;
     double s = seed + v[0];
     r.push_back(s);
-    for (std::size_t i = 1; i < v.size(); ++i)
+    for (std::size_t i = 1; i < v.size(); ++i) {
         r.push_back(s = s + v[i]);
+    }
     return r;
 }
 
 std::vector<double> tenths(int n, double start) {
     std::vector<double> v;
-    for (int i = 0; i < n; ++i)
+    for (int i = 0; i < n; ++i) {
         v.push_back(start + 0.1 * i);
+    }
     return v;
 }
 
 TEST(Arth, SmallAndDoublingLengths) {
     const std::vector<double> odd = vkutil::arth_r(1.0, 2.0, 20);
     ASSERT_EQ(odd.size(), 20u);
-    for (int k = 0; k < 20; ++k)
+    for (int k = 0; k < 20; ++k) {
         EXPECT_EQ(odd[k], 1.0 + 2.0 * k);
+    }
     EXPECT_EQ(vkutil::arth_i(0, 1, 17), wrapped_progression(0, 1, 17));
     EXPECT_TRUE(vkutil::arth_d(1.0, 1.0, 0).empty());
     EXPECT_TRUE(vkutil::arth_i(1, 1, -5).empty());
@@ -57,18 +61,22 @@ TEST(Arth, SixteenPlainSeventeenDoubled) {
     const double inc = 0.1;
     const std::vector<double> a16 = vkutil::arth_r(first, inc, 16);
     double prev = first;
-    for (int k = 1; k < 16; ++k)
+    for (int k = 1; k < 16; ++k) {
         EXPECT_EQ(a16[k], prev = prev + inc) << k;
+    }
 
     const std::vector<double> a17 = vkutil::arth_d(first, inc, 17);
-    for (int k = 0; k < 8; ++k)
+    for (int k = 0; k < 8; ++k) {
         EXPECT_EQ(a17[k], a16[k]) << k;
-    for (int j = 0; j < 8; ++j)
+    }
+    for (int j = 0; j < 8; ++j) {
         EXPECT_EQ(a17[8 + j], a17[j] + 8.0 * inc) << j;
+    }
     EXPECT_EQ(a17[16], a17[0] + 16.0 * inc);
     int differs = 0;  // the doubled elements are not those of the plain recurrence here
-    for (int k = 8; k < 16; ++k)
+    for (int k = 8; k < 16; ++k) {
         differs += a17[k] != a16[k];
+    }
     EXPECT_GT(differs, 0);
 }
 
@@ -76,12 +84,15 @@ TEST(Arth, LaterPassesAddTheDoubledStep) {
     const double inc = 0.7;
     const std::vector<double> a = vkutil::arth_r(-1.3, inc, 70);
     ASSERT_EQ(a.size(), 70u);
-    for (int j = 0; j < 16; ++j)
+    for (int j = 0; j < 16; ++j) {
         EXPECT_EQ(a[16 + j], a[j] + 16.0 * inc);
-    for (int j = 0; j < 32; ++j)
+    }
+    for (int j = 0; j < 32; ++j) {
         EXPECT_EQ(a[32 + j], a[j] + 32.0 * inc);
-    for (int j = 0; j < 6; ++j)
+    }
+    for (int j = 0; j < 6; ++j) {
         EXPECT_EQ(a[64 + j], a[j] + 64.0 * inc);
+    }
 }
 
 TEST(Arth, IntegersWrapAround) {
@@ -92,8 +103,9 @@ TEST(Arth, IntegersWrapAround) {
 
 TEST(Geop, PowersAndThreshold) {
     const std::vector<double> g = vkutil::geop_r(1.0, 2.0, 10);
-    for (int k = 0; k < 10; ++k)
+    for (int k = 0; k < 10; ++k) {
         EXPECT_EQ(g[k], std::ldexp(1.0, k));
+    }
     EXPECT_EQ(vkutil::geop_i(1, 3, 5), (std::vector<std::int32_t>{1, 3, 9, 27, 81}));
     EXPECT_TRUE(vkutil::geop_d(1.0, 2.0, 0).empty());
 
@@ -117,8 +129,9 @@ TEST(Geop, PowersAndThreshold) {
 TEST(Geop, IntegersWrapAround) {
     std::vector<std::int32_t> expected;
     std::uint32_t p = 1;
-    for (int k = 0; k < 40; ++k, p *= 3u)
+    for (int k = 0; k < 40; ++k, p *= 3u) {
         expected.push_back(static_cast<std::int32_t>(p));
+    }
     EXPECT_EQ(vkutil::geop_i(1, 3, 40), expected);
 }
 
@@ -126,8 +139,9 @@ TEST(Geop, DoubleComplexProgression) {
     const std::vector<DoubleComplex> g = vkutil::geop_c({1, 0}, {0, 1}, 10);
     const DoubleComplex cycle[4] = {{1, 0}, {0, 1}, {-1, 0}, {0, -1}};
     ASSERT_EQ(g.size(), 10u);
-    for (int k = 0; k < 10; ++k)
+    for (int k = 0; k < 10; ++k) {
         EXPECT_EQ(g[k], cycle[k % 4]) << k;
+    }
 
     // The square is (re² − im², re·im·2) and each product the explicit formula.
     const DoubleComplex first(0.3, -1.1);
@@ -159,14 +173,16 @@ TEST(Geop, OneProgressionPerRow) {
     const std::vector<double> s1 = {1.1};
     const vkutil::Matrix<double> row = vkutil::geop_dv(s1, f1, 9);
     const std::vector<double> scalar = vkutil::geop_r(1.1, 0.7, 9);
-    for (int c = 1; c <= 9; ++c)
+    for (int c = 1; c <= 9; ++c) {
         EXPECT_EQ(row(1, c), scalar[c - 1]) << c;
+    }
 }
 
 TEST(Cumsum, TriangularNumbersAndSeed) {
     std::vector<double> v;
-    for (int i = 1; i <= 20; ++i)
+    for (int i = 1; i <= 20; ++i) {
         v.push_back(i);
+    }
     const std::vector<double> r = vkutil::cumsum_r(v);
     const std::vector<double> seeded = vkutil::cumsum_r(v, 10.0);
     ASSERT_EQ(r.size(), 20u);
@@ -178,8 +194,9 @@ TEST(Cumsum, TriangularNumbersAndSeed) {
     EXPECT_TRUE(vkutil::cumsum_r({}).empty());
     const std::vector<double> ones(1000, 1.0);
     const std::vector<double> many = vkutil::cumsum_r(ones);
-    for (int i = 0; i < 1000; ++i)
+    for (int i = 0; i < 1000; ++i) {
         ASSERT_EQ(many[i], i + 1);
+    }
 }
 
 TEST(Cumsum, FifteenPlainSixteenHalved) {
@@ -190,20 +207,24 @@ TEST(Cumsum, FifteenPlainSixteenHalved) {
     const std::vector<double> v = tenths(16, 0.3);
     // Pairs v(2k) + v(2k−1), their plain running sum from the seed, then the odd positions.
     std::vector<double> halved(8);
-    for (int k = 0; k < 8; ++k)
+    for (int k = 0; k < 8; ++k) {
         halved[k] = v[2 * k + 1] + v[2 * k];
+    }
     const std::vector<double> even = plain_running_sum(halved, seed);
     const std::vector<double> r = vkutil::cumsum_r(v, seed);
     ASSERT_EQ(r.size(), 16u);
     EXPECT_EQ(r[0], seed + v[0]);
-    for (int k = 0; k < 8; ++k)
+    for (int k = 0; k < 8; ++k) {
         EXPECT_EQ(r[2 * k + 1], even[k]) << k;
-    for (int k = 1; k < 8; ++k)
+    }
+    for (int k = 1; k < 8; ++k) {
         EXPECT_EQ(r[2 * k], r[2 * k - 1] + v[2 * k]) << k;
+    }
     const std::vector<double> plain = plain_running_sum(v, seed);
     int differs = 0;
-    for (int i = 0; i < 16; ++i)
+    for (int i = 0; i < 16; ++i) {
         differs += r[i] != plain[i];
+    }
     EXPECT_GT(differs, 0);
 }
 
@@ -225,17 +246,20 @@ TEST(Cumprod, PowersAndThreshold) {
     const std::vector<double> r7 = vkutil::cumprod(std::span(v).first(7), 1.5);
     double p = 1.5 * v[0];
     EXPECT_EQ(r7[0], p);
-    for (int i = 1; i < 7; ++i)
+    for (int i = 1; i < 7; ++i) {
         EXPECT_EQ(r7[i], p = p * v[i]) << i;
+    }
     // Eight: pairs v(2k)·v(2k−1), their plain products from the seed, then the odd ones.
     const std::vector<double> r8 = vkutil::cumprod(v, 1.5);
     double e = 1.5 * (v[1] * v[0]);
     EXPECT_EQ(r8[0], 1.5 * v[0]);
     EXPECT_EQ(r8[1], e);
-    for (int k = 1; k < 4; ++k)
+    for (int k = 1; k < 4; ++k) {
         EXPECT_EQ(r8[2 * k + 1], e = e * (v[2 * k + 1] * v[2 * k])) << k;
-    for (int k = 1; k < 4; ++k)
+    }
+    for (int k = 1; k < 4; ++k) {
         EXPECT_EQ(r8[2 * k], r8[2 * k - 1] * v[2 * k]) << k;
+    }
 }
 
 TEST(ZrootsUnity, FourRootsWithRoundingResidue) {

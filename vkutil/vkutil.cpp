@@ -52,8 +52,9 @@ T poly_point(T x, std::span<const C> coefficients, std::span<T> work, Enter ente
         }
         return r;
     }
-    for (std::size_t i = 0; i < n; ++i)
+    for (std::size_t i = 0; i < n; ++i) {
         work[i] = enter(coefficients[i]);
+    }
     return detail::poly_blocked(x, work, n);
 }
 
@@ -94,8 +95,9 @@ std::vector<double> poly_vector(std::span<const double> x, std::span<const doubl
             const std::size_t end = std::min(m, start + horner_block);
             for (std::size_t i = n - 1; i-- > 0;) {
                 const double c = coefficients[i];
-                for (std::size_t j = start; j < end; ++j)
+                for (std::size_t j = start; j < end; ++j) {
                     r[j] = x[j] * r[j] + c;
+                }
             }
         }
         return r;
@@ -209,8 +211,9 @@ void assert1(Logical cond1, std::string_view tag) {
 }
 
 void assert2(Logical cond1, Logical cond2, std::string_view tag) {
-    if (cond1 == 0 || cond2 == 0)
+    if (cond1 == 0 || cond2 == 0) {
         error_stop(assertion_prefix, tag, "program terminated by assert2");
+    }
 }
 
 void assert3(Logical cond1, Logical cond2, Logical cond3, std::string_view tag) {
@@ -297,15 +300,17 @@ std::vector<T> arithmetic_progression(T first, T increment, std::int32_t count, 
     if (n == 0) return a;
     a[0] = first;
     const std::size_t plain = n <= arth_plain_up_to ? n : arth_plain_steps;
-    for (std::size_t k = 1; k < plain; ++k)
+    for (std::size_t k = 1; k < plain; ++k) {
         a[k] = add(a[k - 1], increment);
+    }
     if (n <= arth_plain_up_to) return a;
     // Element k + j := element j + t, with t = k·increment doubled at each pass.
     T t = times_eight(increment);
     for (std::size_t k = arth_plain_steps; k < n; k *= 2) {
         const std::size_t run = std::min(k, n - k);
-        for (std::size_t j = 0; j < run; ++j)
+        for (std::size_t j = 0; j < run; ++j) {
             a[k + j] = add(a[j], t);
+        }
         t = add(t, t);
     }
     return a;
@@ -320,8 +325,9 @@ std::vector<T> geometric_progression(T first, T factor, std::int32_t count, Mul 
     if (n == 0) return g;
     g[0] = first;
     if (n <= geop_plain_up_to) {
-        for (std::size_t k = 1; k < n; ++k)
+        for (std::size_t k = 1; k < n; ++k) {
             g[k] = mul(g[k - 1], factor);
+        }
         return g;
     }
     // Element k + j := element j · t, with t = factor^k squared at each pass.
@@ -329,8 +335,9 @@ std::vector<T> geometric_progression(T first, T factor, std::int32_t count, Mul 
     T t = square(factor);
     for (std::size_t k = 2; k < n; k *= 2) {
         const std::size_t run = std::min(k, n - k);
-        for (std::size_t j = 0; j < run; ++j)
+        for (std::size_t j = 0; j < run; ++j) {
             g[k + j] = mul(g[j], t);
+        }
         t = square(t);
     }
     return g;
@@ -424,24 +431,29 @@ Matrix<double> geop_dv(std::span<const double> first, std::span<const double> fa
     std::copy(first.begin(), first.end(), data);
     if (cols <= geop_plain_up_to) {
         for (std::size_t c = 1; c < cols; ++c) {
-            for (std::size_t i = 0; i < m; ++i)
+            for (std::size_t i = 0; i < m; ++i) {
                 data[c * m + i] = data[(c - 1) * m + i] * factor[i];
+            }
         }
         return g;
     }
-    for (std::size_t i = 0; i < m; ++i)
+    for (std::size_t i = 0; i < m; ++i) {
         data[m + i] = data[i] * factor[i];
+    }
     std::vector<double> t = new_array<double>(m);
-    for (std::size_t i = 0; i < m; ++i)
+    for (std::size_t i = 0; i < m; ++i) {
         t[i] = factor[i] * factor[i];
+    }
     for (std::size_t k = 2; k < cols; k *= 2) {
         const std::size_t run = std::min(k, cols - k);
         for (std::size_t c = 0; c < run; ++c) {
-            for (std::size_t i = 0; i < m; ++i)
+            for (std::size_t i = 0; i < m; ++i) {
                 data[(k + c) * m + i] = data[c * m + i] * t[i];
+            }
         }
-        for (std::size_t i = 0; i < m; ++i)
+        for (std::size_t i = 0; i < m; ++i) {
             t[i] = t[i] * t[i];
+        }
     }
     return g;
 }
@@ -476,8 +488,9 @@ std::vector<SingleComplex> zroots_unity(std::int32_t n, std::int32_t count) {
         z[k] =
             SingleComplex(static_cast<float>(std::cos(angle)), static_cast<float>(std::sin(angle)));
         const std::size_t run = std::min(k, size - k);
-        for (std::size_t j = 1; j < run; ++j)
+        for (std::size_t j = 1; j < run; ++j) {
             z[k + j] = detail::times(z[k], z[j]);
+        }
     }
     return z;
 }
@@ -493,8 +506,9 @@ Matrix<R> outer(std::span<const T> a, std::span<const T> b, Op op) {
     Matrix<R> result = new_matrix<R>(length_of(a), length_of(b));
     std::size_t at = 0;
     for (const T bj : b) {
-        for (const T ai : a)
+        for (const T ai : a) {
             result.data[at++] = op(ai, bj);
+        }
     }
     return result;
 }
@@ -505,8 +519,9 @@ Matrix<Logical> triangle(std::int32_t j, std::int32_t k, Keep keep) {
     Matrix<Logical> mask = new_matrix<Logical>(j, k);
     std::size_t at = 0;
     for (std::int64_t c = 1; c <= mask.cols; ++c) {
-        for (std::int64_t r = 1; r <= mask.rows; ++r)
+        for (std::int64_t r = 1; r <= mask.rows; ++r) {
             mask.data[at++] = keep(r - c) ? 1 : 0;
+        }
     }
     return mask;
 }
@@ -699,8 +714,9 @@ Matrix<T> reallocate_matrix(std::optional<Matrix<T>>& p, std::int32_t n, std::in
         const std::int32_t keep_rows = std::min(rows, p->rows);
         const std::int32_t keep_cols = std::min(cols, p->cols);
         for (std::int32_t c = 1; c <= keep_cols; ++c) {
-            for (std::int32_t r = 1; r <= keep_rows; ++r)
+            for (std::int32_t r = 1; r <= keep_rows; ++r) {
                 fresh(r, c) = (*p)(r, c);
+            }
         }
         p.reset();
     }
@@ -741,8 +757,9 @@ void bounded_copy(std::span<const T> source, std::span<T> destination, std::int3
                   std::int32_t& count_left) {
     const std::size_t copied = std::min(source.size(), destination.size());
     // In order, one element at a time, so that overlapping arrays copy forward.
-    for (std::size_t i = 0; i < copied; ++i)
+    for (std::size_t i = 0; i < copied; ++i) {
         destination[i] = source[i];
+    }
     count_copied = static_cast<std::int32_t>(copied);
     count_left = static_cast<std::int32_t>(source.size() - copied);
 }
@@ -800,15 +817,17 @@ std::int32_t imaxloc_i(std::span<const std::int32_t> v) {
 
 std::int32_t ifirstloc(std::span<const Logical> v) {
     std::size_t i = 0;
-    while (i < v.size() && v[i] == 0)
+    while (i < v.size() && v[i] == 0) {
         ++i;
+    }
     return static_cast<std::int32_t>(i + 1);
 }
 
 double vabs(std::span<const double> v) {
     long double sum = 0.0L;
-    for (const double x : v)
+    for (const double x : v) {
         sum += static_cast<long double>(x) * static_cast<long double>(x);
+    }
     return static_cast<double>(std::sqrt(sum));
 }
 
@@ -874,8 +893,9 @@ double replace(double, double s) {
 std::vector<double> diagonal_of(const Matrix<double>& matrix, std::string_view tag) {
     const std::int32_t n = assert_eq2(matrix.rows, matrix.cols, tag);
     std::vector<double> d = new_array<double>(count_of(n));
-    for (std::int32_t k = 1; k <= n; ++k)
+    for (std::int32_t k = 1; k <= n; ++k) {
         d[static_cast<std::size_t>(k - 1)] = matrix(k, k);
+    }
     return d;
 }
 

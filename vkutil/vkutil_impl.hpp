@@ -93,8 +93,9 @@ inline constexpr std::size_t poly_blocked_from = 8;
 template <class T>
 T poly_horner(T x, std::span<const T> c) {
     T r = c.back();
-    for (std::size_t i = c.size() - 1; i-- > 0;)
+    for (std::size_t i = c.size() - 1; i-- > 0;) {
         r = plus(times(x, r), c[i]);
+    }
     return r;
 }
 
@@ -145,8 +146,9 @@ void scan_into(std::span<const T> in, std::span<T> out, std::span<T> scratch, P 
     // Step 1: halve the input pairwise into the scratch.
     const std::size_t half = n / 2;
     const std::span<T> reduced = scratch.first(half);
-    for (std::size_t k = 0; k < half; ++k)
+    for (std::size_t k = 0; k < half; ++k) {
         reduced[k] = Ops::pair(param, in[2 * k], in[2 * k + 1]);
+    }
     // Step 2: scan the halved input in place.
     scan_into<Ops, T, P>(reduced, reduced, scratch.subspan(half), Ops::next(param));
     // Step 3: element 1, the even positions from the halved scan, each odd one from its left
@@ -172,8 +174,9 @@ std::vector<T> scan(std::span<const T> in, P param) {
     }
     const std::size_t half = n / 2;
     const std::span<T> reduced = std::span<T>(out).last(half);
-    for (std::size_t k = 0; k < half; ++k)
+    for (std::size_t k = 0; k < half; ++k) {
         reduced[k] = Ops::pair(param, in[2 * k], in[2 * k + 1]);
+    }
     scan_into<Ops, T, P>(reduced, reduced, std::span<T>(out).first(n - half), Ops::next(param));
     const T first = Ops::first(param, in[0]);
     for (std::size_t k = 0; k < half; ++k) {
