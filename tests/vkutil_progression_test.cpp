@@ -228,6 +228,23 @@ TEST(Cumsum, FifteenPlainSixteenHalved) {
     EXPECT_GT(differs, 0);
 }
 
+TEST(Cumsum, EveryLengthAcrossSeveralLevels) {
+    // Exact sums, so any slip in placing the halved results shows.
+    for (int n = 1; n <= 140; ++n) {
+        EXPECT_EQ(vkutil::cumsum_i(std::vector<std::int32_t>(n, 1), 3),
+                  wrapped_progression(4, 1, n))
+            << n;
+        const std::vector<double> r = vkutil::cumprod(std::vector<double>(n, 2.0));
+        for (int i = 0; i < n; ++i)
+            ASSERT_EQ(r[i], std::ldexp(1.0, i + 1)) << n;
+    }
+    const std::vector<double> v = tenths(1001, -50.0);
+    const std::vector<double> r = vkutil::cumsum_r(v, 0.25);
+    const std::vector<double> plain = plain_running_sum(v, 0.25);
+    for (std::size_t i = 0; i < v.size(); ++i)
+        EXPECT_NEAR(r[i], plain[i], 1e-9) << i;
+}
+
 TEST(Cumsum, IntegersWrapAround) {
     EXPECT_EQ(vkutil::cumsum_i(std::vector<std::int32_t>(16, 1)), wrapped_progression(1, 1, 16));
     const std::vector<std::int32_t> big(40, int_max);
