@@ -1,0 +1,23 @@
+// Internal to the report: number texts and axis ticks shared by the summary and the figure.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace zorvi::report::detail {
+
+// `value` in fixed-point notation with `decimals` decimals, correctly rounded; "NaN",
+// "Infinity" or "-Infinity" for the non-finite values. A negative value that rounds to zero
+// shows no minus sign.
+std::string fixed_text(double value, int decimals);
+
+// A "nice" step (1, 2, 2.5 or 5 times a power of ten) close to `span / parts`; span > 0.
+double nice_step(double span, int parts);
+
+// Decimals enough to tell apart multiples of `step`.
+int decimals_for_step(double step);
+
+// Multiples of `step` from the first at or above `low` to the last at or below `high`.
+std::vector<double> ticks_between(double low, double high, double step);
+
+}  // namespace zorvi::report::detail

@@ -1,0 +1,85 @@
+// The whole report: read the results file and the data file, recompute, summarise, and write
+// the figure.
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <system_error>
+
+#include "driver/run_files.hpp"
+#include "report/report.hpp"
+
+namespace zorvi::report {
+namespace {
+
+// Writes `text` to `path` through a temporary file beside it, so that a failed write leaves
+// no half figure behind. False, with `error` saying why, when it cannot.
+bool write_file_whole(const std::filesystem::path& path, const std::string& text,
+                      std::string& error) {
+    std::filesystem::path temporary = path;
+    temporary += ".tmp";
+    std::FILE* file = std::fopen(temporary.c_str(), "wb");
+    if (file == nullptr) {
+        error = "cannot write '" + path.string() + "': " + std::strerror(errno);
+        return false;
+    }
+    const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
+    const int write_errno = errno;
+    const bool closed = std::fclose(file) == 0;
+    if (!written || !closed) {
+        error =
+            "cannot write '" + path.string() + "': " + std::strerror(written ? errno : write_errno);
+        std::remove(temporary.c_str());
+        return false;
+    }
+    std::error_code ec;
+    std::filesystem::rename(temporary, path, ec);
+    if (ec) {
+        error = "cannot write '" + path.string() + "': " + ec.message();
+        std::remove(temporary.c_str());
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+ReportPaths paths_in(const std::filesystem::path& directory) {
+    return {directory / driver::results_file_name, directory / driver::data_file_name,
+            directory / figure_file_name};
+}
+
+ReportOutcome run_report(const ReportPaths& paths) {
+    ReportOutcome outcome;
+    outcome.status = status_failed;
+    const std::string results_name = paths.results.filename().string();
+    const std::string data_name = paths.data.filename().string();
+
+    std::string text;
+    Results results;
+    if (!read_text_file(paths.results, text, outcome.error)) {
+        outcome.error += " (run zorvi in this directory first)";
+        return outcome;
+    }
+    if (!parse_results(text, results_name, static_cast<std::size_t>(driver::nsim), results,
+                       outcome.error))
+        return outcome;
+
+    driver::RunState run;
+    if (!read_text_file(paths.data, text, outcome.error)) {
+        outcome.error += " (the data file of the run, needed to recompute m, u and P)";
+        return outcome;
+    }
+    if (!parse_event_data(text, data_name, run, outcome.error)) return outcome;
+
+    const Recomputed recomputed = recompute(run, results.u.size());
+    const Summary summary = summarise(results, recomputed);
+    if (!write_file_whole(paths.figure, render_svg(results, summary), outcome.error))
+        return outcome;
+
+    outcome.summary =
+        format_summary(summary, results_name, data_name, paths.figure.filename().string());
+    outcome.status = 0;
+    return outcome;
+}
+
+}  // namespace zorvi::report
