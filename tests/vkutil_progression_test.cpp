@@ -235,14 +235,16 @@ TEST(Cumsum, EveryLengthAcrossSeveralLevels) {
                   wrapped_progression(4, 1, n))
             << n;
         const std::vector<double> r = vkutil::cumprod(std::vector<double>(n, 2.0));
-        for (int i = 0; i < n; ++i)
+        for (int i = 0; i < n; ++i) {
             ASSERT_EQ(r[i], std::ldexp(1.0, i + 1)) << n;
+        }
     }
     const std::vector<double> v = tenths(1001, -50.0);
     const std::vector<double> r = vkutil::cumsum_r(v, 0.25);
     const std::vector<double> plain = plain_running_sum(v, 0.25);
-    for (std::size_t i = 0; i < v.size(); ++i)
+    for (std::size_t i = 0; i < v.size(); ++i) {
         EXPECT_NEAR(r[i], plain[i], 1e-9) << i;
+    }
 }
 
 TEST(Cumsum, IntegersWrapAround) {
