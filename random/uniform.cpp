@@ -1,7 +1,7 @@
 // The uniform generator: an xorshift component and a multiplicative congruential component
 // (16807 modulo 2^31 - 1, by Schrage's decomposition), combined by XOR.
 #include <bit>
-#include <cmath>
+#include <cassert>
 #include <cstdint>
 
 #include "random/random.hpp"
@@ -23,12 +23,16 @@ constexpr std::int32_t schrage_r = 2836;      // modulus % multiplier
 // scale * n rounded once to single precision. The exact product of the 24-bit significand of
 // scale and the 31-bit n fits in 55 bits; one integer-to-float conversion rounds it once, and
 // the power-of-two scaling afterwards is exact for every normal result.
+// Precondition: scale is a positive normal float with a biased exponent above 23.
 float scaled_deviate(float scale, std::uint32_t n) {
-    int exponent = 0;
-    const float fraction = std::frexp(scale, &exponent);  // scale = fraction * 2^exponent
-    const auto significand = static_cast<std::uint64_t>(std::ldexp(fraction, 24));
+    const auto bits = std::bit_cast<std::uint32_t>(scale);
+    const std::uint32_t biased_exponent = (bits >> 23) & 0xFFu;
+    assert(biased_exponent > 23u && biased_exponent < 0xFFu);
+    const std::uint64_t significand = (bits & 0x7FFFFFu) | 0x800000u;
     const auto product = static_cast<float>(significand * n);
-    return std::ldexp(product, exponent - 24);
+    // 2^(exponent of scale - 23), built from its bits.
+    const auto power = std::bit_cast<float>((biased_exponent - 23u) << 23);
+    return product * power;
 }
 
 void initialise(std::int32_t& seed) {
