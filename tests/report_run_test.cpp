@@ -1,0 +1,180 @@
+// zorvi-report run as a program in the directory of a finished zorvi run.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "test_support.hpp"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace zorvi::testing;
+
+fs::path report_binary() {
+    return ZORVI_REPORT_BINARY;
+}
+
+// A directory with the shipped data and the results of one zorvi run, made once.
+class ReportRun : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        finished_run = new TempDir;
+        write_file(finished_run->path / data_file_name, read_file(shipped_data_file()));
+        const ProcessResult zorvi = run_program({zorvi_binary().string()}, finished_run->path);
+        ASSERT_EQ(zorvi.status, 0) << zorvi.err;
+    }
+    static void TearDownTestSuite() {
+        delete finished_run;
+        finished_run = nullptr;
+    }
+
+    // A copy of the finished run to change and report on.
+    void SetUp() override {
+        for (const char* name : {data_file_name, results_file_name})
+            write_file(dir.path / name, read_file(finished_run->path / name));
+    }
+    ProcessResult report(std::vector<std::string> arguments = {}) {
+        arguments.insert(arguments.begin(), report_binary().string());
+        return run_program(arguments, dir.path);
+    }
+    // Replaces line `number` (1-based) of the results file.
+    void replace_results_line(int number, const std::string& line) {
+        std::string text = read_file(dir.path / results_file_name);
+        std::size_t start = 0;
+        for (int k = 1; k < number; ++k)
+            start = text.find('\n', start) + 1;
+        const std::size_t end = text.find('\n', start);
+        text.replace(start, end - start, line);
+        write_file(dir.path / results_file_name, text);
+    }
+
+    static TempDir* finished_run;
+    TempDir dir;
+};
+TempDir* ReportRun::finished_run = nullptr;
+
+bool contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+TEST_F(ReportRun, SummarisesTheShippedRun) {
+    const ProcessResult result = report();
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.err, "");
+    EXPECT_TRUE(contains(result.out, "m = 6, u = 1.58326, P = 0.05668")) << result.out;
+    EXPECT_TRUE(contains(result.out, "Simulated series                  2000\n"));
+    EXPECT_TRUE(contains(result.out, "  without a selected event (NaN)  0\n"));
+    EXPECT_TRUE(contains(result.out, "agree with all 2000 records to 8 decimals"));
+    EXPECT_TRUE(contains(result.out, "  critical value, P = 0.05           1.64485\n"));
+    EXPECT_TRUE(contains(result.out, "Figure                            Zorvireport.svg\n"));
+    const std::string svg = read_file(dir.path / "Zorvireport.svg");
+    EXPECT_TRUE(contains(svg, ">observed u = 1.583</text>"));
+    if (std::system("xmllint --version >/dev/null 2>&1") != 0) GTEST_SKIP() << "no xmllint";
+    const std::string command = "xmllint --noout '" + (dir.path / "Zorvireport.svg").string() + "'";
+    EXPECT_EQ(std::system(command.c_str()), 0);
+}
+
+TEST_F(ReportRun, NeverChangesTheResultsFile) {
+    const fs::path results = dir.path / results_file_name;
+    const std::string before = read_file(results);
+    fs::permissions(results, fs::perms::owner_read);  // a read-only file is enough
+    struct stat stat_before {};
+    ASSERT_EQ(stat(results.c_str(), &stat_before), 0);
+
+    const ProcessResult result = report();
+    EXPECT_EQ(result.status, 0) << result.err;
+    struct stat stat_after {};
+    ASSERT_EQ(stat(results.c_str(), &stat_after), 0);
+    EXPECT_EQ(read_file(results), before);
+    EXPECT_EQ(stat_after.st_mtim.tv_sec, stat_before.st_mtim.tv_sec);
+    EXPECT_EQ(stat_after.st_mtim.tv_nsec, stat_before.st_mtim.tv_nsec);
+    EXPECT_EQ(stat_after.st_mode, stat_before.st_mode);
+}
+
+TEST_F(ReportRun, ResultsFromOtherDataAreFlagged) {
+    // The run's results, but a data file with every magnitude one higher.
+    std::string data;
+    std::istringstream in(read_file(dir.path / data_file_name));
+    std::string t, x, sx;
+    while (in >> t >> x >> sx)
+        data += t + " " + std::to_string(std::stod(x) + 1.0) + " " + sx + "\n";
+    write_file(dir.path / data_file_name, data);
+    const ProcessResult result = report();
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_TRUE(contains(result.out, "Check                             DIFFERENT: "))
+        << result.out;
+    EXPECT_TRUE(contains(result.out, "the results file did not come from this data file"));
+}
+
+TEST_F(ReportRun, MissingResultsFile) {
+    fs::remove(dir.path / results_file_name);
+    const ProcessResult result = report();
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(result.err,
+              "zorvi-report: cannot open './Zorviresult.dat': No such file or directory (run "
+              "zorvi in this directory first)\n");
+    EXPECT_FALSE(fs::exists(dir.path / "Zorvireport.svg"));
+}
+
+TEST_F(ReportRun, MalformedRecordNamesItsLine) {
+    replace_results_line(57, "       0.9895982x       0.16118526\r");
+    const ProcessResult result = report();
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.err,
+              "zorvi-report: Zorviresult.dat, line 57: Bad real number in item 1 of list "
+              "input\n");
+}
+
+TEST_F(ReportRun, FewerRecordsThanARunWrites) {
+    std::string text = read_file(dir.path / results_file_name);
+    text.resize(text.size() - 36);  // the last record and its CR LF
+    write_file(dir.path / results_file_name, text);
+    const ProcessResult result = report();
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.err,
+              "zorvi-report: Zorviresult.dat: 1999 records after the header, 2000 expected; was "
+              "the run complete?\n");
+}
+
+TEST_F(ReportRun, MissingOrMalformedDataFile) {
+    fs::remove(dir.path / data_file_name);
+    ProcessResult result = report();
+    EXPECT_EQ(result.status, 1);
+    EXPECT_TRUE(contains(result.err, "cannot open './" + std::string(data_file_name) +
+                                         "': No such file or directory"))
+        << result.err;
+
+    write_file(dir.path / data_file_name, "1980.608 100.0 12.5\n1983.629 1O0.0 12.5\n");
+    result = report();
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.err, "zorvi-report: " + std::string(data_file_name) +
+                              ", line 2 (event 2): Bad real number in item 2 of list input\n");
+}
+
+TEST_F(ReportRun, HelpAndUnknownArguments) {
+    ProcessResult result = report({"--help"});
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.out.rfind("usage: zorvi-report [--help]\n", 0), 0u);
+    EXPECT_TRUE(contains(result.out, "type 7"));
+    EXPECT_TRUE(contains(result.out, "Wilson score"));
+    EXPECT_FALSE(fs::exists(dir.path / "Zorvireport.svg"));
+
+    result = report({"--frobnicate"});
+    EXPECT_EQ(result.status, 2);
+    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(result.err.rfind("zorvi-report: unknown argument '--frobnicate'\n", 0), 0u);
+}
+
+TEST_F(ReportRun, FigureThatCannotBeWritten) {
+    fs::create_directory(dir.path / "Zorvireport.svg");  // a directory in the way
+    const ProcessResult result = report();
+    EXPECT_EQ(result.status, 1);
+    EXPECT_TRUE(contains(result.err, "cannot write './Zorvireport.svg'")) << result.err;
+    EXPECT_FALSE(fs::exists(dir.path / "Zorvireport.svg.tmp"));
+}
+
+}  // namespace
