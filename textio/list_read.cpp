@@ -222,13 +222,10 @@ enum class ValueState {
     exp_digits,    // the exponent's digits
 };
 
-// A failed item: the rest of the record is skipped, unless `c` ended it already.
-Item fail_item(CharSource& source, int c, ListReadStatus status) {
-    if (classify(c) == CharClass::line_end) {
-        finish_line_end(source, c);
-    } else if (c != end_of_input) {
-        skip_record(source);
-    }
+// A failed item. Nothing more is read: the failure ends the run, and skipping the rest of the
+// record first would never end on a source without line ends, such as a device of endless
+// NUL bytes.
+Item fail_item(ListReadStatus status) {
     Item item;
     item.status = status;
     return item;
@@ -255,14 +252,14 @@ Item scan_value(CharSource& source, int c) {
                 case ValueState::exp_digits:
                     if (exponent_negative) written_exponent = -written_exponent;
                     if (!convert(text, written_exponent, negative, item.value)) {
-                        return fail_item(source, c, ListReadStatus::conversion_error);
+                        return fail_item(ListReadStatus::conversion_error);
                     }
                     break;
                 case ValueState::after_star:  // r null values
                     item.null = true;
                     break;
                 default:
-                    return fail_item(source, c, ListReadStatus::bad_real);
+                    return fail_item(ListReadStatus::bad_real);
             }
             item.separator = finish_separator(source, c);
             return item;
@@ -291,7 +288,7 @@ Item scan_value(CharSource& source, int c) {
                 if (cls == CharClass::word_start) {
                     double magnitude = 0.0;
                     if (!scan_word(source, c, magnitude) || !is_separator(classify(c))) {
-                        return fail_item(source, c, ListReadStatus::bad_real);
+                        return fail_item(ListReadStatus::bad_real);
                     }
                     item.value = negative ? -magnitude : magnitude;
                     item.separator = finish_separator(source, c);
@@ -300,9 +297,9 @@ Item scan_value(CharSource& source, int c) {
                 break;
             case ValueState::count_digits:
                 if (cls == CharClass::star) {
-                    if (count == 0) return fail_item(source, c, ListReadStatus::zero_repeat);
+                    if (count == 0) return fail_item(ListReadStatus::zero_repeat);
                     if (count > max_repeat) {
-                        return fail_item(source, c, ListReadStatus::repeat_overflow);
+                        return fail_item(ListReadStatus::repeat_overflow);
                     }
                     item.repeat = count;
                     text = DecimalText{};
@@ -361,7 +358,7 @@ Item scan_value(CharSource& source, int c) {
                 break;
         }
         // No value can go on with this character.
-        return fail_item(source, c, ListReadStatus::bad_real);
+        return fail_item(ListReadStatus::bad_real);
     }
 }
 

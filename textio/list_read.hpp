@@ -71,7 +71,8 @@ struct ListReadResult {
     int item = 0;  // 1-based target number the failure belongs to
 };
 
-// One free-format read statement of 64-bit reals. Never prints or exits.
+// One free-format read statement of 64-bit reals. Never prints or exits. After a failure the
+// source stands just past the character that caused it.
 [[nodiscard]] ListReadResult read_list(CharSource& source, std::span<double> targets);
 
 // The report message for a failed result (empty for ok; "End of file" for end_of_file).
