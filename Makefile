@@ -16,7 +16,9 @@ run: build/release/zorvi
 	mkdir -p $(RUN_DIR)
 	cp data/Hurricanes-CAT-1-5-DATA-US-landfall-1980-2018.dat $(RUN_DIR)/
 	cd $(RUN_DIR) && ../build/release/zorvi
+	cd $(RUN_DIR) && ../build/release/zorvi-report
 	@echo "Results: $(abspath $(RUN_DIR))/Zorviresult.dat"
+	@echo "Figure:  $(abspath $(RUN_DIR))/Zorvireport.svg"
 
 test: deps
 	cmake --preset debug >/dev/null

@@ -36,7 +36,10 @@ bool is_blank(std::string_view content) {
 }
 
 std::string quoted(std::string_view text) {
-    return "\"" + std::string(text) + "\"";
+    std::string out(1, '"');
+    out += text;
+    out += '"';
+    return out;
 }
 
 std::string at_line(std::string_view file_name, std::size_t line_number) {

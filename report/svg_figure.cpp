@@ -51,6 +51,12 @@ std::string px(double v) {
     return fixed_text(v, 2);
 }
 
+// Appends the parts in order: one growing string, no temporaries between the parts.
+void append(std::string& out, std::initializer_list<std::string_view> parts) {
+    for (std::string_view part : parts)
+        out += part;
+}
+
 std::string escaped(std::string_view text) {
     std::string out;
     for (char c : text) {
@@ -76,17 +82,17 @@ enum class Anchor { start, middle, end };
 void add_text(std::string& out, double x, double y, std::string_view text, Anchor anchor, int size,
               std::string_view extra = {}) {
     static constexpr const char* anchors[] = {"start", "middle", "end"};
-    out += "<text x=\"" + px(x) + "\" y=\"" + px(y) + "\" text-anchor=\"" +
-           anchors[static_cast<int>(anchor)] + "\" font-size=\"" + std::to_string(size) + "\"";
-    if (!extra.empty()) out += " " + std::string(extra);
-    out += ">" + escaped(text) + "</text>\n";
+    append(out, {"<text x=\"", px(x), "\" y=\"", px(y), "\" text-anchor=\"",
+                 anchors[static_cast<int>(anchor)], "\" font-size=\"", std::to_string(size), "\""});
+    if (!extra.empty()) append(out, {" ", extra});
+    append(out, {">", escaped(text), "</text>\n"});
 }
 
 void add_line(std::string& out, double x1, double y1, double x2, double y2, std::string_view colour,
               double width, std::string_view extra = {}) {
-    out += "<line x1=\"" + px(x1) + "\" y1=\"" + px(y1) + "\" x2=\"" + px(x2) + "\" y2=\"" +
-           px(y2) + "\" stroke=\"" + std::string(colour) + "\" stroke-width=\"" + px(width) + "\"";
-    if (!extra.empty()) out += " " + std::string(extra);
+    append(out, {"<line x1=\"", px(x1), "\" y1=\"", px(y1), "\" x2=\"", px(x2), "\" y2=\"", px(y2),
+                 "\" stroke=\"", colour, "\" stroke-width=\"", px(width), "\""});
+    if (!extra.empty()) append(out, {" ", extra});
     out += "/>\n";
 }
 
@@ -204,9 +210,9 @@ void add_histogram(std::string& out, const Results& results, const Summary& summ
         const double left = x(bins.start + bins.width * static_cast<double>(k));
         const double right = x(bins.start + bins.width * static_cast<double>(k + 1));
         const double top = y(static_cast<double>(bins.counts[k]));
-        out += "<rect x=\"" + px(left) + "\" y=\"" + px(top) + "\" width=\"" + px(right - left) +
-               "\" height=\"" + px(panel.bottom() - top) + "\" fill=\"" + bar_colour +
-               "\" stroke=\"#ffffff\" stroke-width=\"0.5\"/>\n";
+        append(out, {"<rect x=\"", px(left), "\" y=\"", px(top), "\" width=\"", px(right - left),
+                     "\" height=\"", px(panel.bottom() - top), "\" fill=\"", bar_colour,
+                     "\" stroke=\"#ffffff\" stroke-width=\"0.5\"/>\n"});
     }
     if (values.empty()) {
         add_text(out, panel.left + panel.width / 2, panel.top + panel.height / 2,
@@ -250,16 +256,18 @@ void add_distribution(std::string& out, const Results& results, const Summary& s
     const double series = std::max<double>(1.0, static_cast<double>(results.p.size()));
     auto clamp_x = [&](double p) { return x(std::clamp(p, 0.0, p_axis_end)); };
 
-    std::string path = "M" + px(panel.left) + " " + px(panel.bottom());
+    std::string path;
+    append(path, {"M", px(panel.left), " ", px(panel.bottom())});
     std::size_t at_or_below_05 = 0;
     for (std::size_t k = 0; k < values.size(); ++k) {
         if (values[k] <= significance_05) at_or_below_05 = k + 1;
         if (k + 1 < values.size() && values[k + 1] == values[k]) continue;
-        path += "H" + px(clamp_x(values[k])) + "V" + px(y(static_cast<double>(k + 1) / series));
+        append(path,
+               {"H", px(clamp_x(values[k])), "V", px(y(static_cast<double>(k + 1) / series))});
     }
-    path += "H" + px(panel.right());
-    out += "<path d=\"" + path + "\" fill=\"none\" stroke=\"" + curve_colour +
-           "\" stroke-width=\"1.8\"/>\n";
+    append(path, {"H", px(panel.right())});
+    append(out, {"<path d=\"", path, "\" fill=\"none\" stroke=\"", curve_colour,
+                 "\" stroke-width=\"1.8\"/>\n"});
 
     // 0.05, dashed, with the share of series below it.
     const double gx = x(significance_05);
@@ -287,9 +295,10 @@ std::string render_svg(const Results& results, const Summary& summary) {
     std::string out;
     out.reserve(64 * 1024);
     out += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
-    out += "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + px(page_width) + "\" height=\"" +
-           px(page_height) + "\" viewBox=\"0 0 " + px(page_width) + " " + px(page_height) +
-           "\" font-family=\"DejaVu Sans, Arial, Helvetica, sans-serif\">\n";
+    append(out,
+           {"<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"", px(page_width), "\" height=\"",
+            px(page_height), "\" viewBox=\"0 0 ", px(page_width), " ", px(page_height),
+            "\" font-family=\"DejaVu Sans, Arial, Helvetica, sans-serif\">\n"});
     out += "<rect width=\"100%\" height=\"100%\" fill=\"#ffffff\"/>\n";
 
     add_text(out, page_width / 2, 32,

@@ -1,0 +1,110 @@
+// zorvi-report on the shipped data's 2000-record results file: the whole report, and its parts.
+#include <benchmark/benchmark.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "driver/run_files.hpp"
+#include "driver/run_state.hpp"
+#include "report/report.hpp"
+#include "textio/textio.hpp"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace zorvi;
+
+std::string read_all(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// A directory holding the shipped data and the results file a run writes from it.
+struct Fixture {
+    fs::path dir;
+    std::string data;
+    std::string results;
+
+    Fixture() {
+        std::string pattern = (fs::temp_directory_path() / "zorvi-report-bench-XXXXXX").string();
+        if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+        dir = pattern;
+        data = read_all(fs::path(ZORVI_SOURCE_DIR) / "data" / driver::data_file_name);
+
+        driver::RunState run;
+        std::string error;
+        if (!report::parse_event_data(data, "data", run, error)) throw std::runtime_error(error);
+        const report::Recomputed series = report::recompute(run, driver::nsim);
+        results = std::string(driver::results_title) + "\r\n" + std::string(driver::results_heads) +
+                  "\r\n" + std::string(driver::results_blank) + "\r\n";
+        for (std::size_t k = 0; k < series.usim.size(); ++k) {
+            results += " " + textio::format_fixed(series.usim[k], 16, 8) + " " +
+                       textio::format_fixed(series.psim[k], 16, 8) + "\r\n";
+        }
+        std::ofstream(dir / driver::data_file_name, std::ios::binary) << data;
+        std::ofstream(dir / driver::results_file_name, std::ios::binary) << results;
+    }
+    ~Fixture() { fs::remove_all(dir); }
+};
+
+Fixture& fixture() {
+    static Fixture instance;
+    return instance;
+}
+
+void BM_whole_report(benchmark::State& state) {
+    const report::ReportPaths paths = report::paths_in(fixture().dir);
+    for (auto _ : state) {
+        const report::ReportOutcome outcome = report::run_report(paths);
+        if (outcome.status != 0) state.SkipWithError(outcome.error.c_str());
+        benchmark::DoNotOptimize(outcome.summary.data());
+    }
+}
+BENCHMARK(BM_whole_report)->Unit(benchmark::kMillisecond);
+
+void BM_parse_results(benchmark::State& state) {
+    report::Results results;
+    std::string error;
+    for (auto _ : state) {
+        const bool ok = report::parse_results(fixture().results, "Zorviresult.dat", driver::nsim,
+                                              results, error);
+        benchmark::DoNotOptimize(ok);
+    }
+}
+BENCHMARK(BM_parse_results)->Unit(benchmark::kMicrosecond);
+
+void BM_recompute(benchmark::State& state) {
+    driver::RunState run;
+    std::string error;
+    if (!report::parse_event_data(fixture().data, "data", run, error)) state.SkipWithError("data");
+    for (auto _ : state) {
+        const report::Recomputed series = report::recompute(run, driver::nsim);
+        benchmark::DoNotOptimize(series.usim.data());
+    }
+}
+BENCHMARK(BM_recompute)->Unit(benchmark::kMicrosecond);
+
+void BM_summarise_and_render(benchmark::State& state) {
+    report::Results results;
+    std::string error;
+    driver::RunState run;
+    if (!report::parse_results(fixture().results, "r", driver::nsim, results, error) ||
+        !report::parse_event_data(fixture().data, "data", run, error))
+        state.SkipWithError(error.c_str());
+    const report::Recomputed series = report::recompute(run, driver::nsim);
+    for (auto _ : state) {
+        const report::Summary summary = report::summarise(results, series);
+        const std::string svg = report::render_svg(results, summary);
+        const std::string text = report::format_summary(summary, "r", "d", "f");
+        benchmark::DoNotOptimize(svg.data());
+        benchmark::DoNotOptimize(text.data());
+    }
+}
+BENCHMARK(BM_summarise_and_render)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
