@@ -22,8 +22,9 @@ constexpr double panel_height = 290;
 constexpr double histogram_left = 80;
 constexpr double distribution_left = 570;
 
-constexpr int histogram_bins = 50;  // about this many bins over the range of u
-constexpr double p_axis_end = 0.5;  // P never exceeds 0.500000015
+constexpr int histogram_bins = 50;    // about this many bins over the range of u
+constexpr double min_u_window = 1.0;  // narrowest range of u shown
+constexpr double p_axis_end = 0.5;    // P never exceeds 0.500000015
 
 constexpr const char* bar_colour = "#7fa7cf";
 constexpr const char* curve_colour = "#1f4e79";
@@ -184,22 +185,23 @@ void add_histogram(std::string& out, const Results& results, const Summary& summ
     }
     if (high > 0) high = std::max(high, critical);
     if (low < 0) low = std::min(low, -critical);
-    if (high - low < 1e-6) {  // every series alike: a unit-wide window around them
-        low -= 0.5;
-        high += 0.5;
+    if (high - low < min_u_window) {  // nearly alike: widen around the middle
+        const double middle = low + 0.5 * (high - low);
+        low = middle - 0.5 * min_u_window;
+        high = middle + 0.5 * min_u_window;
     }
 
     // Step 2: bins and scales.
     const Bins bins = bin_values(values, low, high);
     const std::size_t tallest = *std::max_element(bins.counts.begin(), bins.counts.end());
+    // Counts are whole: a step of at least one series.
     const double count_step =
-        tallest == 0 ? 1.0 : detail::nice_step(static_cast<double>(tallest), 5);
+        std::ceil(detail::nice_step(std::max(1.0, static_cast<double>(tallest)), 5));
     const double count_top =
         std::max(1.0, std::ceil(static_cast<double>(tallest) / count_step)) * count_step;
     const Scale x{bins.start, bins.end(), panel.left, panel.right()};
     const Scale y{0.0, count_top, panel.bottom(), panel.top};
-    AxisSpec y_axis = axis_over(0.0, count_top, 5, "number of series");
-    y_axis.decimals = 0;
+    const AxisSpec y_axis{detail::ticks_between(0.0, count_top, count_step), 0, "number of series"};
     const std::string x_label = "u (Cox–Lewis statistic), bins of width " +
                                 fixed_text(bins.width, detail::decimals_for_step(bins.width));
     add_axes(out, panel, x, y, axis_over(bins.start, bins.end(), 6, x_label), y_axis);
