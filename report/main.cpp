@@ -48,7 +48,7 @@ int main(int argc, char** argv) {
     }
 
     const zorvi::report::ReportOutcome outcome =
-        zorvi::report::run_report(zorvi::report::paths_in("."));
+        zorvi::report::run_report(zorvi::report::paths_in({}));  // the working directory
     if (outcome.status != 0) {
         print(stderr, "zorvi-report: ");
         print(stderr, outcome.error);

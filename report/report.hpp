@@ -137,7 +137,7 @@ struct ReportPaths {
     std::filesystem::path figure;
 };
 
-// Paths of the three files in `directory`.
+// Paths of the three files in `directory` (empty: the working directory).
 ReportPaths paths_in(const std::filesystem::path& directory);
 
 struct ReportOutcome {

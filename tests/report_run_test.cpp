@@ -115,7 +115,7 @@ TEST_F(ReportRun, MissingResultsFile) {
     EXPECT_EQ(result.status, 1);
     EXPECT_EQ(result.out, "");
     EXPECT_EQ(result.err,
-              "zorvi-report: cannot open './Zorviresult.dat': No such file or directory (run "
+              "zorvi-report: cannot open 'Zorviresult.dat': No such file or directory (run "
               "zorvi in this directory first)\n");
     EXPECT_FALSE(fs::exists(dir.path / "Zorvireport.svg"));
 }
@@ -144,8 +144,8 @@ TEST_F(ReportRun, MissingOrMalformedDataFile) {
     fs::remove(dir.path / data_file_name);
     ProcessResult result = report();
     EXPECT_EQ(result.status, 1);
-    EXPECT_TRUE(contains(result.err, "cannot open './" + std::string(data_file_name) +
-                                         "': No such file or directory"))
+    EXPECT_TRUE(contains(
+        result.err, "cannot open '" + std::string(data_file_name) + "': No such file or directory"))
         << result.err;
 
     write_file(dir.path / data_file_name, "1980.608 100.0 12.5\n1983.629 1O0.0 12.5\n");
@@ -173,7 +173,7 @@ TEST_F(ReportRun, FigureThatCannotBeWritten) {
     fs::create_directory(dir.path / "Zorvireport.svg");  // a directory in the way
     const ProcessResult result = report();
     EXPECT_EQ(result.status, 1);
-    EXPECT_TRUE(contains(result.err, "cannot write './Zorvireport.svg'")) << result.err;
+    EXPECT_TRUE(contains(result.err, "cannot write 'Zorvireport.svg'")) << result.err;
     EXPECT_FALSE(fs::exists(dir.path / "Zorvireport.svg.tmp"));
 }
 
