@@ -11,7 +11,9 @@ trap 'rm -rf "$dir"' EXIT
 cp data/Hurricanes-CAT-1-5-DATA-US-landfall-1980-2018.dat "$dir/"
 cd "$dir"
 if command -v hyperfine >/dev/null; then
-    hyperfine -N --warmup 20 --runs "$runs" "$binary"
+    hyperfine -N --warmup 20 --runs "$runs" --export-json "$dir/times.json" "$binary"
+    python3 -c 'import json, sys; r = json.load(open(sys.argv[1]))["results"][0]
+print("median wall time: %.2f ms over %d runs" % (r["median"] * 1e3, len(r["times"])))' "$dir/times.json"
 else
     # Fallback: per-run wall times in microseconds, then the median.
     for _ in $(seq "$runs"); do
