@@ -40,4 +40,4 @@ run_target() {
 }
 
 run_target list_read -dict="$root/fuzz/list_read.dict" -- "$root/data"
-run_target render --
+run_target render -max_len=400 --
