@@ -55,10 +55,10 @@ void put_text(std::string& record, std::string_view text, int width) {
     record.append(text.substr(0, std::min(field, text.size())));
 }
 
-void put_fixed(std::string& record, double value, const detail::FieldSpec& spec, bool sign_zero) {
+void put_fixed(std::string& record, double value, const detail::FieldSpec& field, bool sign_zero) {
     const std::size_t old_size = record.size();
-    record.resize(old_size + static_cast<std::size_t>(spec.width));
-    format_fixed_to(record.data() + old_size, value, spec.width, spec.decimals, sign_zero);
+    record.resize(old_size + static_cast<std::size_t>(field.width));
+    format_fixed_to(record.data() + old_size, value, field.width, field.decimals, sign_zero);
 }
 
 enum class ComposeStatus { ok, unsuited_item, no_field_left };
@@ -87,19 +87,20 @@ enum class ComposeStatus { ok, unsuited_item, no_field_left };
             pending_blanks += static_cast<std::size_t>(fields[next].width);
             ++next;
         }
-        const detail::FieldSpec& spec = fields[next++];
+        const detail::FieldSpec& field = fields[next++];
 
         // Step 2: write the item by its field.
         const auto* text = std::get_if<std::string_view>(&items[i]);
         const auto* real = std::get_if<double>(&items[i]);
-        const bool suits = spec.kind == detail::FieldKind::text ? text != nullptr : real != nullptr;
+        const bool suits =
+            field.kind == detail::FieldKind::text ? text != nullptr : real != nullptr;
         if (!suits) return ComposeStatus::unsuited_item;
         record.append(pending_blanks, ' ');
         pending_blanks = 0;
         if (text != nullptr) {
-            put_text(record, *text, spec.width);
+            put_text(record, *text, field.width);
         } else {
-            put_fixed(record, *real, spec, sign_zero);
+            put_fixed(record, *real, field, sign_zero);
         }
     }
     record.append(line_end);
