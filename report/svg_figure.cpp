@@ -165,6 +165,16 @@ Bins bin_values(const std::vector<double>& values, double low, double high) {
     return bins;
 }
 
+// The observed value: a solid line across the panel at x, labelled on its roomier side.
+void add_observed_marker(std::string& out, const Panel& panel, double x, const char* id,
+                         const std::string& label) {
+    add_line(out, x, panel.top, x, panel.bottom(), observed_colour, 2,
+             std::string("id=\"") + id + "\"");
+    const Anchor anchor = side_of(x, panel);
+    add_text(out, beside(x, anchor), panel.top + 30, label, anchor, 12,
+             std::string("fill=\"") + observed_colour + "\"");
+}
+
 void add_histogram(std::string& out, const Results& results, const Summary& summary) {
     const Panel panel{histogram_left, panel_top, panel_width, panel_height};
     add_text(out, panel.left + panel.width / 2, panel.top - 16, "Simulated u: histogram",
@@ -231,12 +241,8 @@ void add_histogram(std::string& out, const Results& results, const Summary& summ
                  halo);
     }
     if (std::isfinite(summary.u)) {
-        const double ox = x(summary.u);
-        add_line(out, ox, panel.top, ox, panel.bottom(), observed_colour, 2, "id=\"observed-u\"");
-        const Anchor anchor = side_of(ox, panel);
-        add_text(out, beside(ox, anchor), panel.top + 30,
-                 "observed u = " + fixed_text(summary.u, 3), anchor, 12,
-                 std::string("fill=\"") + observed_colour + "\"");
+        add_observed_marker(out, panel, x(summary.u), "observed-u",
+                            "observed u = " + fixed_text(summary.u, 3));
     }
 }
 
@@ -282,12 +288,8 @@ void add_distribution(std::string& out, const Results& results, const Summary& s
              fixed_text(100.0 * share, 1) + " % of series below P = 0.05", Anchor::start, 11, halo);
 
     if (std::isfinite(summary.p)) {
-        const double ox = clamp_x(summary.p);
-        add_line(out, ox, panel.top, ox, panel.bottom(), observed_colour, 2, "id=\"observed-p\"");
-        const Anchor anchor = side_of(ox, panel);
-        add_text(out, beside(ox, anchor), panel.top + 30,
-                 "observed P = " + fixed_text(summary.p, 4), anchor, 12,
-                 std::string("fill=\"") + observed_colour + "\"");
+        add_observed_marker(out, panel, clamp_x(summary.p), "observed-p",
+                            "observed P = " + fixed_text(summary.p, 4));
     }
 }
 
