@@ -84,13 +84,35 @@ ProcessResult run_in_child(const std::function<void()>& body) {
     return capture(body);
 }
 
+namespace {
+
+// A copy of the zorvi binary that an unprivileged user can run: the build tree may lie below
+// a directory that only root may enter (a checkout in a private temporary directory).
+const std::string& zorvi_binary_for_nobody() {
+    static const TempDir dir;
+    static const std::string copy = [] {
+        const fs::path target = dir.path / "zorvi";
+        fs::copy_file(zorvi_binary(), target, fs::copy_options::overwrite_existing);
+        fs::permissions(target, fs::perms::owner_all | fs::perms::group_read |
+                                    fs::perms::group_exec | fs::perms::others_read |
+                                    fs::perms::others_exec);
+        return target.string();
+    }();
+    return copy;
+}
+
+}  // namespace
+
 ProcessResult run_program(const std::vector<std::string>& argv, const fs::path& directory,
                           bool as_nobody) {
     std::vector<std::string> full;
     if (as_nobody) {
         full = {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", "--"};
     }
-    full.insert(full.end(), argv.begin(), argv.end());
+    for (const std::string& arg : argv) {
+        const bool is_zorvi = as_nobody && arg == zorvi_binary().string();
+        full.push_back(is_zorvi ? zorvi_binary_for_nobody() : arg);
+    }
     return capture([&] {
         if (chdir(directory.c_str()) != 0) _exit(126);
         std::vector<char*> args;

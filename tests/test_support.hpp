@@ -32,7 +32,8 @@ struct ProcessResult {
 ProcessResult run_in_child(const std::function<void()>& body);
 
 // Runs a program in `directory`. With `as_nobody` the child drops root first (setpriv to
-// uid/gid 65534); the caller checks `can_drop_root()` and skips the test if it cannot.
+// uid/gid 65534), running a copy of zorvi that such a user may execute; the caller checks
+// `can_drop_root()` and skips the test if it cannot.
 ProcessResult run_program(const std::vector<std::string>& argv,
                           const std::filesystem::path& directory, bool as_nobody = false);
 
