@@ -89,6 +89,20 @@ void BM_recompute(benchmark::State& state) {
 }
 BENCHMARK(BM_recompute)->Unit(benchmark::kMicrosecond);
 
+// The sweeps and the event counts: 74 thresholds and 29 starts over 2000 series.
+void BM_sensitivity(benchmark::State& state) {
+    driver::RunState run;
+    std::string error;
+    if (!report::parse_event_data(fixture().data, "data", run, error)) state.SkipWithError("data");
+    const report::Recomputed series = report::recompute(run, driver::nsim);
+    for (auto _ : state) {
+        const report::Sensitivity sensitivity = report::analyse_sensitivity(
+            run.t, run.x, series.xsim, driver::threshold, driver::tstart, driver::tend);
+        benchmark::DoNotOptimize(sensitivity.sweeps.threshold.data());
+    }
+}
+BENCHMARK(BM_sensitivity)->Unit(benchmark::kMillisecond);
+
 void BM_summarise_and_render(benchmark::State& state) {
     report::Results results;
     std::string error;
@@ -97,10 +111,23 @@ void BM_summarise_and_render(benchmark::State& state) {
         !report::parse_event_data(fixture().data, "data", run, error))
         state.SkipWithError(error.c_str());
     const report::Recomputed series = report::recompute(run, driver::nsim);
+    const report::Sensitivity sensitivity = report::analyse_sensitivity(
+        run.t, run.x, series.xsim, driver::threshold, driver::tstart, driver::tend);
     for (auto _ : state) {
         const report::Summary summary = report::summarise(results, series);
-        const std::string svg = report::render_svg(results, summary);
-        const std::string text = report::format_summary(summary, "r", "d", "f");
+        const std::string svg = report::render_svg({.results = results,
+                                                    .summary = summary,
+                                                    .events = sensitivity.events,
+                                                    .sweeps = sensitivity.sweeps,
+                                                    .threshold = driver::threshold,
+                                                    .start = driver::tstart,
+                                                    .end = driver::tend,
+                                                    .category_bounds = report::category_bounds});
+        const std::string text =
+            report::format_summary(summary, "r", "d", "f") +
+            report::format_sweep_tables(
+                sensitivity.sweeps,
+                {.threshold = driver::threshold, .start = driver::tstart, .end = driver::tend});
         benchmark::DoNotOptimize(svg.data());
         benchmark::DoNotOptimize(text.data());
     }

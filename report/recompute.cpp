@@ -66,12 +66,14 @@ Recomputed recompute(driver::RunState& run, std::size_t count) {
     out.msim.reserve(count);
     out.usim.reserve(count);
     out.psim.reserve(count);
+    out.xsim.reserve(count * run.xsim.size());
     driver::discard_first_deviate(run);
     for (std::size_t k = 0; k < count; ++k) {
         driver::simulate_series(run);
         out.msim.push_back(run.msim);
         out.usim.push_back(run.usim);
         out.psim.push_back(run.psim);
+        out.xsim.insert(out.xsim.end(), run.xsim.begin(), run.xsim.end());
     }
     return out;
 }

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <limits>
 #include <span>
 #include <string>
 #include <string_view>
@@ -33,6 +34,7 @@ struct Recomputed {
     std::vector<std::int32_t> msim;
     std::vector<double> usim;
     std::vector<double> psim;
+    std::vector<double> xsim;  // every series' magnitudes: series k, event i at k * events + i
 };
 
 // Reads a whole file without changing it. False, with `error` saying why, when it cannot.
@@ -69,6 +71,9 @@ double standard_deviation_of(std::span<const double> values);
 // Quantile of sorted values by linear interpolation between order statistics (type 7):
 // h = (n - 1) q, then x[floor h] + (h - floor h) (x[floor h + 1] - x[floor h]). NaN when empty.
 double quantile_of_sorted(std::span<const double> sorted, double q);
+
+// The same quantile of values in any order, found by partial sorting; reorders `values`.
+double quantile_in_place(std::span<double> values, double q);
 
 // Wilson score interval for `successes` out of `trials` at the normal quantile `z`.
 Interval wilson_interval(std::size_t successes, std::size_t trials, double z);
@@ -115,16 +120,171 @@ bool same_to_8_decimals(double file_value, double value);
 Summary summarise(const Results& results, const Recomputed& recomputed);
 
 // ---------------------------------------------------------------------------------------------
+// Sensitivity sweeps: the observed and the simulated tests repeated at other thresholds and
+// other starts of the interval, on the very simulated magnitudes of the run
+
+// Saffir-Simpson category bounds (kt), marked on the threshold sweep.
+inline constexpr std::array<double, 5> category_bounds = {64, 83, 96, 113, 137};
+
+// The run's sweeps: every whole threshold over the categories, and starts a year apart that
+// leave at least ten years of record.
+inline constexpr double threshold_sweep_low = 64;
+inline constexpr double threshold_sweep_high = 137;
+inline constexpr double start_sweep_step = 1.0;       // years
+inline constexpr double start_sweep_min_span = 10.0;  // years left between a start and the end
+inline constexpr std::size_t max_sweep_points = 200;
+
+// Whole thresholds from ceil(low) to floor(high); when there are more than `max_points`, every
+// k-th of them (k as small as keeps within `max_points`), the last always kept.
+std::vector<double> whole_thresholds(double low, double high, std::size_t max_points);
+
+// Starts `start`, `start + step`, ... up to the last that leaves at least `min_span` to `end`.
+std::vector<double> sweep_starts(double start, double end, double step, double min_span);
+
+// The events and the points of both sweeps. A point selects the events with time >= its start
+// and magnitude >= its threshold and tests them over [start, end].
+struct SweepSetup {
+    std::span<const double> times;       // event times, in file order
+    std::span<const double> magnitudes;  // observed magnitudes
+    double threshold = 0.0;              // the main point, where the sweeps cross
+    double start = 0.0;
+    double end = 0.0;
+    std::vector<double> thresholds;  // threshold sweep, at `start`
+    std::vector<double> starts;      // start sweep, at `threshold`
+};
+
+struct SweepPoint {
+    double threshold = 0.0;
+    double start = 0.0;
+    // The observed series.
+    std::int32_t observed_m = 0;
+    double observed_u = 0.0;
+    double observed_p = 0.0;
+    // The simulated series: shares of all of them, quantiles over those with a number for P.
+    std::size_t series = 0;
+    std::size_t without_event = 0;
+    std::size_t below_05 = 0;
+    Interval share_05;  // Wilson score 95 % interval
+    double p_q025 = 0.0;
+    double p_median = 0.0;
+    double p_q975 = 0.0;
+};
+
+struct Sweeps {
+    std::vector<SweepPoint> threshold;
+    std::vector<SweepPoint> start;
+};
+
+// The sweeps over simulated series given one at a time, so that a caller generating series
+// on the fly holds one series, not all of them.
+struct SweepAccumulator {
+    // The events at or after one start, in file order; points with that start share it.
+    struct Window {
+        double start = 0.0;
+        std::vector<std::size_t> events;  // indices into the setup's events
+        std::vector<double> times;        // their times
+        std::vector<double> magnitudes;   // their magnitudes in the current series
+    };
+    double end = 0.0;
+    std::vector<Window> windows;
+    std::vector<SweepPoint> points;  // thresholds first, then starts
+    std::size_t threshold_points = 0;
+    std::vector<std::size_t> window_of;         // per point
+    std::vector<std::vector<double>> p_values;  // per point, the simulated P that are numbers
+    std::vector<double> selected;               // work array: selected times
+};
+
+SweepAccumulator begin_sweeps(const SweepSetup& setup);
+// One simulated series: its magnitudes in file order (one per event).
+void add_series(SweepAccumulator& sweeps, std::span<const double> magnitudes);
+// The shares and quantiles; `z` is the normal quantile of the Wilson intervals.
+Sweeps finish_sweeps(SweepAccumulator& sweeps, double z);
+
+// ---------------------------------------------------------------------------------------------
+// The selected events against time: which events the series select, and their cumulative count
+
+// At one threshold and start: the events at or after the start, in time order, with the
+// observed and the simulated cumulative count of selected events at each event's time, and
+// every event's share of the series that select it.
+struct EventCounts {
+    std::vector<std::size_t> order;      // the events at or after the start, by time
+    std::vector<double> times;           // their times, ascending
+    std::vector<std::int32_t> observed;  // observed selected events at or before times[k]
+    std::vector<double> low;             // simulated count: 2.5 % quantile at times[k]
+    std::vector<double> median;          //   median
+    std::vector<double> high;            //   97.5 % quantile
+    std::vector<std::uint8_t> selected;  // per event in file order: selected when observed
+    std::vector<double> selected_share;  // per event in file order: share of the series
+};
+
+// Accumulates the counts one simulated series at a time, like SweepAccumulator.
+struct EventCountAccumulator {
+    double threshold = 0.0;
+    double start = 0.0;
+    std::vector<std::size_t> histogram;   // [k * (order.size() + 1) + count]: series
+    std::vector<std::size_t> selections;  // per event in file order: series selecting it
+    std::size_t series = 0;
+    EventCounts counts;  // the observed part, filled at the start
+};
+
+EventCountAccumulator begin_event_counts(std::span<const double> times,
+                                         std::span<const double> magnitudes, double threshold,
+                                         double start);
+void add_series(EventCountAccumulator& counts, std::span<const double> magnitudes);
+EventCounts finish_event_counts(EventCountAccumulator& counts);
+
+// The sweeps around a threshold and start, and the selected events against time, in one pass
+// over the simulated series: `simulated` holds them series after series (series k, event i at
+// k * events + i).
+struct Sensitivity {
+    Sweeps sweeps;
+    EventCounts events;
+};
+Sensitivity analyse_sensitivity(std::span<const double> times, std::span<const double> magnitudes,
+                                std::span<const double> simulated, double threshold, double start,
+                                double end);
+
+// ---------------------------------------------------------------------------------------------
 // Outputs
 
 // The aligned text summary; `figure_name` empty when no figure was written.
 std::string format_summary(const Summary& summary, std::string_view results_name,
                            std::string_view data_name, std::string_view figure_name);
 
-// The figure as a standalone SVG document: histogram of the simulated u with the observed u
-// and the critical values marked, and the empirical distribution function of the simulated P
-// with 0.05 and the observed P marked.
-std::string render_svg(const Results& results, const Summary& summary);
+// What the figure shows: the simulated series, the events, and the sweeps around the main
+// threshold and start.
+struct FigureData {
+    const Results& results;
+    const Summary& summary;
+    const EventCounts& events;
+    const Sweeps& sweeps;
+    double threshold = 0.0;  // the main point and the end of the interval
+    double start = 0.0;
+    double end = 0.0;
+    double trend_per_year = std::numeric_limits<double>::quiet_NaN();  // fitted log-linear
+    std::string_view magnitude_unit = "kt";
+    std::span<const double> category_bounds = {};  // marked on the threshold sweep
+};
+
+// The figure as a standalone SVG document: a grid of panels, each in a group with an id. The
+// simulated u (histogram) and P (distribution function); the cumulative count of selected
+// events against time and each event's selection share; P and the share with P < 0.05 against
+// the threshold and against the start of the interval.
+std::string render_svg(const FigureData& data);
+
+// What the sweep tables name: the main point, the unit of the magnitudes and the category
+// bounds noted beside their rows.
+struct SweepLabels {
+    double threshold = 0.0;
+    double start = 0.0;
+    double end = 0.0;
+    std::string_view unit = "kt";
+    std::span<const double> category_bounds = {};
+};
+
+// The sweep tables of the text summary: every 5th threshold with the category bounds and the
+// main threshold, and every 5th start.
+std::string format_sweep_tables(const Sweeps& sweeps, const SweepLabels& labels);
 
 // ---------------------------------------------------------------------------------------------
 // The whole report

@@ -73,11 +73,26 @@ ReportOutcome run_report(const ReportPaths& paths) {
 
     const Recomputed recomputed = recompute(run, results.u.size());
     const Summary summary = summarise(results, recomputed);
-    if (!write_file_whole(paths.figure, render_svg(results, summary), outcome.error))
-        return outcome;
+    const Sensitivity sensitivity = analyse_sensitivity(
+        run.t, run.x, recomputed.xsim, driver::threshold, driver::tstart, driver::tend);
+    const FigureData figure{.results = results,
+                            .summary = summary,
+                            .events = sensitivity.events,
+                            .sweeps = sensitivity.sweeps,
+                            .threshold = driver::threshold,
+                            .start = driver::tstart,
+                            .end = driver::tend,
+                            .category_bounds = category_bounds};
+    if (!write_file_whole(paths.figure, render_svg(figure), outcome.error)) return outcome;
 
     outcome.summary =
         format_summary(summary, results_name, data_name, paths.figure.filename().string());
+    outcome.summary += '\n';
+    outcome.summary +=
+        format_sweep_tables(sensitivity.sweeps, {.threshold = driver::threshold,
+                                                 .start = driver::tstart,
+                                                 .end = driver::tend,
+                                                 .category_bounds = category_bounds});
     outcome.status = 0;
     return outcome;
 }

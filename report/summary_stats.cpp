@@ -65,6 +65,19 @@ double quantile_of_sorted(std::span<const double> sorted, double q) {
     return sorted[k] + (h - below) * (sorted[k + 1] - sorted[k]);
 }
 
+double quantile_in_place(std::span<double> values, double q) {
+    if (values.empty()) return not_a_number;
+    // The two order statistics that quantile_of_sorted reads, and its very arithmetic.
+    const double h = static_cast<double>(values.size() - 1) * q;
+    const double below = std::floor(h);
+    const auto k = static_cast<std::size_t>(below);
+    const auto kth = values.begin() + static_cast<std::ptrdiff_t>(k);
+    std::nth_element(values.begin(), kth, values.end());
+    if (k + 1 >= values.size()) return *kth;
+    const double next = *std::min_element(kth + 1, values.end());
+    return *kth + (h - below) * (next - *kth);
+}
+
 Interval wilson_interval(std::size_t successes, std::size_t trials, double z) {
     if (trials == 0) return {not_a_number, not_a_number};
     const double n = static_cast<double>(trials);

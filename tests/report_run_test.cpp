@@ -77,6 +77,29 @@ TEST_F(ReportRun, SummarisesTheShippedRun) {
     EXPECT_EQ(std::system(command.c_str()), 0);
 }
 
+TEST_F(ReportRun, SweepTablesAndAFigureThatRenders) {
+    const ProcessResult result = report();
+    ASSERT_EQ(result.status, 0) << result.err;
+    // The sweeps cross at the run's own figures; 96 kt is a row of its own.
+    EXPECT_TRUE(contains(result.out,
+                         "     113 kt    6    1.583   0.0567   13.65 % (12.21 to 15.22 %)   "
+                         "0.0164   0.1592   0.4797   Cat 4, the run's own\n"))
+        << result.out;
+    EXPECT_TRUE(contains(result.out, "      96 kt   19    0.315   0.3764    2.10 % ( 1.56 to"));
+    EXPECT_TRUE(contains(result.out, "   1980.417    6    1.583   0.0567   13.65 % (12.21 to"));
+    const std::string svg = read_file(dir.path / "Zorvireport.svg");
+    // The cumulative count ends at the observed m.
+    EXPECT_TRUE(contains(svg, "id=\"cumulative-observed\" data-last-step=\"6\""));
+    if (std::system("rsvg-convert --version >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "rsvg-convert not installed";
+    const fs::path png = dir.path / "figure.png";
+    const ProcessResult render =
+        run_program({"rsvg-convert", "-o", png.string(), "Zorvireport.svg"}, dir.path);
+    EXPECT_EQ(render.status, 0) << render.err;
+    EXPECT_EQ(render.err, "");
+    EXPECT_EQ(read_file(png).substr(1, 3), "PNG");
+}
+
 TEST_F(ReportRun, NeverChangesTheResultsFile) {
     const fs::path results = dir.path / results_file_name;
     const std::string before = read_file(results);

@@ -38,6 +38,36 @@ Summary summary_for(const Results& results, double u, double p) {
     return summarise(results, recomputed);
 }
 
+// The figure of these results, with no events and no sweeps unless given.
+std::string render(const Results& results, const Summary& summary, const EventCounts& events = {},
+                   const Sweeps& sweeps = {}) {
+    return render_svg({.results = results,
+                       .summary = summary,
+                       .events = events,
+                       .sweeps = sweeps,
+                       .threshold = 113,
+                       .start = 1980.417,
+                       .end = 2018.917});
+}
+
+std::size_t occurrences(const std::string& text, const std::string& part) {
+    std::size_t count = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+        ++count;
+    return count;
+}
+
+// The tags of an XML text without the character data between them.
+std::string markup_only(const std::string& xml) {
+    std::string tags;
+    bool inside = false;
+    for (char c : xml) {
+        inside = c == '<' || (inside && c != '>');
+        if (inside || c == '>') tags += c;
+    }
+    return tags;
+}
+
 Results spread_results() {
     Results results;
     for (int k = 0; k < 200; ++k) {
@@ -50,7 +80,7 @@ Results spread_results() {
 
 TEST(ReportSvg, MarksTheObservedValuesAndTheCriticalValue) {
     const Results results = spread_results();
-    const std::string svg = render_svg(results, summary_for(results, 1.5832579991, 0.0566813));
+    const std::string svg = render(results, summary_for(results, 1.5832579991, 0.0566813));
     EXPECT_EQ(svg.rfind("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<svg ", 0), 0u);
     EXPECT_NE(svg.find("id=\"observed-u\""), std::string::npos);
     EXPECT_NE(svg.find(">observed u = 1.583</text>"), std::string::npos);
@@ -59,36 +89,43 @@ TEST(ReportSvg, MarksTheObservedValuesAndTheCriticalValue) {
     EXPECT_NE(svg.find("|u| = 1.645"), std::string::npos);
     EXPECT_NE(svg.find("<rect "), std::string::npos);       // bars
     EXPECT_NE(svg.find("<path d=\"M"), std::string::npos);  // the distribution function
+    // One group per panel, each with its own id.
+    EXPECT_EQ(occurrences(svg, "<g id=\"panel-"), 8u);
+    for (const char* id : {"panel-u-histogram", "panel-p-distribution", "panel-cumulative-count",
+                           "panel-selection-shares", "panel-threshold-p", "panel-start-p",
+                           "panel-threshold-share", "panel-start-share"})
+        EXPECT_EQ(occurrences(svg, std::string("id=\"") + id + "\""), 1u) << id;
     if (!have_xmllint()) GTEST_SKIP() << "xmllint not installed";
     EXPECT_TRUE(well_formed(svg));
-}
-
-TEST(ReportSvg, ObservedLineStandsWhereTheObservedUIs) {
-    // Equal values: one bin around them, and the observed u in its middle.
-    Results results;
-    results.u.assign(10, 0.0);
-    results.p.assign(10, 0.5);
-    const std::string svg = render_svg(results, summary_for(results, 0.0, 0.500000015));
-    const std::size_t line = svg.find("id=\"observed-u\"");
-    ASSERT_NE(line, std::string::npos);
-    const std::size_t start = svg.rfind("<line", line);
-    const std::string element = svg.substr(start, line - start);
-    // The histogram panel spans x = 80 to 450; the window is [-0.5, 0.5], widened to whole
-    // bins, so 0 lies near its middle.
-    const std::size_t x1 = element.find("x1=\"");
-    ASSERT_NE(x1, std::string::npos);
-    const double x = std::stod(element.substr(x1 + 4));
-    EXPECT_NEAR(x, 80.0 + 370.0 / 2, 0.05 * 370.0);
 }
 
 TEST(ReportSvg, SeriesWithoutEventsStillGiveAWellFormedFigure) {
     Results results;
     results.u.assign(5, nan);
     results.p.assign(5, nan);
-    const std::string svg = render_svg(results, summary_for(results, nan, nan));
+    // Sweep points beyond every magnitude: no observed P and no simulated quantiles.
+    SweepPoint beyond;
+    beyond.threshold = 150;
+    beyond.observed_p = beyond.observed_u = nan;
+    beyond.p_q025 = beyond.p_median = beyond.p_q975 = nan;
+    beyond.series = 5;
+    beyond.without_event = 5;
+    SweepPoint further = beyond;
+    further.threshold = 151;
+    const Sweeps sweeps{{beyond, further}, {beyond}};
+    EventCounts events;
+    events.order = {0};
+    events.times = {2000.5};
+    events.observed = {0};
+    events.low = events.median = events.high = {0.0};
+    events.selected = {0};
+    events.selected_share = {0.0};
+    const std::string svg = render(results, summary_for(results, nan, nan), events, sweeps);
     EXPECT_NE(svg.find("No series had a selected event"), std::string::npos);
     EXPECT_EQ(svg.find("id=\"observed-u\""), std::string::npos);  // nothing to mark
     EXPECT_EQ(svg.find("nan"), std::string::npos);
+    EXPECT_EQ(markup_only(svg).find("NaN"), std::string::npos);  // no coordinate is NaN
+    EXPECT_NE(svg.find("data-last-step=\"0\""), std::string::npos);
     if (!have_xmllint()) GTEST_SKIP() << "xmllint not installed";
     EXPECT_TRUE(well_formed(svg));
 }

@@ -1,0 +1,160 @@
+// The figure's panels of the simulated series as the results file lists them: the histogram
+// of u and the empirical distribution function of P.
+#include <algorithm>
+#include <cmath>
+
+#include "report/figure_impl.hpp"
+#include "report/report_impl.hpp"
+
+namespace zorvi::report::detail {
+namespace {
+
+constexpr int histogram_bins = 50;    // about this many bins over the range of u
+constexpr double min_u_window = 1.0;  // narrowest range of u shown
+constexpr double p_axis_end = 0.5;    // P never exceeds 0.500000015
+
+// Histogram bins: `count` bins of `width` from `start`, which is a multiple of `width`.
+struct Bins {
+    double start = 0.0;
+    double width = 1.0;
+    std::vector<std::size_t> counts;
+    double end() const { return start + width * static_cast<double>(counts.size()); }
+};
+
+Bins bin_values(const std::vector<double>& values, double low, double high) {
+    Bins bins;
+    bins.width = nice_step(high - low, histogram_bins);
+    bins.start = std::floor(low / bins.width) * bins.width;
+    const auto count = static_cast<std::size_t>(std::floor((high - bins.start) / bins.width)) + 1;
+    bins.counts.assign(count, 0);
+    for (double v : values) {
+        const double place = std::floor((v - bins.start) / bins.width);
+        const auto index =
+            static_cast<std::size_t>(std::clamp(place, 0.0, static_cast<double>(count - 1)));
+        ++bins.counts[index];
+    }
+    return bins;
+}
+
+// The range of u shown: the values, the observed u, and the critical value on each side that
+// the values or the observed u reach; at least `min_u_window` wide.
+Interval u_window(const std::vector<double>& values, double observed, double critical) {
+    double low = values.empty() ? -critical : *std::min_element(values.begin(), values.end());
+    double high = values.empty() ? critical : *std::max_element(values.begin(), values.end());
+    if (std::isfinite(observed)) {
+        low = std::min(low, observed);
+        high = std::max(high, observed);
+    }
+    if (high > 0) high = std::max(high, critical);
+    if (low < 0) low = std::min(low, -critical);
+    if (high - low < min_u_window) {  // nearly alike: widen around the middle
+        const double middle = low + 0.5 * (high - low);
+        low = middle - 0.5 * min_u_window;
+        high = middle + 0.5 * min_u_window;
+    }
+    return {low, high};
+}
+
+void add_bars(std::string& out, const Rect& plot, const Bins& bins, const Scale& x,
+              const Scale& y) {
+    for (std::size_t k = 0; k < bins.counts.size(); ++k) {
+        if (bins.counts[k] == 0) continue;
+        const double left = x(bins.start + bins.width * static_cast<double>(k));
+        const double right = x(bins.start + bins.width * static_cast<double>(k + 1));
+        const double top = y(static_cast<double>(bins.counts[k]));
+        add_rect(out, {left, top, right - left, plot.bottom() - top}, bar_colour,
+                 "stroke=\"#ffffff\" stroke-width=\"0.5\"");
+    }
+}
+
+}  // namespace
+
+void draw_u_histogram(std::string& out, const PanelFrame& frame, const FigureData& data) {
+    const Rect& plot = frame.plot;
+    const Summary& summary = data.summary;
+    add_heading(out, frame, "Simulated u: histogram",
+                "Cox–Lewis statistic of each simulated series; positive: a rising rate");
+
+    std::vector<double> values;
+    for (double u : data.results.u)
+        if (std::isfinite(u)) values.push_back(u);
+    const double critical = summary.critical_u_05;
+    const Interval window = u_window(values, summary.u, critical);
+    const Bins bins = bin_values(values, window.low, window.high);
+
+    const std::size_t tallest = *std::max_element(bins.counts.begin(), bins.counts.end());
+    const AxisSpec y_axis = count_axis(static_cast<double>(tallest), 5, "number of series");
+    const Scale x{bins.start, bins.end(), plot.left, plot.right()};
+    const Scale y{0.0, y_axis.ticks.back(), plot.bottom(), plot.top};
+    const std::string x_label =
+        "u, bins of width " + fixed_text(bins.width, decimals_for_step(bins.width));
+    add_axes(out, plot, x, y, axis_over(bins.start, bins.end(), 6, x_label), y_axis);
+    add_bars(out, plot, bins, x, y);
+    if (values.empty()) {
+        add_text(out, plot.centre_x(), plot.centre_y(), "No series had a selected event",
+                 Anchor::middle, label_size + 1);
+    }
+
+    // The critical values, dashed, and the observed u, in red.
+    for (double c : {-critical, critical}) {
+        if (c < bins.start || c > bins.end()) continue;
+        const double cx = x(c);
+        add_line(out, cx, plot.top, cx, plot.bottom(), guide_colour, 1.2, dashed);
+        add_text(out, beside(cx, Anchor::start), plot.top + 12, "P = 0.05", Anchor::start,
+                 note_size, halo);
+    }
+    if (std::isfinite(summary.u)) {
+        add_observed_marker(out, plot, x(summary.u), "observed-u",
+                            "observed u = " + fixed_text(summary.u, 3));
+    }
+}
+
+void draw_p_distribution(std::string& out, const PanelFrame& frame, const FigureData& data) {
+    const Rect& plot = frame.plot;
+    const Summary& summary = data.summary;
+    add_heading(out, frame, "Simulated P: empirical distribution",
+                "share of all series with P at or below x; a series without events never counts");
+
+    const Scale x{0.0, p_axis_end, plot.left, plot.right()};
+    const Scale y{0.0, 1.0, plot.bottom(), plot.top};
+    add_axes(out, plot, x, y, axis_over(0.0, p_axis_end, 5, "P"),
+             axis_over(0.0, 1.0, 5, "share of series with P ≤ x"));
+
+    std::vector<double> values;
+    for (double p : data.results.p)
+        if (!std::isnan(p)) values.push_back(p);
+    std::sort(values.begin(), values.end());
+    const double series = std::max<double>(1.0, static_cast<double>(data.results.p.size()));
+    auto clamp_x = [&](double p) { return x(std::clamp(p, 0.0, p_axis_end)); };
+
+    std::string path;
+    append(path, {"M", px(plot.left), " ", px(plot.bottom())});
+    std::size_t at_or_below_05 = 0;
+    for (std::size_t k = 0; k < values.size(); ++k) {
+        if (values[k] <= significance_05) at_or_below_05 = k + 1;
+        if (k + 1 < values.size() && values[k + 1] == values[k]) continue;
+        append(path,
+               {"H", px(clamp_x(values[k])), "V", px(y(static_cast<double>(k + 1) / series))});
+    }
+    append(path, {"H", px(plot.right())});
+    append(out, {"<path d=\"", path, "\" fill=\"none\" stroke=\"", curve_colour,
+                 "\" stroke-width=\"1.8\"/>\n"});
+
+    // 0.05, dashed, with the share of series below it.
+    const double gx = x(significance_05);
+    const double gy = y(static_cast<double>(at_or_below_05) / series);
+    add_line(out, gx, plot.top, gx, plot.bottom(), guide_colour, 1.2, dashed);
+    add_line(out, plot.left, gy, gx, gy, guide_colour, 1, dotted);
+    const double share = static_cast<double>(summary.below_05) / series;
+    // Below the guide and right of 0.05 the rising curve leaves room for the label.
+    add_text(out, gx + 6, std::min(plot.bottom() - 6, gy + 16),
+             fixed_text(100.0 * share, 1) + " % of series below P = 0.05", Anchor::start, note_size,
+             halo);
+
+    if (std::isfinite(summary.p)) {
+        add_observed_marker(out, plot, clamp_x(summary.p), "observed-p",
+                            "observed P = " + fixed_text(summary.p, 4));
+    }
+}
+
+}  // namespace zorvi::report::detail

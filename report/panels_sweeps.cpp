@@ -1,0 +1,159 @@
+// The figure's sweep panels: the observed and the simulated P, and the share of series with
+// P < 0.05, against the threshold and against the start of the interval.
+#include <algorithm>
+#include <cmath>
+
+#include "report/figure_impl.hpp"
+#include "report/report_impl.hpp"
+
+namespace zorvi::report::detail {
+namespace {
+
+constexpr double p_axis_end = 0.5;  // P never exceeds 0.500000015
+constexpr int x_ticks = 8;
+
+// What sets one sweep apart from the other: its points, where each lies, and its marks.
+struct SweepView {
+    const std::vector<SweepPoint>* points;
+    double (*place)(const SweepPoint&);  // the point's place on the x axis
+    double main;                         // the main point's place
+    std::string x_label;
+    std::string about;  // "the threshold" or "the start year"
+    std::string fixed;  // what stays fixed along the sweep
+};
+
+SweepView threshold_view(const FigureData& data) {
+    return {
+        &data.sweeps.threshold, [](const SweepPoint& p) { return p.threshold; },
+        data.threshold,         "threshold (" + std::string(data.magnitude_unit) + ")",
+        "the threshold",        "events of " + year_text(data.start) + "–" + year_text(data.end)};
+}
+
+SweepView start_view(const FigureData& data) {
+    return {&data.sweeps.start, [](const SweepPoint& p) { return p.start; },
+            data.start,         "start of the interval (year)",
+            "the start year",   selection_text(data) + ", end " + year_text(data.end)};
+}
+
+// The x scale and axis over the sweep's places.
+Scale x_scale(const SweepView& view, const Rect& plot) {
+    const double first = view.points->empty() ? 0.0 : view.place(view.points->front());
+    const double last = view.points->empty() ? 1.0 : view.place(view.points->back());
+    return {first, last > first ? last : first + 1.0, plot.left, plot.right()};
+}
+
+std::vector<double> places(const SweepView& view, const Scale& x) {
+    std::vector<double> out;
+    for (const SweepPoint& point : *view.points)
+        out.push_back(x(view.place(point)));
+    return out;
+}
+
+template <class Field>
+std::vector<double> pixels(const SweepView& view, const Scale& y, Field field) {
+    std::vector<double> out;
+    for (const SweepPoint& point : *view.points)
+        out.push_back(y(field(point)));
+    return out;
+}
+
+// Dotted lines at the category bounds within the sweep, each labelled at the top.
+void add_category_marks(std::string& out, const Rect& plot, const Scale& x,
+                        const FigureData& data) {
+    for (std::size_t k = 0; k < data.category_bounds.size(); ++k) {
+        const double bound = data.category_bounds[k];
+        if (bound < x.data_low || bound > x.data_high) continue;
+        const double bx = x(bound);
+        add_line(out, bx, plot.top, bx, plot.bottom(), guide_colour, 1, dotted);
+        const Anchor anchor = bx > plot.right() - 30 ? Anchor::end : Anchor::start;
+        add_text(out, beside(bx, anchor), plot.top + 12, "Cat " + std::to_string(k + 1), anchor,
+                 note_size, std::string("fill=\"") + note_colour + "\" " + halo);
+    }
+}
+
+// The main point on a line: a red dot where the sweep passes the run's own settings.
+template <class Field>
+void add_main_point(std::string& out, const SweepView& view, const Scale& x, const Scale& y,
+                    Field field) {
+    for (const SweepPoint& point : *view.points) {
+        if (view.place(point) == view.main && std::isfinite(field(point)))
+            add_circle(out, x(view.main), y(field(point)), 4.5, observed_colour);
+    }
+}
+
+void draw_sweep_p(std::string& out, const PanelFrame& frame, const FigureData& data,
+                  const SweepView& view, bool marks) {
+    const Rect& plot = frame.plot;
+    add_heading(out, frame, "P against " + view.about,
+                view.fixed + "; band: 2.5–97.5 % of the simulated P");
+    add_legend(out, frame,
+               {{Symbol::line, observed_colour, "observed"},
+                {Symbol::dashed_line, curve_colour, "simulated median"},
+                {Symbol::band, band_colour, "simulated 95 %"}});
+    const Scale x = x_scale(view, plot);
+    const Scale y{0.0, p_axis_end, plot.bottom(), plot.top};
+    add_axes(out, plot, x, y, axis_over(x.data_low, x.data_high, x_ticks, view.x_label),
+             axis_over(0.0, p_axis_end, 5, "P"));
+
+    const std::vector<double> xs = places(view, x);
+    add_band(out, xs, pixels(view, y, [](const SweepPoint& p) { return p.p_q025; }),
+             pixels(view, y, [](const SweepPoint& p) { return p.p_q975; }), band_colour);
+    if (marks) add_category_marks(out, plot, x, data);
+    const double y05 = y(significance_05);
+    add_line(out, plot.left, y05, plot.right(), y05, guide_colour, 1.2, dashed);
+    add_text(out, plot.right() - 4, y05 - 5, "P = 0.05", Anchor::end, note_size, halo);
+    add_polyline(out, xs, pixels(view, y, [](const SweepPoint& p) { return p.p_median; }),
+                 curve_colour, 1.5, dashed);
+    const auto observed = [](const SweepPoint& p) { return p.observed_p; };
+    add_polyline(out, xs, pixels(view, y, observed), observed_colour, 2);
+    add_main_point(out, view, x, y, observed);
+}
+
+void draw_sweep_share(std::string& out, const PanelFrame& frame, const FigureData& data,
+                      const SweepView& view, bool marks) {
+    const Rect& plot = frame.plot;
+    add_heading(out, frame, "Share of series with P < 0.05 against " + view.about,
+                view.fixed + "; band: Wilson 95 % interval");
+    add_legend(out, frame,
+               {{Symbol::line, curve_colour, "simulated share"},
+                {Symbol::band, band_colour, "95 % interval"},
+                {Symbol::dot, observed_colour, "the run's own settings"}});
+    double top = 0.0;
+    for (const SweepPoint& point : *view.points)
+        if (std::isfinite(point.share_05.high)) top = std::max(top, point.share_05.high);
+    const AxisSpec y_axis =
+        axis_over(0.0, nice_top(std::max(top, 0.01), 5), 5, "share of all series");
+    const Scale x = x_scale(view, plot);
+    const Scale y{0.0, y_axis.ticks.back(), plot.bottom(), plot.top};
+    add_axes(out, plot, x, y, axis_over(x.data_low, x.data_high, x_ticks, view.x_label), y_axis);
+
+    const std::vector<double> xs = places(view, x);
+    add_band(out, xs, pixels(view, y, [](const SweepPoint& p) { return p.share_05.low; }),
+             pixels(view, y, [](const SweepPoint& p) { return p.share_05.high; }), band_colour);
+    if (marks) add_category_marks(out, plot, x, data);
+    const auto share = [](const SweepPoint& p) {
+        return p.series == 0 ? std::nan("") : static_cast<double>(p.below_05) / p.series;
+    };
+    add_polyline(out, xs, pixels(view, y, share), curve_colour, 2);
+    add_main_point(out, view, x, y, share);
+}
+
+}  // namespace
+
+void draw_threshold_p(std::string& out, const PanelFrame& frame, const FigureData& data) {
+    draw_sweep_p(out, frame, data, threshold_view(data), true);
+}
+
+void draw_start_p(std::string& out, const PanelFrame& frame, const FigureData& data) {
+    draw_sweep_p(out, frame, data, start_view(data), false);
+}
+
+void draw_threshold_share(std::string& out, const PanelFrame& frame, const FigureData& data) {
+    draw_sweep_share(out, frame, data, threshold_view(data), true);
+}
+
+void draw_start_share(std::string& out, const PanelFrame& frame, const FigureData& data) {
+    draw_sweep_share(out, frame, data, start_view(data), false);
+}
+
+}  // namespace zorvi::report::detail
