@@ -72,8 +72,9 @@ double standard_deviation_of(std::span<const double> values);
 // h = (n - 1) q, then x[floor h] + (h - floor h) (x[floor h + 1] - x[floor h]). NaN when empty.
 double quantile_of_sorted(std::span<const double> sorted, double q);
 
-// The same quantile of values in any order, found by partial sorting; reorders `values`.
-double quantile_in_place(std::span<double> values, double q);
+// The same quantiles of values in any order, at ascending `qs`, found by partial sorting;
+// reorders `values`.
+std::vector<double> quantiles_in_place(std::span<double> values, std::span<const double> qs);
 
 // Wilson score interval for `successes` out of `trials` at the normal quantile `z`.
 Interval wilson_interval(std::size_t successes, std::size_t trials, double z);
@@ -141,16 +142,17 @@ std::vector<double> whole_thresholds(double low, double high, std::size_t max_po
 // Starts `start`, `start + step`, ... up to the last that leaves at least `min_span` to `end`.
 std::vector<double> sweep_starts(double start, double end, double step, double min_span);
 
-// The events and the points of both sweeps. A point selects the events with time >= its start
-// and magnitude >= its threshold and tests them over [start, end].
+// The events and the points of both sweeps. A point selects the events with magnitude >= its
+// threshold, drops those before its start when that lies after the main start, and tests the
+// rest over [start, end]; at the main point that is the program's own selection and test.
 struct SweepSetup {
     std::span<const double> times;       // event times, in file order
     std::span<const double> magnitudes;  // observed magnitudes
     double threshold = 0.0;              // the main point, where the sweeps cross
     double start = 0.0;
     double end = 0.0;
-    std::vector<double> thresholds;  // threshold sweep, at `start`
-    std::vector<double> starts;      // start sweep, at `threshold`
+    std::vector<double> thresholds;  // threshold sweep, at `start`; ascending
+    std::vector<double> starts;      // start sweep, at `threshold`; ascending, from `start` on
 };
 
 struct SweepPoint {
@@ -176,27 +178,26 @@ struct Sweeps {
 };
 
 // The sweeps over simulated series given one at a time, so that a caller generating series
-// on the fly holds one series, not all of them.
+// on the fly holds one series, not all of them. Every series visits every point at once: per
+// point, the count and the sum of the selected times, added in position order as the test
+// adds them.
 struct SweepAccumulator {
-    // The events at or after one start, in file order; points with that start share it.
-    struct Window {
-        double start = 0.0;
-        std::vector<std::size_t> events;  // indices into the setup's events
-        std::vector<double> times;        // their times
-        std::vector<double> magnitudes;   // their magnitudes in the current series
-    };
+    double threshold = 0.0;  // the main point
     double end = 0.0;
-    std::vector<Window> windows;
     std::vector<SweepPoint> points;  // thresholds first, then starts
     std::size_t threshold_points = 0;
-    std::vector<std::size_t> window_of;         // per point
+    // Per point, the bound its sweep moves: the threshold along the threshold sweep, the
+    // earliest time counted along the start sweep.
+    std::vector<double> bounds;
+    std::vector<double> counts;                 // per point: selected events of one series
+    std::vector<double> sums;                   // per point: the sum of their times
     std::vector<std::vector<double>> p_values;  // per point, the simulated P that are numbers
-    std::vector<double> selected;               // work array: selected times
 };
 
 SweepAccumulator begin_sweeps(const SweepSetup& setup);
-// One simulated series: its magnitudes in file order (one per event).
-void add_series(SweepAccumulator& sweeps, std::span<const double> magnitudes);
+// One simulated series: the events' times and the series' magnitudes, in file order.
+void add_series(SweepAccumulator& sweeps, std::span<const double> times,
+                std::span<const double> magnitudes);
 // The shares and quantiles; `z` is the normal quantile of the Wilson intervals.
 Sweeps finish_sweeps(SweepAccumulator& sweeps, double z);
 

@@ -65,17 +65,29 @@ double quantile_of_sorted(std::span<const double> sorted, double q) {
     return sorted[k] + (h - below) * (sorted[k + 1] - sorted[k]);
 }
 
-double quantile_in_place(std::span<double> values, double q) {
-    if (values.empty()) return not_a_number;
-    // The two order statistics that quantile_of_sorted reads, and its very arithmetic.
-    const double h = static_cast<double>(values.size() - 1) * q;
-    const double below = std::floor(h);
-    const auto k = static_cast<std::size_t>(below);
-    const auto kth = values.begin() + static_cast<std::ptrdiff_t>(k);
-    std::nth_element(values.begin(), kth, values.end());
-    if (k + 1 >= values.size()) return *kth;
-    const double next = *std::min_element(kth + 1, values.end());
-    return *kth + (h - below) * (next - *kth);
+std::vector<double> quantiles_in_place(std::span<double> values, std::span<const double> qs) {
+    std::vector<double> out;
+    // Each quantile reads the same two order statistics as quantile_of_sorted, with its very
+    // arithmetic; the values left of one quantile's order statistic need no further sorting.
+    auto unsorted_from = values.begin();
+    for (double q : qs) {
+        if (values.empty()) {
+            out.push_back(not_a_number);
+            continue;
+        }
+        const double h = static_cast<double>(values.size() - 1) * q;
+        const double below = std::floor(h);
+        const auto kth = values.begin() + static_cast<std::ptrdiff_t>(below);
+        if (kth >= unsorted_from) std::nth_element(unsorted_from, kth, values.end());
+        unsorted_from = kth + 1;
+        if (kth + 1 == values.end()) {
+            out.push_back(*kth);
+            continue;
+        }
+        const double next = *std::min_element(kth + 1, values.end());
+        out.push_back(*kth + (h - below) * (next - *kth));
+    }
+    return out;
 }
 
 Interval wilson_interval(std::size_t successes, std::size_t trials, double z) {

@@ -75,7 +75,8 @@ std::string joined(std::string a, const std::string& b) {
 
 std::string format_sweep_tables(const Sweeps& sweeps, const SweepLabels& labels) {
     const std::string own = "the run's own";
-    const std::string unit = " " + std::string(labels.unit);
+    std::string unit = " ";  // built in steps: g++ 12 warns wrongly on " " + string
+    unit += labels.unit;
     std::string out = "Sensitivity to the threshold, events of " + fixed_text(labels.start, 3) +
                       " to " + fixed_text(labels.end, 3) + "\n";
     out += column_heads("threshold");

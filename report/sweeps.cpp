@@ -1,8 +1,10 @@
 // The sensitivity sweeps: the observed test and every simulated series repeated at other
 // thresholds and other starts, reusing the run's own simulated magnitudes for every point.
 #include <algorithm>
+#include <array>
 #include <cassert>
 #include <cmath>
+#include <limits>
 
 #include "report/report.hpp"
 #include "stats/stats.hpp"
@@ -10,61 +12,60 @@
 namespace zorvi::report {
 namespace {
 
-using Window = SweepAccumulator::Window;
+constexpr double no_earlier_limit = -std::numeric_limits<double>::infinity();
 
-// Copies the times of the events with magnitude >= threshold, in position order, to the front
-// of `selected` and returns their count; the program's selection rule.
-std::int32_t select_events(std::span<const double> magnitudes, std::span<const double> times,
-                           double threshold, std::span<double> selected) {
-    std::int32_t count = 0;
-    for (std::size_t i = 0; i < magnitudes.size(); ++i) {
-        if (magnitudes[i] >= threshold) {
-            selected[static_cast<std::size_t>(count)] = times[i];
-            ++count;
-        }
-    }
-    return count;
-}
-
-// The window of events at or after `start`, made once and shared by every point there.
-std::size_t window_for(SweepAccumulator& sweeps, std::span<const double> times, double start) {
-    for (std::size_t w = 0; w < sweeps.windows.size(); ++w)
-        if (sweeps.windows[w].start == start) return w;
-    Window window;
-    window.start = start;
-    for (std::size_t i = 0; i < times.size(); ++i) {
-        if (times[i] >= start) {
-            window.events.push_back(i);
-            window.times.push_back(times[i]);
-        }
-    }
-    window.magnitudes.resize(window.events.size());
-    sweeps.windows.push_back(std::move(window));
-    return sweeps.windows.size() - 1;
-}
-
-void gather_magnitudes(SweepAccumulator& sweeps, std::span<const double> magnitudes) {
-    for (Window& window : sweeps.windows) {
-        for (std::size_t k = 0; k < window.events.size(); ++k)
-            window.magnitudes[k] = magnitudes[window.events[k]];
-    }
-}
-
-// Selects and tests the magnitudes gathered for point `j`'s window.
-void test_point(SweepAccumulator& sweeps, std::size_t j, std::int32_t& m, double& u, double& p) {
-    const SweepPoint& point = sweeps.points[j];
-    const Window& window = sweeps.windows[sweeps.window_of[j]];
-    m = select_events(window.magnitudes, window.times, point.threshold, sweeps.selected);
-    stats::test(point.start, sweeps.end, m, sweeps.selected, u, p);
-}
-
-void add_point(SweepAccumulator& sweeps, std::span<const double> times, double threshold,
-               double start) {
+SweepPoint point_at(double threshold, double start) {
     SweepPoint point;
     point.threshold = threshold;
     point.start = start;
-    sweeps.points.push_back(point);
-    sweeps.window_of.push_back(window_for(sweeps, times, start));
+    return point;
+}
+
+// The number of leading points whose bound is at most `value` (bounds ascending): the points
+// of a sweep that select an event. A NaN value is never selected.
+std::size_t points_reached(std::span<const double> bounds, double value) {
+    if (std::isnan(value)) return 0;
+    return static_cast<std::size_t>(std::upper_bound(bounds.begin(), bounds.end(), value) -
+                                    bounds.begin());
+}
+
+// Adds one selected event of time t at the first `reached` points. The points beyond are
+// left alone, as if 0.0 were added: a sum that started at +0.0 stays bit for bit what the
+// test forms, adding the selected times in position order.
+void add_to_first(std::size_t reached, double t, double* counts, double* sums) {
+    for (std::size_t j = 0; j < reached; ++j) {
+        counts[j] += 1.0;
+        sums[j] += t;
+    }
+}
+
+// Selects at every point at once, the events in position order.
+void select_everywhere(SweepAccumulator& sweeps, std::span<const double> times,
+                       std::span<const double> magnitudes) {
+    const std::size_t split = sweeps.threshold_points;
+    const std::span<const double> thresholds(sweeps.bounds.data(), split);
+    const std::span<const double> earliest = std::span<const double>(sweeps.bounds).subspan(split);
+    double* const counts = sweeps.counts.data();
+    double* const sums = sweeps.sums.data();
+    std::fill(sweeps.counts.begin(), sweeps.counts.end(), 0.0);
+    std::fill(sweeps.sums.begin(), sweeps.sums.end(), 0.0);
+    for (std::size_t i = 0; i < times.size(); ++i) {
+        const double t = times[i];
+        const double x = magnitudes[i];
+        // Along the threshold sweep every event counts and its magnitude decides.
+        add_to_first(points_reached(thresholds, x), t, counts, sums);
+        // Along the start sweep the main threshold decides, then the time; a NaN time is
+        // never before a start.
+        if (!(x >= sweeps.threshold)) continue;
+        const std::size_t reached = std::isnan(t) ? earliest.size() : points_reached(earliest, t);
+        add_to_first(reached, t, counts + split, sums + split);
+    }
+}
+
+void test_point(const SweepAccumulator& sweeps, std::size_t j, std::int32_t& m, double& u,
+                double& p) {
+    m = static_cast<std::int32_t>(sweeps.counts[j]);
+    stats::test_of_sum(sweeps.points[j].start, sweeps.end, m, sweeps.sums[j], u, p);
 }
 
 }  // namespace
@@ -98,17 +99,27 @@ std::vector<double> sweep_starts(double start, double end, double step, double m
 
 SweepAccumulator begin_sweeps(const SweepSetup& setup) {
     assert(setup.times.size() == setup.magnitudes.size());
+    assert(std::is_sorted(setup.thresholds.begin(), setup.thresholds.end()));
+    assert(std::is_sorted(setup.starts.begin(), setup.starts.end()));
+    assert(setup.starts.empty() || setup.starts.front() >= setup.start);
     SweepAccumulator sweeps;
+    sweeps.threshold = setup.threshold;
     sweeps.end = setup.end;
-    for (double threshold : setup.thresholds)
-        add_point(sweeps, setup.times, threshold, setup.start);
+    for (double threshold : setup.thresholds) {
+        sweeps.points.push_back(point_at(threshold, setup.start));
+        sweeps.bounds.push_back(threshold);
+    }
     sweeps.threshold_points = sweeps.points.size();
-    for (double start : setup.starts)
-        add_point(sweeps, setup.times, setup.threshold, start);
+    for (double start : setup.starts) {
+        sweeps.points.push_back(point_at(setup.threshold, start));
+        // At the main start every event counts, as in the program, whatever its time.
+        sweeps.bounds.push_back(start == setup.start ? no_earlier_limit : start);
+    }
+    sweeps.counts.resize(sweeps.points.size());
+    sweeps.sums.resize(sweeps.points.size());
     sweeps.p_values.resize(sweeps.points.size());
-    sweeps.selected.resize(setup.times.size());
 
-    gather_magnitudes(sweeps, setup.magnitudes);
+    select_everywhere(sweeps, setup.times, setup.magnitudes);
     for (std::size_t j = 0; j < sweeps.points.size(); ++j) {
         SweepPoint& point = sweeps.points[j];
         test_point(sweeps, j, point.observed_m, point.observed_u, point.observed_p);
@@ -116,13 +127,18 @@ SweepAccumulator begin_sweeps(const SweepSetup& setup) {
     return sweeps;
 }
 
-void add_series(SweepAccumulator& sweeps, std::span<const double> magnitudes) {
-    gather_magnitudes(sweeps, magnitudes);
+void add_series(SweepAccumulator& sweeps, std::span<const double> times,
+                std::span<const double> magnitudes) {
+    select_everywhere(sweeps, times, magnitudes);
+    std::int32_t m = 0;
+    double u = 0.0;
+    double p = 0.0;
     for (std::size_t j = 0; j < sweeps.points.size(); ++j) {
-        std::int32_t m = 0;
-        double u = 0.0;
-        double p = 0.0;
-        test_point(sweeps, j, m, u, p);
+        // A higher threshold selects a subset: the same count is the same selection, and the
+        // same test as the point before.
+        const bool same_as_before =
+            j > 0 && j < sweeps.threshold_points && sweeps.counts[j] == sweeps.counts[j - 1];
+        if (!same_as_before) test_point(sweeps, j, m, u, p);
         SweepPoint& point = sweeps.points[j];
         ++point.series;
         if (std::isnan(p)) {
@@ -139,10 +155,11 @@ Sweeps finish_sweeps(SweepAccumulator& sweeps, double z) {
     for (std::size_t j = 0; j < sweeps.points.size(); ++j) {
         SweepPoint point = sweeps.points[j];
         point.share_05 = wilson_interval(point.below_05, point.series, z);
-        std::vector<double>& p = sweeps.p_values[j];
-        point.p_q025 = quantile_in_place(p, interval_tail);
-        point.p_median = quantile_in_place(p, 0.5);
-        point.p_q975 = quantile_in_place(p, 1.0 - interval_tail);
+        constexpr std::array<double, 3> levels = {interval_tail, 0.5, 1.0 - interval_tail};
+        const std::vector<double> q = quantiles_in_place(sweeps.p_values[j], levels);
+        point.p_q025 = q[0];
+        point.p_median = q[1];
+        point.p_q975 = q[2];
         (j < sweeps.threshold_points ? out.threshold : out.start).push_back(point);
     }
     return out;
@@ -163,8 +180,10 @@ Sensitivity analyse_sensitivity(std::span<const double> times, std::span<const d
     SweepAccumulator sweeps = begin_sweeps(setup);
     EventCountAccumulator events = begin_event_counts(times, magnitudes, threshold, start);
     const std::size_t n = times.size();
+    for (std::vector<double>& p : sweeps.p_values)
+        p.reserve(n == 0 ? 0 : simulated.size() / n);
     for (std::size_t offset = 0; n > 0 && offset + n <= simulated.size(); offset += n) {
-        add_series(sweeps, simulated.subspan(offset, n));
+        add_series(sweeps, times, simulated.subspan(offset, n));
         add_series(events, simulated.subspan(offset, n));
     }
     return {finish_sweeps(sweeps, critical_u(interval_tail)), finish_event_counts(events)};

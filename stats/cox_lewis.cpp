@@ -12,10 +12,14 @@ constexpr double sqrt2 = 1.4142135623730951;  // the double nearest to sqrt(2)
 
 void test(double a, double b, std::int32_t m, std::span<const double> times, double& u, double& p) {
     assert(m <= 0 || static_cast<std::size_t>(m) <= times.size());
-    const double d = b - a;
     double s = 0.0;
     for (std::int32_t k = 0; k < m; ++k)
         s += times[static_cast<std::size_t>(k)];
+    test_of_sum(a, b, m, s, u, p);
+}
+
+void test_of_sum(double a, double b, std::int32_t m, double s, double& u, double& p) {
+    const double d = b - a;
     const double count = static_cast<double>(m);
     const double r = std::sqrt(12.0 * count);
     const double mean = s / count;

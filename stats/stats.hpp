@@ -22,4 +22,7 @@ std::vector<double> erfcc_v(std::span<const double> x, std::size_t stride = 1);
 // one-sided P-value 1 - Phi(|u|). Reads times[0 .. m-1]; m <= 0 gives NaN for u and p.
 void test(double a, double b, std::int32_t m, std::span<const double> times, double& u, double& p);
 
+// The same test from the sum of the m times, added in order from 0.0 as test() adds them.
+void test_of_sum(double a, double b, std::int32_t m, double s, double& u, double& p);
+
 }  // namespace zorvi::stats

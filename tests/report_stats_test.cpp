@@ -1,6 +1,7 @@
 // The report's summary statistics on small hand-made inputs with known answers.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <vector>
@@ -37,6 +38,20 @@ TEST(ReportQuantiles, LinearInterpolationBetweenOrderStatistics) {
     EXPECT_DOUBLE_EQ(quantile_of_sorted(sorted, 1.0), 4.0);  // no read past the end
     EXPECT_DOUBLE_EQ(quantile_of_sorted(std::vector<double>{7.0}, 0.975), 7.0);
     EXPECT_TRUE(std::isnan(quantile_of_sorted({}, 0.5)));
+}
+
+TEST(ReportQuantiles, PartialSortingGivesTheSortedValuesQuantiles) {
+    // Ties, a NaN-free shuffle, and quantiles that share an order statistic.
+    std::vector<double> values = {5, 1, 4, 4, 9, 2, 8, 3, 7, 6, 4};
+    std::vector<double> sorted = values;
+    std::sort(sorted.begin(), sorted.end());
+    const std::vector<double> qs = {0.0, 0.025, 0.5, 0.51, 0.975, 1.0};
+    const std::vector<double> q = quantiles_in_place(values, qs);
+    ASSERT_EQ(q.size(), qs.size());
+    for (std::size_t k = 0; k < qs.size(); ++k)
+        EXPECT_EQ(q[k], quantile_of_sorted(sorted, qs[k])) << qs[k];
+    std::vector<double> none;
+    EXPECT_TRUE(std::isnan(quantiles_in_place(none, qs)[2]));
 }
 
 TEST(ReportIntervals, WilsonScoreKnownValues) {
