@@ -155,18 +155,30 @@ TEST_F(ReportRun, MissingOrMalformedDataFile) {
                               ", line 2 (event 2): Bad real number in item 2 of list input\n");
 }
 
-TEST_F(ReportRun, HelpAndUnknownArguments) {
+TEST_F(ReportRun, HelpVersionAndBadOptions) {
     ProcessResult result = report({"--help"});
     EXPECT_EQ(result.status, 0);
-    EXPECT_EQ(result.out.rfind("usage: zorvi-report [--help]\n", 0), 0u);
-    EXPECT_TRUE(contains(result.out, "type 7"));
-    EXPECT_TRUE(contains(result.out, "Wilson score"));
+    EXPECT_TRUE(contains(result.out, "Usage: zorvi-report [OPTIONS]\n"));
+    for (const char* part : {"type 7", "Wilson score", "--json", "--csv DIR", "--no-figure",
+                             "computed\nexactly", "null"})
+        EXPECT_TRUE(contains(result.out, part)) << part;
     EXPECT_FALSE(fs::exists(dir.path / "Zorvireport.svg"));
 
-    result = report({"--frobnicate"});
-    EXPECT_EQ(result.status, 2);
-    EXPECT_EQ(result.out, "");
-    EXPECT_EQ(result.err.rfind("zorvi-report: unknown argument '--frobnicate'\n", 0), 0u);
+    result = report({"--version"});
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.out, "zorvi-report 1.0\n");
+
+    for (const auto& [arguments, message] :
+         std::vector<std::pair<std::vector<std::string>, std::string>>{
+             {{"--frobnicate"}, "The following argument was not expected: --frobnicate"},
+             {{"--csv"}, "--csv: 1 required DIR missing"},
+             {{"--json", "extra"}, "The following argument was not expected: extra"}}) {
+        result = report(arguments);
+        EXPECT_EQ(result.status, 2);
+        EXPECT_EQ(result.out, "");
+        EXPECT_EQ(result.err, "zorvi-report: " + message + "\nRun with --help for the options.\n");
+    }
+    EXPECT_FALSE(fs::exists(dir.path / "Zorvireport.svg"));
 }
 
 TEST_F(ReportRun, FigureThatCannotBeWritten) {
