@@ -1,5 +1,5 @@
 // The selected events against time: the observed and the simulated cumulative counts of the
-// selected events, and each event's share of the series that select it.
+// selected events at each event's time.
 #include <algorithm>
 #include <cassert>
 #include <cmath>
@@ -8,12 +8,6 @@
 
 namespace zorvi::report {
 namespace {
-
-// An event counts when it lies at or after the start and reaches the threshold; a NaN
-// magnitude never does.
-bool counts_at(double time, double magnitude, double threshold, double start) {
-    return time >= start && magnitude >= threshold;
-}
 
 // The order statistic `k` (0-based) of the values whose frequencies `histogram` holds.
 double order_statistic(std::span<const std::size_t> histogram, std::size_t k) {
@@ -43,38 +37,39 @@ EventCountAccumulator begin_event_counts(std::span<const double> times,
     assert(times.size() == magnitudes.size());
     EventCountAccumulator acc;
     acc.threshold = threshold;
-    acc.start = start;
-    for (std::size_t i = 0; i < times.size(); ++i)
-        if (times[i] >= start) acc.counts.order.push_back(i);
-    std::stable_sort(acc.counts.order.begin(), acc.counts.order.end(),
-                     [&](std::size_t a, std::size_t b) { return times[a] < times[b]; });
-    acc.histogram.assign(acc.counts.order.size() * (acc.counts.order.size() + 1), 0);
-    acc.selections.assign(times.size(), 0);
-
     EventCounts& counts = acc.counts;
-    counts.selected.assign(times.size(), 0);
+    for (std::size_t i = 0; i < times.size(); ++i)
+        if (times[i] >= start) counts.order.push_back(i);
+    std::stable_sort(counts.order.begin(), counts.order.end(),
+                     [&](std::size_t a, std::size_t b) { return times[a] < times[b]; });
+
     std::int32_t count = 0;
-    for (std::size_t i : acc.counts.order) {
+    for (std::size_t i : counts.order) {
         counts.times.push_back(times[i]);
-        if (counts_at(times[i], magnitudes[i], threshold, start)) {
-            counts.selected[i] = 1;
-            ++count;
-        }
+        if (magnitudes[i] >= threshold) ++count;
         counts.observed.push_back(count);
     }
+    // The band at every event, or at evenly spread events (the last among them) when there
+    // are too many to keep a count histogram for each.
+    const std::size_t n = counts.order.size();
+    const std::size_t positions = std::min(n, max_band_positions);
+    for (std::size_t j = 0; j < positions; ++j)
+        counts.band_at.push_back(
+            n - 1 - (positions - 1 - j) * (n - 1) / std::max<std::size_t>(positions - 1, 1));
+    acc.histogram.assign(positions * (n + 1), 0);
     return acc;
 }
 
 void add_series(EventCountAccumulator& acc, std::span<const double> magnitudes) {
-    const std::size_t width = acc.counts.order.size() + 1;
+    const EventCounts& counts = acc.counts;
+    const std::size_t width = counts.order.size() + 1;
     std::size_t count = 0;
-    for (std::size_t k = 0; k < acc.counts.order.size(); ++k) {
-        const std::size_t i = acc.counts.order[k];
-        if (counts_at(acc.counts.times[k], magnitudes[i], acc.threshold, acc.start)) {
-            ++acc.selections[i];
-            ++count;
-        }
-        ++acc.histogram[k * width + count];
+    std::size_t next = 0;  // the next band position
+    for (std::size_t k = 0; k < counts.order.size() && next < counts.band_at.size(); ++k) {
+        if (magnitudes[counts.order[k]] >= acc.threshold) ++count;
+        if (counts.band_at[next] != k) continue;
+        ++acc.histogram[next * width + count];
+        ++next;
     }
     ++acc.series;
 }
@@ -82,15 +77,12 @@ void add_series(EventCountAccumulator& acc, std::span<const double> magnitudes) 
 EventCounts finish_event_counts(EventCountAccumulator& acc) {
     EventCounts counts = std::move(acc.counts);
     const std::size_t width = counts.order.size() + 1;
-    const auto series = static_cast<double>(acc.series);
-    for (std::size_t k = 0; k < counts.order.size() && acc.series > 0; ++k) {
-        const std::span<const std::size_t> row(acc.histogram.data() + k * width, width);
+    for (std::size_t j = 0; j < counts.band_at.size() && acc.series > 0; ++j) {
+        const std::span<const std::size_t> row(acc.histogram.data() + j * width, width);
         counts.low.push_back(quantile_of_histogram(row, acc.series, interval_tail));
         counts.median.push_back(quantile_of_histogram(row, acc.series, 0.5));
         counts.high.push_back(quantile_of_histogram(row, acc.series, 1.0 - interval_tail));
     }
-    for (std::size_t n : acc.selections)
-        counts.selected_share.push_back(acc.series == 0 ? 0.0 : static_cast<double>(n) / series);
     return counts;
 }
 

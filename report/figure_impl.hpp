@@ -11,6 +11,16 @@
 
 namespace zorvi::report::detail {
 
+// What the panels show: the series of the results file, and the analysis of the study.
+struct FigureData {
+    const Results& results;
+    const Analysis& analysis;
+    const StudySettings& settings() const { return analysis.settings; }
+    const Summary& summary() const { return analysis.summary; }
+    const Sweeps& sweeps() const { return analysis.sensitivity.sweeps; }
+    const EventCounts& counts() const { return analysis.sensitivity.counts; }
+};
+
 // ---------------------------------------------------------------------------------------------
 // Layout: every position on the page follows from one description.
 
@@ -63,6 +73,7 @@ inline constexpr const char* bar_colour = "#7fa7cf";
 inline constexpr const char* curve_colour = "#1f4e79";
 inline constexpr const char* observed_colour = "#c0392b";
 inline constexpr const char* fitted_colour = "#7b3294";
+inline constexpr const char* significant_colour = "#f7dcd7";  // behind the observed P < 0.05
 inline constexpr const char* guide_colour = "#333333";
 inline constexpr const char* note_colour = "#555555";
 inline constexpr const char* grid_colour = "#e3e3e3";
@@ -88,7 +99,7 @@ enum class Anchor { start, middle, end };
 std::string px(double v);
 void append(std::string& out, std::initializer_list<std::string_view> parts);
 std::string escaped(std::string_view text);
-// Width of a text in pixels, estimated from its characters (about 0.6 of the font size each).
+// Width of a text in pixels, estimated from its characters (on the wide side of the fonts).
 double text_width(std::string_view text, int size);
 
 void add_text(std::string& out, double x, double y, std::string_view text, Anchor anchor, int size,

@@ -12,8 +12,8 @@ namespace {
 constexpr int curve_points = 120;  // samples of the fitted curve over the interval
 constexpr int time_ticks = 8;      // about this many ticks on a time axis
 
-// A step function that is `before` until times[0] and values[k] from times[k] on, as pixel
-// points over [start, end].
+// A step function that is 0 until times[0] and values[k] from times[k] on, as pixel points
+// over the interval.
 struct Steps {
     std::vector<double> x;
     std::vector<double> y;
@@ -21,10 +21,10 @@ struct Steps {
 
 template <class Values>
 Steps steps_over(const std::vector<double>& times, const Values& values, const Scale& x,
-                 const Scale& y, double start, double end) {
+                 const Scale& y) {
     Steps steps;
     double level = y(0.0);
-    steps.x.push_back(x(start));
+    steps.x.push_back(x.pixel_low);
     steps.y.push_back(level);
     for (std::size_t k = 0; k < times.size(); ++k) {
         steps.x.push_back(x(times[k]));
@@ -33,7 +33,7 @@ Steps steps_over(const std::vector<double>& times, const Values& values, const S
         steps.x.push_back(x(times[k]));
         steps.y.push_back(level);
     }
-    steps.x.push_back(x(end));
+    steps.x.push_back(x.pixel_high);
     steps.y.push_back(level);
     return steps;
 }
@@ -45,34 +45,52 @@ double log_linear_count(double t, double m, double beta, double start, double en
     return m * std::expm1(beta * (t - start)) / std::expm1(beta * (end - start));
 }
 
-void add_fitted_curve(std::string& out, const FigureData& data, double m, const Scale& x,
-                      const Scale& y) {
+void add_fitted_curve(std::string& out, const StudySettings& settings, double m, double beta,
+                      const Scale& x, const Scale& y) {
     std::vector<double> xs;
     std::vector<double> ys;
     for (int k = 0; k <= curve_points; ++k) {
-        const double t = data.start + (data.end - data.start) * k / curve_points;
+        const double t = settings.start + (settings.end - settings.start) * k / curve_points;
         xs.push_back(x(t));
-        ys.push_back(y(log_linear_count(t, m, data.trend_per_year, data.start, data.end)));
+        ys.push_back(y(log_linear_count(t, m, beta, settings.start, settings.end)));
     }
     add_polyline(out, xs, ys, fitted_colour, 1.8);
 }
 
+// The simulated band as steps at the events where it is known.
+void add_count_band(std::string& out, const EventCounts& counts, const Scale& x, const Scale& y) {
+    std::vector<double> times;
+    for (std::size_t k : counts.band_at)
+        times.push_back(counts.times[k]);
+    const Steps high = steps_over(times, counts.high, x, y);
+    const Steps low = steps_over(times, counts.low, x, y);
+    add_band(out, high.x, low.y, high.y, band_colour);
+}
+
+Scale time_scale(const FigureData& data, const Rect& plot) {
+    return {data.settings().start, data.settings().end, plot.left, plot.right()};
+}
+
 AxisSpec time_axis(const FigureData& data) {
-    return axis_over(data.start, data.end, time_ticks, "year");
+    return axis_over(data.settings().start, data.settings().end, time_ticks, "year");
+}
+
+std::string colour_attribute(const char* colour) {
+    return std::string("fill=\"") + colour + "\"";
 }
 
 }  // namespace
 
 void draw_cumulative_count(std::string& out, const PanelFrame& frame, const FigureData& data) {
     const Rect& plot = frame.plot;
-    const EventCounts& counts = data.events;
-    const double m = counts.observed.empty() ? 0.0 : counts.observed.back();
+    const EventCounts& counts = data.counts();
+    const double beta = data.analysis.observed_fit.beta;
+    const std::int32_t m = counts.observed.empty() ? 0 : counts.observed.back();
     add_heading(out, frame, "Cumulative count of selected events",
                 "events with " + selection_text(data) + " up to each time; band: 95 % of series");
     std::vector<LegendItem> legend = {{Symbol::line, observed_colour, "observed"},
                                       {Symbol::dashed_line, guide_colour, "constant rate"}};
-    if (std::isfinite(data.trend_per_year))
-        legend.push_back({Symbol::line, fitted_colour, "log-linear"});
+    if (std::isfinite(beta)) legend.push_back({Symbol::line, fitted_colour, "log-linear"});
     legend.push_back({Symbol::band, band_colour, "simulated 95 %"});
     add_legend(out, frame, legend);
 
@@ -80,46 +98,41 @@ void draw_cumulative_count(std::string& out, const PanelFrame& frame, const Figu
     for (double h : counts.high)
         top = std::max(top, h);
     const AxisSpec y_axis = count_axis(top, 5, "selected events");
-    const Scale x{data.start, data.end, plot.left, plot.right()};
+    const Scale x = time_scale(data, plot);
     const Scale y{0.0, y_axis.ticks.back(), plot.bottom(), plot.top};
     add_axes(out, plot, x, y, time_axis(data), y_axis);
 
-    if (!counts.high.empty()) {
-        const Steps high = steps_over(counts.times, counts.high, x, y, data.start, data.end);
-        const Steps low = steps_over(counts.times, counts.low, x, y, data.start, data.end);
-        add_band(out, high.x, low.y, high.y, band_colour);
-    }
-    add_line(out, x(data.start), y(0.0), x(data.end), y(m), guide_colour, 1.4, dashed);
-    if (std::isfinite(data.trend_per_year)) add_fitted_curve(out, data, m, x, y);
+    if (!counts.high.empty()) add_count_band(out, counts, x, y);
+    add_line(out, plot.left, y(0.0), plot.right(), y(m), guide_colour, 1.4, dashed);
+    if (std::isfinite(beta)) add_fitted_curve(out, data.settings(), m, beta, x, y);
 
-    const Steps observed = steps_over(counts.times, counts.observed, x, y, data.start, data.end);
+    const Steps observed = steps_over(counts.times, counts.observed, x, y);
     add_polyline(out, observed.x, observed.y, observed_colour, 2,
-                 "id=\"cumulative-observed\" data-last-step=\"" +
-                     std::to_string(static_cast<long>(m)) + "\"");
-    add_text(out, plot.right() - 4, y(m) - 6, "m = " + std::to_string(static_cast<long>(m)),
-             Anchor::end, label_size, std::string("fill=\"") + observed_colour + "\" " + halo);
+                 "id=\"cumulative-observed\" data-last-step=\"" + std::to_string(m) + "\"");
+    add_text(out, plot.right() - 4, y(m) - 6, "m = " + std::to_string(m), Anchor::end, label_size,
+             colour_attribute(observed_colour) + " " + halo);
 }
 
 void draw_selection_shares(std::string& out, const PanelFrame& frame, const FigureData& data) {
     const Rect& plot = frame.plot;
-    const EventCounts& counts = data.events;
     add_heading(out, frame, "Selection share of each event",
-                "share of the " + std::to_string(data.summary.series) +
+                "share of the " + std::to_string(data.summary().series) +
                     " series in which the event has " + selection_text(data));
     add_legend(out, frame,
                {{Symbol::dot, observed_colour, "selected in the observed series"},
                 {Symbol::dot, curve_colour, "not selected"}});
 
-    const Scale x{data.start, data.end, plot.left, plot.right()};
+    const Scale x = time_scale(data, plot);
     const Scale y{0.0, 1.0, plot.bottom(), plot.top};
     add_axes(out, plot, x, y, time_axis(data), axis_over(0.0, 1.0, 5, "share of series"));
-    for (std::size_t k = 0; k < counts.order.size(); ++k) {
-        const std::size_t i = counts.order[k];
-        const double share = counts.selected_share[i];
-        const char* colour = counts.selected[i] != 0 ? observed_colour : curve_colour;
-        const double sx = x(counts.times[k]);
-        add_line(out, sx, y(0.0), sx, y(share), colour, 1.3);
-        add_circle(out, sx, y(share), 3, colour);
+    // The events outside the interval have no place on it.
+    for (const EventRow& event : data.analysis.events) {
+        if (!(event.time >= data.settings().start && event.time <= data.settings().end)) continue;
+        if (std::isnan(event.selected_share)) continue;
+        const char* colour = event.selected_observed ? observed_colour : curve_colour;
+        const double sx = x(event.time);
+        add_line(out, sx, y(0.0), sx, y(event.selected_share), colour, 1.3);
+        add_circle(out, sx, y(event.selected_share), 3, colour);
     }
 }
 

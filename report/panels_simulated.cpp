@@ -71,7 +71,7 @@ void add_bars(std::string& out, const Rect& plot, const Bins& bins, const Scale&
 
 void draw_u_histogram(std::string& out, const PanelFrame& frame, const FigureData& data) {
     const Rect& plot = frame.plot;
-    const Summary& summary = data.summary;
+    const Summary& summary = data.summary();
     add_heading(out, frame, "Simulated u: histogram",
                 "Cox–Lewis statistic of each simulated series; positive: a rising rate");
 
@@ -111,9 +111,9 @@ void draw_u_histogram(std::string& out, const PanelFrame& frame, const FigureDat
 
 void draw_p_distribution(std::string& out, const PanelFrame& frame, const FigureData& data) {
     const Rect& plot = frame.plot;
-    const Summary& summary = data.summary;
+    const Summary& summary = data.summary();
     add_heading(out, frame, "Simulated P: empirical distribution",
-                "share of all series with P at or below x; a series without events never counts");
+                "share of all series with P ≤ x; a series without an event never counts");
 
     const Scale x{0.0, p_axis_end, plot.left, plot.right()};
     const Scale y{0.0, 1.0, plot.bottom(), plot.top};

@@ -14,25 +14,38 @@ constexpr int x_ticks = 8;
 
 // What sets one sweep apart from the other: its points, where each lies, and its marks.
 struct SweepView {
-    const std::vector<SweepPoint>* points;
-    double (*place)(const SweepPoint&);  // the point's place on the x axis
-    double main;                         // the main point's place
+    const std::vector<SweepPoint>* points = nullptr;
+    double (*place)(const SweepPoint&) = nullptr;  // the point's place on the x axis
+    double main = 0.0;                             // the main point's place
     std::string x_label;
-    std::string about;  // "the threshold" or "the start year"
-    std::string fixed;  // what stays fixed along the sweep
+    std::string about;                // "the threshold" or "the start year"
+    std::string fixed;                // what stays fixed along the sweep
+    std::span<const double> classes;  // class bounds marked along it
 };
 
 SweepView threshold_view(const FigureData& data) {
-    return {
-        &data.sweeps.threshold, [](const SweepPoint& p) { return p.threshold; },
-        data.threshold,         "threshold (" + std::string(data.magnitude_unit) + ")",
-        "the threshold",        "events of " + year_text(data.start) + "–" + year_text(data.end)};
+    const StudySettings& settings = data.settings();
+    SweepView view;
+    view.points = &data.sweeps().threshold;
+    view.place = [](const SweepPoint& p) { return p.threshold; };
+    view.main = settings.threshold;
+    view.x_label = "threshold (" + std::string(settings.magnitude_unit) + ")";
+    view.about = "the threshold";
+    view.fixed = "events of " + year_text(settings.start) + "–" + year_text(settings.end);
+    view.classes = settings.class_bounds;
+    return view;
 }
 
 SweepView start_view(const FigureData& data) {
-    return {&data.sweeps.start, [](const SweepPoint& p) { return p.start; },
-            data.start,         "start of the interval (year)",
-            "the start year",   selection_text(data) + ", end " + year_text(data.end)};
+    const StudySettings& settings = data.settings();
+    SweepView view;
+    view.points = &data.sweeps().start;
+    view.place = [](const SweepPoint& p) { return p.start; };
+    view.main = settings.start;
+    view.x_label = "start of the interval (year)";
+    view.about = "the start year";
+    view.fixed = selection_text(data) + ", end " + year_text(settings.end);
+    return view;
 }
 
 // The x scale and axis over the sweep's places.
@@ -57,17 +70,29 @@ std::vector<double> pixels(const SweepView& view, const Scale& y, Field field) {
     return out;
 }
 
-// Dotted lines at the category bounds within the sweep, each labelled at the top.
-void add_category_marks(std::string& out, const Rect& plot, const Scale& x,
-                        const FigureData& data) {
-    for (std::size_t k = 0; k < data.category_bounds.size(); ++k) {
-        const double bound = data.category_bounds[k];
+// Dotted lines at the class bounds within the sweep, each labelled at the top.
+void add_class_marks(std::string& out, const Rect& plot, const Scale& x, const SweepView& view) {
+    for (std::size_t k = 0; k < view.classes.size(); ++k) {
+        const double bound = view.classes[k];
         if (bound < x.data_low || bound > x.data_high) continue;
         const double bx = x(bound);
         add_line(out, bx, plot.top, bx, plot.bottom(), guide_colour, 1, dotted);
         const Anchor anchor = bx > plot.right() - 30 ? Anchor::end : Anchor::start;
         add_text(out, beside(bx, anchor), plot.top + 12, "Cat " + std::to_string(k + 1), anchor,
                  note_size, std::string("fill=\"") + note_colour + "\" " + halo);
+    }
+}
+
+// Shading over the points where the observed P is below 0.05, each reaching halfway to its
+// neighbours.
+void add_observed_significance(std::string& out, const Rect& plot, const SweepView& view,
+                               const std::vector<double>& xs) {
+    const std::vector<SweepPoint>& points = *view.points;
+    for (std::size_t j = 0; j < points.size(); ++j) {
+        if (!(points[j].observed_p < significance_05)) continue;
+        const double left = j == 0 ? plot.left : (xs[j - 1] + xs[j]) / 2;
+        const double right = j + 1 == points.size() ? plot.right() : (xs[j] + xs[j + 1]) / 2;
+        add_rect(out, {left, plot.top, right - left, plot.height}, significant_colour);
     }
 }
 
@@ -81,15 +106,15 @@ void add_main_point(std::string& out, const SweepView& view, const Scale& x, con
     }
 }
 
-void draw_sweep_p(std::string& out, const PanelFrame& frame, const FigureData& data,
-                  const SweepView& view, bool marks) {
+void draw_sweep_p(std::string& out, const PanelFrame& frame, const SweepView& view) {
     const Rect& plot = frame.plot;
     add_heading(out, frame, "P against " + view.about,
                 view.fixed + "; band: 2.5–97.5 % of the simulated P");
     add_legend(out, frame,
                {{Symbol::line, observed_colour, "observed"},
                 {Symbol::dashed_line, curve_colour, "simulated median"},
-                {Symbol::band, band_colour, "simulated 95 %"}});
+                {Symbol::band, band_colour, "95 %"},
+                {Symbol::dashed_line, guide_colour, "P = 0.05"}});
     const Scale x = x_scale(view, plot);
     const Scale y{0.0, p_axis_end, plot.bottom(), plot.top};
     add_axes(out, plot, x, y, axis_over(x.data_low, x.data_high, x_ticks, view.x_label),
@@ -98,10 +123,9 @@ void draw_sweep_p(std::string& out, const PanelFrame& frame, const FigureData& d
     const std::vector<double> xs = places(view, x);
     add_band(out, xs, pixels(view, y, [](const SweepPoint& p) { return p.p_q025; }),
              pixels(view, y, [](const SweepPoint& p) { return p.p_q975; }), band_colour);
-    if (marks) add_category_marks(out, plot, x, data);
+    add_class_marks(out, plot, x, view);
     const double y05 = y(significance_05);
     add_line(out, plot.left, y05, plot.right(), y05, guide_colour, 1.2, dashed);
-    add_text(out, plot.right() - 4, y05 - 5, "P = 0.05", Anchor::end, note_size, halo);
     add_polyline(out, xs, pixels(view, y, [](const SweepPoint& p) { return p.p_median; }),
                  curve_colour, 1.5, dashed);
     const auto observed = [](const SweepPoint& p) { return p.observed_p; };
@@ -109,18 +133,17 @@ void draw_sweep_p(std::string& out, const PanelFrame& frame, const FigureData& d
     add_main_point(out, view, x, y, observed);
 }
 
-void draw_sweep_share(std::string& out, const PanelFrame& frame, const FigureData& data,
-                      const SweepView& view, bool marks) {
+void draw_sweep_share(std::string& out, const PanelFrame& frame, const SweepView& view) {
     const Rect& plot = frame.plot;
     add_heading(out, frame, "Share of series with P < 0.05 against " + view.about,
                 view.fixed + "; band: Wilson 95 % interval");
     add_legend(out, frame,
-               {{Symbol::line, curve_colour, "simulated share"},
-                {Symbol::band, band_colour, "95 % interval"},
-                {Symbol::dot, observed_colour, "the run's own settings"}});
+               {{Symbol::line, curve_colour, "share of series"},
+                {Symbol::band, significant_colour, "observed P < 0.05"},
+                {Symbol::dot, observed_colour, "the run's settings"}});
     double top = 0.0;
     for (const SweepPoint& point : *view.points)
-        if (std::isfinite(point.share_05.high)) top = std::max(top, point.share_05.high);
+        if (std::isfinite(point.share_05_95.high)) top = std::max(top, point.share_05_95.high);
     const AxisSpec y_axis =
         axis_over(0.0, nice_top(std::max(top, 0.01), 5), 5, "share of all series");
     const Scale x = x_scale(view, plot);
@@ -128,12 +151,11 @@ void draw_sweep_share(std::string& out, const PanelFrame& frame, const FigureDat
     add_axes(out, plot, x, y, axis_over(x.data_low, x.data_high, x_ticks, view.x_label), y_axis);
 
     const std::vector<double> xs = places(view, x);
-    add_band(out, xs, pixels(view, y, [](const SweepPoint& p) { return p.share_05.low; }),
-             pixels(view, y, [](const SweepPoint& p) { return p.share_05.high; }), band_colour);
-    if (marks) add_category_marks(out, plot, x, data);
-    const auto share = [](const SweepPoint& p) {
-        return p.series == 0 ? std::nan("") : static_cast<double>(p.below_05) / p.series;
-    };
+    add_observed_significance(out, plot, view, xs);
+    add_band(out, xs, pixels(view, y, [](const SweepPoint& p) { return p.share_05_95.low; }),
+             pixels(view, y, [](const SweepPoint& p) { return p.share_05_95.high; }), band_colour);
+    add_class_marks(out, plot, x, view);
+    const auto share = [](const SweepPoint& p) { return p.share_05; };
     add_polyline(out, xs, pixels(view, y, share), curve_colour, 2);
     add_main_point(out, view, x, y, share);
 }
@@ -141,19 +163,19 @@ void draw_sweep_share(std::string& out, const PanelFrame& frame, const FigureDat
 }  // namespace
 
 void draw_threshold_p(std::string& out, const PanelFrame& frame, const FigureData& data) {
-    draw_sweep_p(out, frame, data, threshold_view(data), true);
+    draw_sweep_p(out, frame, threshold_view(data));
 }
 
 void draw_start_p(std::string& out, const PanelFrame& frame, const FigureData& data) {
-    draw_sweep_p(out, frame, data, start_view(data), false);
+    draw_sweep_p(out, frame, start_view(data));
 }
 
 void draw_threshold_share(std::string& out, const PanelFrame& frame, const FigureData& data) {
-    draw_sweep_share(out, frame, data, threshold_view(data), true);
+    draw_sweep_share(out, frame, threshold_view(data));
 }
 
 void draw_start_share(std::string& out, const PanelFrame& frame, const FigureData& data) {
-    draw_sweep_share(out, frame, data, start_view(data), false);
+    draw_sweep_share(out, frame, start_view(data));
 }
 
 }  // namespace zorvi::report::detail

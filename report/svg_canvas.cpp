@@ -1,6 +1,7 @@
 // Drawing primitives of the figure: SVG elements, axes, panel headings and legends, each
 // appended to one growing string.
 #include <algorithm>
+#include <cassert>
 #include <cmath>
 
 #include "report/figure_impl.hpp"
@@ -14,9 +15,22 @@ constexpr double tick_label_gap = 8;      // between a y tick and its label
 constexpr double x_tick_label_drop = 20;  // below the plot, to an x tick label's baseline
 constexpr double x_label_drop = 44;       // below the plot, to the x axis label's baseline
 constexpr double y_label_gap = 58;        // left of the plot, to the y axis label's centre
-constexpr double glyph_width = 0.6;       // of the font size, for a typical character
-constexpr double legend_symbol = 22;      // width of a legend item's symbol
-constexpr double legend_gap = 16;         // between legend items
+constexpr double legend_symbol = 20;      // width of a legend item's symbol
+constexpr double legend_gap = 14;         // between legend items
+
+// A character's advance in ems, by class, close to the sans-serif faces the figure asks for
+// and on the wide side of them; a character beyond ASCII counts as a wide one.
+double glyph_width(unsigned char c) {
+    constexpr std::string_view narrow = " .,;:'|!ijl()[]";
+    constexpr std::string_view slim = "frtI-/";
+    constexpr std::string_view wide = "mwMW%";
+    if (c >= 0x80) return 0.85;
+    if (narrow.find(static_cast<char>(c)) != std::string_view::npos) return 0.33;
+    if (slim.find(static_cast<char>(c)) != std::string_view::npos) return 0.43;
+    if (wide.find(static_cast<char>(c)) != std::string_view::npos) return 0.98;
+    if (c >= 'A' && c <= 'Z') return 0.74;
+    return 0.64;
+}
 
 }  // namespace
 
@@ -53,10 +67,13 @@ std::string escaped(std::string_view text) {
 }
 
 double text_width(std::string_view text, int size) {
-    std::size_t characters = 0;
-    for (char c : text)
-        if ((static_cast<unsigned char>(c) & 0xC0u) != 0x80u) ++characters;  // UTF-8 leads
-    return glyph_width * size * static_cast<double>(characters);
+    double ems = 0.0;
+    for (char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if ((byte & 0xC0u) == 0x80u) continue;  // a UTF-8 continuation: counted with its lead
+        ems += glyph_width(byte);
+    }
+    return ems * size;
 }
 
 void add_text(std::string& out, double x, double y, std::string_view text, Anchor anchor, int size,
@@ -175,6 +192,11 @@ void add_heading(std::string& out, const PanelFrame& frame, std::string_view tit
                  std::string_view caption) {
     add_text(out, frame.plot.left, frame.title_y, title, Anchor::start, title_size,
              "font-weight=\"bold\"");
+    // Both lines stay within the cell.
+    assert(frame.plot.left + text_width(title, title_size) <=
+           frame.plot.right() + figure_layout.cell.right);
+    assert(frame.plot.left + text_width(caption, note_size) <=
+           frame.plot.right() + figure_layout.cell.right);
     if (!caption.empty()) {
         add_text(out, frame.plot.left, frame.caption_y, caption, Anchor::start, note_size,
                  std::string("fill=\"") + note_colour + "\"");
@@ -203,6 +225,8 @@ void add_legend(std::string& out, const PanelFrame& frame, const std::vector<Leg
         add_text(out, end + 5, frame.legend_y, item.label, Anchor::start, note_size);
         x = end + 5 + text_width(item.label, note_size) + legend_gap;
     }
+    // The legend stays within its cell.
+    assert(x - legend_gap <= frame.plot.right() + figure_layout.cell.right);
 }
 
 Anchor side_of(double x, const Rect& plot) {
@@ -223,8 +247,9 @@ void add_observed_marker(std::string& out, const Rect& plot, double x, std::stri
 }
 
 std::string selection_text(const FigureData& data) {
-    return "magnitude ≥ " + fixed_text(data.threshold, decimals_for_step(data.threshold)) + " " +
-           std::string(data.magnitude_unit);
+    return "magnitude ≥ " +
+           fixed_text(data.settings().threshold, decimals_for_step(data.settings().threshold)) +
+           " " + std::string(data.settings().magnitude_unit);
 }
 
 std::string year_text(double year) {

@@ -30,7 +30,7 @@ constexpr std::array<PanelEntry, 8> panels = {{
 }};
 
 void add_page_heading(std::string& out, const Rect& page, const FigureData& data) {
-    const Summary& summary = data.summary;
+    const Summary& summary = data.summary();
     const FigureLayout& layout = figure_layout;
     add_text(out, page.centre_x(), layout.header * 0.4,
              "Zorvi: Cox–Lewis test over " + std::to_string(summary.series) + " simulated series",
@@ -46,13 +46,14 @@ void add_page_note(std::string& out, const Rect& page, const FigureData& data) {
     add_text(
         out, page.centre_x(), page.bottom() - figure_layout.footer * 0.45,
         "Red: the observed series. Blue: the simulated series. Dashed in the histogram: |u| = " +
-            fixed_text(data.summary.critical_u_05, 3) + ", where the one-sided P is 0.05.",
+            fixed_text(data.summary().critical_u_05, 3) + ", where the one-sided P is 0.05.",
         Anchor::middle, label_size, std::string("fill=\"") + note_colour + "\"");
 }
 
 }  // namespace
 
-std::string render_svg(const FigureData& data) {
+std::string render_svg(const Results& results, const Analysis& analysis) {
+    const FigureData data{results, analysis};
     const Rect page = page_rect(figure_layout, panels.size());
     std::string out;
     out.reserve(256 * 1024);

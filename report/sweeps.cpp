@@ -154,7 +154,10 @@ Sweeps finish_sweeps(SweepAccumulator& sweeps, double z) {
     Sweeps out;
     for (std::size_t j = 0; j < sweeps.points.size(); ++j) {
         SweepPoint point = sweeps.points[j];
-        point.share_05 = wilson_interval(point.below_05, point.series, z);
+        point.share_05 = point.series == 0 ? std::numeric_limits<double>::quiet_NaN()
+                                           : static_cast<double>(point.below_05) /
+                                                 static_cast<double>(point.series);
+        point.share_05_95 = wilson_interval(point.below_05, point.series, z);
         constexpr std::array<double, 3> levels = {interval_tail, 0.5, 1.0 - interval_tail};
         const std::vector<double> q = quantiles_in_place(sweeps.p_values[j], levels);
         point.p_q025 = q[0];
@@ -165,28 +168,29 @@ Sweeps finish_sweeps(SweepAccumulator& sweeps, double z) {
     return out;
 }
 
-Sensitivity analyse_sensitivity(std::span<const double> times, std::span<const double> magnitudes,
-                                std::span<const double> simulated, double threshold, double start,
-                                double end) {
+Sensitivity analyse_sensitivity(const EventSeries& events, const SimulatedMagnitudes& simulated,
+                                const StudySettings& settings) {
     SweepSetup setup;
-    setup.times = times;
-    setup.magnitudes = magnitudes;
-    setup.threshold = threshold;
-    setup.start = start;
-    setup.end = end;
+    setup.times = events.t;
+    setup.magnitudes = events.x;
+    setup.threshold = settings.threshold;
+    setup.start = settings.start;
+    setup.end = settings.end;
     setup.thresholds =
         whole_thresholds(threshold_sweep_low, threshold_sweep_high, max_sweep_points);
-    setup.starts = sweep_starts(start, end, start_sweep_step, start_sweep_min_span);
+    setup.starts =
+        sweep_starts(settings.start, settings.end, start_sweep_step, start_sweep_min_span);
     SweepAccumulator sweeps = begin_sweeps(setup);
-    EventCountAccumulator events = begin_event_counts(times, magnitudes, threshold, start);
-    const std::size_t n = times.size();
+    EventCountAccumulator counts =
+        begin_event_counts(events.t, events.x, settings.threshold, settings.start);
     for (std::vector<double>& p : sweeps.p_values)
-        p.reserve(n == 0 ? 0 : simulated.size() / n);
-    for (std::size_t offset = 0; n > 0 && offset + n <= simulated.size(); offset += n) {
-        add_series(sweeps, times, simulated.subspan(offset, n));
-        add_series(events, simulated.subspan(offset, n));
+        p.reserve(simulated.series);
+    for (std::size_t k = 0; k < simulated.series; ++k) {
+        const std::span<const double> magnitudes = series_magnitudes(simulated, k);
+        add_series(sweeps, events.t, magnitudes);
+        add_series(counts, magnitudes);
     }
-    return {finish_sweeps(sweeps, critical_u(interval_tail)), finish_event_counts(events)};
+    return {finish_sweeps(sweeps, critical_u(interval_tail)), finish_event_counts(counts)};
 }
 
 }  // namespace zorvi::report

@@ -39,15 +39,12 @@ Summary summary_for(const Results& results, double u, double p) {
 }
 
 // The figure of these results, with no events and no sweeps unless given.
-std::string render(const Results& results, const Summary& summary, const EventCounts& events = {},
+std::string render(const Results& results, const Summary& summary, const EventCounts& counts = {},
                    const Sweeps& sweeps = {}) {
-    return render_svg({.results = results,
-                       .summary = summary,
-                       .events = events,
-                       .sweeps = sweeps,
-                       .threshold = 113,
-                       .start = 1980.417,
-                       .end = 2018.917});
+    Analysis analysis;
+    analysis.summary = summary;
+    analysis.sensitivity = {sweeps, counts};
+    return render_svg(results, analysis);
 }
 
 std::size_t occurrences(const std::string& text, const std::string& part) {
@@ -113,14 +110,13 @@ TEST(ReportSvg, SeriesWithoutEventsStillGiveAWellFormedFigure) {
     SweepPoint further = beyond;
     further.threshold = 151;
     const Sweeps sweeps{{beyond, further}, {beyond}};
-    EventCounts events;
-    events.order = {0};
-    events.times = {2000.5};
-    events.observed = {0};
-    events.low = events.median = events.high = {0.0};
-    events.selected = {0};
-    events.selected_share = {0.0};
-    const std::string svg = render(results, summary_for(results, nan, nan), events, sweeps);
+    EventCounts counts;
+    counts.order = {0};
+    counts.times = {2000.5};
+    counts.observed = {0};
+    counts.band_at = {0};
+    counts.low = counts.median = counts.high = {0.0};
+    const std::string svg = render(results, summary_for(results, nan, nan), counts, sweeps);
     EXPECT_NE(svg.find("No series had a selected event"), std::string::npos);
     EXPECT_EQ(svg.find("id=\"observed-u\""), std::string::npos);  // nothing to mark
     EXPECT_EQ(svg.find("nan"), std::string::npos);

@@ -8,8 +8,6 @@
 #include <vector>
 
 #include "driver/run_state.hpp"
-#include "driver/simulation.hpp"
-#include "random/random.hpp"
 #include "report/report.hpp"
 #include "stats/stats.hpp"
 #include "test_support.hpp"
@@ -32,26 +30,18 @@ TEST(ReportSweepPoints, ThresholdsAndStarts) {
     EXPECT_TRUE(sweep_starts(2010, 2018, 1.0, 10.0).empty());
 }
 
-// The shipped events and the magnitudes of the run's 2000 simulated series, series-major.
+// The shipped events, the magnitudes of the run's 2000 simulated series and their tests.
 struct ShippedRun {
-    driver::RunState run;
-    std::vector<double> simulated;
+    EventSeries events;
+    StudySettings settings;
+    SimulatedMagnitudes simulated;
     Recomputed recomputed;
     ShippedRun() {
         std::string text = zorvi::testing::read_file(zorvi::testing::shipped_data_file());
         std::string error;
-        EXPECT_TRUE(parse_event_data(text, "data", run, error)) << error;
-        recomputed = recompute(run, driver::nsim);
-        // The same series once more, keeping the magnitudes.
-        zorvi::random::reset_uniform_state();
-        zorvi::random::reset_gaussian_state();
-        zorvi::random::ranseed();
-        driver::test_observed(run);
-        driver::discard_first_deviate(run);
-        for (int k = 0; k < driver::nsim; ++k) {
-            driver::simulate_series(run);
-            simulated.insert(simulated.end(), run.xsim.begin(), run.xsim.end());
-        }
+        EXPECT_TRUE(parse_event_data(text, "data", events, error)) << error;
+        simulated = simulate_magnitudes(events, settings);
+        recomputed = recompute(events, simulated, settings);
     }
 };
 
@@ -62,8 +52,7 @@ const ShippedRun& shipped() {
 
 const Sensitivity& shipped_sensitivity() {
     static const Sensitivity sensitivity =
-        analyse_sensitivity(shipped().run.t, shipped().run.x, shipped().simulated,
-                            driver::threshold, driver::tstart, driver::tend);
+        analyse_sensitivity(shipped().events, shipped().simulated, shipped().settings);
     return sensitivity;
 }
 
@@ -123,7 +112,7 @@ SweepPoint recompute_point(double threshold, double start) {
     test([&](std::size_t i) { return events[i].x; }, point.observed_m, point.observed_u,
          point.observed_p);
     std::vector<double> p_values;
-    const std::vector<double>& simulated = shipped().simulated;
+    const std::vector<double>& simulated = shipped().simulated.values;
     for (std::size_t offset = 0; offset < simulated.size(); offset += events.size()) {
         std::int32_t m = 0;
         double u = 0.0, p = 0.0;
@@ -171,29 +160,51 @@ TEST(ReportSweeps, KnownAnswersAwayFromTheMainPoint) {
     }
 }
 
-TEST(ReportEventCounts, CumulativeCountsAndSelectionShares) {
-    const EventCounts& counts = shipped_sensitivity().events;
+TEST(ReportEventCounts, CumulativeCounts) {
+    const EventCounts& counts = shipped_sensitivity().counts;
     ASSERT_EQ(counts.observed.size(), 60u);
-    EXPECT_EQ(counts.observed.back(), 6);  // the observed m
-    EXPECT_EQ(counts.observed[17], 2);     // Hugo and Andrew by 1992.646
-    // Each simulated series' count at the end is its m: the band of m over the series.
-    std::vector<double> m(shipped().recomputed.msim.begin(), shipped().recomputed.msim.end());
-    std::sort(m.begin(), m.end());
-    EXPECT_EQ(counts.low.back(), quantile_of_sorted(m, 0.025));
-    EXPECT_EQ(counts.median.back(), quantile_of_sorted(m, 0.5));
-    EXPECT_EQ(counts.high.back(), quantile_of_sorted(m, 0.975));
-    // Andrew (145 kt, 2.7 standard errors above) is nearly always selected, Bob (65 kt) never;
-    // the shares sum to the mean m.
-    EXPECT_GT(counts.selected_share[17], 0.99);
-    EXPECT_EQ(counts.selected_share[3], 0.0);
-    double share_sum = 0.0;
-    for (double share : counts.selected_share)
-        share_sum += share;
-    double m_sum = 0.0;
-    for (double v : m)
-        m_sum += v;
-    EXPECT_NEAR(share_sum, m_sum / 2000.0, 1e-9);
-    EXPECT_EQ(std::count(counts.selected.begin(), counts.selected.end(), 1), 6);
+    EXPECT_EQ(counts.observed.back(), 6);   // the observed m
+    EXPECT_EQ(counts.observed[17], 2);      // Hugo and Andrew by 1992.646
+    ASSERT_EQ(counts.band_at.size(), 60u);  // known at every event
+    // At a few events, the band recomputed from each series' count of selected events so far
+    // (the shipped events are in time order).
+    const std::vector<double>& simulated = shipped().simulated.values;
+    for (std::size_t k : {13u, 29u, 59u}) {
+        std::vector<double> so_far;
+        for (std::size_t offset = 0; offset < simulated.size(); offset += 60) {
+            const auto first = simulated.begin() + static_cast<std::ptrdiff_t>(offset);
+            so_far.push_back(
+                static_cast<double>(std::count_if(first, first + static_cast<std::ptrdiff_t>(k + 1),
+                                                  [](double x) { return x >= 113; })));
+        }
+        std::sort(so_far.begin(), so_far.end());
+        EXPECT_EQ(counts.low[k], quantile_of_sorted(so_far, 0.025)) << k;
+        EXPECT_EQ(counts.median[k], quantile_of_sorted(so_far, 0.5)) << k;
+        EXPECT_EQ(counts.high[k], quantile_of_sorted(so_far, 0.975)) << k;
+    }
+    // At the end each series' count is its m: of 2000 series, 975 have m <= 7, 1393 m <= 8.
+    EXPECT_EQ(counts.median.back(), 8.0);
+}
+
+TEST(ReportEventCounts, ManyEventsKeepTheBandAtSpreadPositions) {
+    std::vector<double> times, magnitudes;
+    for (int i = 0; i < 1201; ++i) {
+        times.push_back(2000.0 + i / 100.0);
+        magnitudes.push_back(i % 2 == 0 ? 120.0 : 100.0);  // every other event selected
+    }
+    EventCountAccumulator acc = begin_event_counts(times, magnitudes, 113, 2000.0);
+    add_series(acc, magnitudes);
+    const EventCounts counts = finish_event_counts(acc);
+    ASSERT_EQ(counts.band_at.size(), max_band_positions);
+    EXPECT_EQ(counts.band_at.front(), 0u);
+    EXPECT_EQ(counts.band_at.back(), 1200u);
+    for (std::size_t j = 1; j < counts.band_at.size(); ++j) {
+        const std::size_t gap = counts.band_at[j] - counts.band_at[j - 1];
+        EXPECT_TRUE(gap == 2 || gap == 3) << j;  // 1200 events' gaps over 499 steps
+        // One series, the observed magnitudes: its band is the observed count.
+        EXPECT_EQ(counts.high[j], counts.observed[counts.band_at[j]]) << j;
+    }
+    EXPECT_EQ(counts.observed.back(), 601);
 }
 
 }  // namespace
