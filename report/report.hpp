@@ -100,7 +100,7 @@ struct Summary {
     Interval share_10;
     double critical_u_05 = 0.0;  // |u| at which P = 0.05
     MCounts m_counts{};          // over the recomputed series
-    // Records whose (u, P) differ from the recomputed ones at 8 decimals.
+    // Records whose (u, P) differ from the recomputed ones as the results file shows them.
     std::size_t mismatches = 0;
     std::size_t first_mismatch = 0;  // 0-based series index of the first
 };
@@ -109,8 +109,8 @@ inline constexpr double significance_05 = 0.05;
 inline constexpr double significance_10 = 0.10;
 inline constexpr double interval_tail = 0.025;  // each tail of a 95 % interval
 
-// True when `file_value` is what the results file shows for `value` to 8 decimals.
-bool same_to_8_decimals(double file_value, double value);
+// True when `file_value` is what the results file's field shows for `value`.
+bool same_in_results_field(double file_value, double value);
 
 Summary summarise(const Results& results, const Recomputed& recomputed);
 

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <limits>
 
+#include "driver/run_files.hpp"
 #include "report/report.hpp"
 #include "stats/stats.hpp"
 #include "textio/textio.hpp"
@@ -94,11 +95,12 @@ double critical_u(double alpha) {
     return u;
 }
 
-bool same_to_8_decimals(double file_value, double value) {
+bool same_in_results_field(double file_value, double value) {
     if (std::isnan(file_value) || std::isnan(value))
         return std::isnan(file_value) && std::isnan(value);
     // Written with the program's own renderer and read back, as the file was.
-    const std::string field = textio::format_fixed(value, 16, 8);
+    const std::string field =
+        textio::format_fixed(value, driver::results_field_width, driver::results_field_decimals);
     return parse_field(field) == file_value;
 }
 
@@ -139,8 +141,8 @@ Summary summarise(const Results& results, const Recomputed& recomputed) {
 
     const std::size_t compared = std::min(results.u.size(), recomputed.usim.size());
     for (std::size_t k = 0; k < compared; ++k) {
-        if (same_to_8_decimals(results.u[k], recomputed.usim[k]) &&
-            same_to_8_decimals(results.p[k], recomputed.psim[k]))
+        if (same_in_results_field(results.u[k], recomputed.usim[k]) &&
+            same_in_results_field(results.p[k], recomputed.psim[k]))
             continue;
         if (summary.mismatches == 0) summary.first_mismatch = k;
         ++summary.mismatches;
