@@ -36,10 +36,12 @@ struct Fixture {
         dir = pattern;
         data = read_all(fs::path(ZORVI_SOURCE_DIR) / "data" / driver::data_file_name);
 
-        driver::RunState run;
+        report::EventSeries events;
         std::string error;
-        if (!report::parse_event_data(data, "data", run, error)) throw std::runtime_error(error);
-        const report::Recomputed series = report::recompute(run, driver::nsim);
+        if (!report::parse_event_data(data, "data", events, error)) throw std::runtime_error(error);
+        const report::StudySettings settings;
+        const report::Recomputed series =
+            report::recompute(events, report::simulate_magnitudes(events, settings), settings);
         results = std::string(driver::results_title) + "\r\n" + std::string(driver::results_heads) +
                   "\r\n" + std::string(driver::results_blank) + "\r\n";
         for (std::size_t k = 0; k < series.usim.size(); ++k) {
@@ -83,11 +85,14 @@ void BM_parse_results(benchmark::State& state) {
 BENCHMARK(BM_parse_results)->Unit(benchmark::kMicrosecond);
 
 void BM_recompute(benchmark::State& state) {
-    driver::RunState run;
+    report::EventSeries events;
     std::string error;
-    if (!report::parse_event_data(fixture().data, "data", run, error)) state.SkipWithError("data");
+    if (!report::parse_event_data(fixture().data, "data", events, error))
+        state.SkipWithError("data");
+    const report::StudySettings settings;
     for (auto _ : state) {
-        const report::Recomputed series = report::recompute(run, driver::nsim);
+        const report::Recomputed series =
+            report::recompute(events, report::simulate_magnitudes(events, settings), settings);
         benchmark::DoNotOptimize(series.usim.data());
     }
 }
@@ -96,11 +101,13 @@ BENCHMARK(BM_recompute)->Unit(benchmark::kMicrosecond);
 void BM_summarise_and_render(benchmark::State& state) {
     report::Results results;
     std::string error;
-    driver::RunState run;
+    report::EventSeries events;
     if (!report::parse_results(fixture().results, "r", driver::nsim, results, error) ||
-        !report::parse_event_data(fixture().data, "data", run, error))
+        !report::parse_event_data(fixture().data, "data", events, error))
         state.SkipWithError(error.c_str());
-    const report::Recomputed series = report::recompute(run, driver::nsim);
+    const report::StudySettings settings;
+    const report::Recomputed series =
+        report::recompute(events, report::simulate_magnitudes(events, settings), settings);
     for (auto _ : state) {
         const report::Summary summary = report::summarise(results, series);
         const std::string svg = report::render_svg(results, summary);

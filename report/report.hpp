@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "driver/run_state.hpp"
+#include "random/random.hpp"
 
 namespace zorvi::report {
 
@@ -23,6 +24,58 @@ struct Results {
     std::vector<double> u;
     std::vector<double> p;
 };
+
+// A series of dated events with uncertain magnitudes, in file order; any number of events.
+struct EventSeries {
+    std::vector<double> t;   // times, decimal years
+    std::vector<double> x;   // magnitudes
+    std::vector<double> sx;  // standard errors of the magnitudes
+};
+
+// What is selected and tested, and how the series are simulated; the program's own values by
+// default.
+struct StudySettings {
+    double threshold = static_cast<double>(driver::threshold);  // lowest magnitude selected
+    double start = driver::tstart;                              // test interval, decimal years
+    double end = driver::tend;
+    std::size_t series = static_cast<std::size_t>(driver::nsim);
+    std::int32_t seed = random::fixed_seed;  // seed word of the program's generator
+};
+
+// The simulated magnitudes of every series, series-major: series k, event i at
+// values[k * events + i].
+struct SimulatedMagnitudes {
+    std::size_t events = 0;
+    std::size_t series = 0;
+    std::vector<double> values;
+};
+
+// The magnitudes of series k (0-based).
+std::span<const double> series_magnitudes(const SimulatedMagnitudes& simulated, std::size_t k);
+
+// Starts the program's generator afresh from `seed` and draws the deviate a run discards
+// before its first series. The generator state is program-wide.
+void start_generator(std::int32_t seed);
+
+// The next series' magnitudes, one deviate per event in position order, as the program draws
+// them; moved.size() == events.x.size().
+void draw_series(const EventSeries& events, std::span<double> moved);
+
+// Every series of `settings`, from a freshly started generator: the program's own magnitudes
+// when the events and settings are the program's.
+SimulatedMagnitudes simulate_magnitudes(const EventSeries& events, const StudySettings& settings);
+
+// One series selected at the threshold and tested over the interval.
+struct TrendTest {
+    std::int32_t m = 0;
+    double u = 0.0;
+    double p = 0.0;
+};
+
+// Selects the events of `magnitudes` (times from `times`, position order) and tests them, as
+// the program does. `selected` is working space, resized as needed.
+TrendTest select_and_test(std::span<const double> times, std::span<const double> magnitudes,
+                          const StudySettings& settings, std::vector<double>& selected);
 
 // The observed series and the simulated series, recomputed from the data file with the
 // program's own selection, test and generator.
@@ -46,13 +99,14 @@ struct Recomputed {
                                  std::size_t expected, Results& results, std::string& error);
 
 // Reads the 60 events from the text of a data file as the program does: one free-format
-// statement of three values per event. On failure `error` names the file, line and event.
+// statement of three values per event, a null value leaving the program's missing-value
+// marker. On failure `error` names the file, line and event.
 [[nodiscard]] bool parse_event_data(std::string_view text, std::string_view file_name,
-                                    driver::RunState& run, std::string& error);
+                                    EventSeries& events, std::string& error);
 
-// The observed test and `count` simulated series, from the generator's fixed seed and in the
-// program's draw order. `run` holds the events; its results are overwritten.
-Recomputed recompute(driver::RunState& run, std::size_t count);
+// The observed test and the test of every simulated series.
+Recomputed recompute(const EventSeries& events, const SimulatedMagnitudes& simulated,
+                     const StudySettings& settings);
 
 // ---------------------------------------------------------------------------------------------
 // Summary statistics

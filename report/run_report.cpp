@@ -64,14 +64,17 @@ ReportOutcome run_report(const ReportPaths& paths) {
                        outcome.error))
         return outcome;
 
-    driver::RunState run;
+    EventSeries events;
     if (!read_text_file(paths.data, text, outcome.error)) {
         outcome.error += " (the data file of the run, needed to recompute m, u and P)";
         return outcome;
     }
-    if (!parse_event_data(text, data_name, run, outcome.error)) return outcome;
+    if (!parse_event_data(text, data_name, events, outcome.error)) return outcome;
 
-    const Recomputed recomputed = recompute(run, results.u.size());
+    StudySettings settings;
+    settings.series = results.u.size();
+    const SimulatedMagnitudes simulated = simulate_magnitudes(events, settings);
+    const Recomputed recomputed = recompute(events, simulated, settings);
     const Summary summary = summarise(results, recomputed);
     if (!write_file_whole(paths.figure, render_svg(results, summary), outcome.error))
         return outcome;

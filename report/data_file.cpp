@@ -1,10 +1,8 @@
-// The data file read as the program reads it, and the program's series recomputed from it.
+// The data file read as the program reads it.
 #include <algorithm>
 #include <string>
 
 #include "driver/run_files.hpp"
-#include "driver/simulation.hpp"
-#include "random/random.hpp"
 #include "report/report.hpp"
 #include "textio/list_read.hpp"
 
@@ -24,19 +22,25 @@ std::size_t line_of_failure(std::string_view consumed) {
 
 }  // namespace
 
-bool parse_event_data(std::string_view text, std::string_view file_name, driver::RunState& run,
+bool parse_event_data(std::string_view text, std::string_view file_name, EventSeries& events,
                       std::string& error) {
+    driver::RunState run;
     detail::CharSource source = detail::CharSource::from_string(text);
     detail::ListReadResult failure;
-    const std::int32_t events = driver::read_events(
+    const std::int32_t read = driver::read_events(
         [&](std::span<double> values) {
             failure = detail::read_list(source, values);
             return failure.status == detail::ListReadStatus::ok;
         },
         run.t, run.x, run.sx);
-    if (events == driver::nevent) return true;
+    if (read == driver::nevent) {
+        events.t.assign(run.t.begin(), run.t.end());
+        events.x.assign(run.x.begin(), run.x.end());
+        events.sx.assign(run.sx.begin(), run.sx.end());
+        return true;
+    }
 
-    const std::string event = "event " + std::to_string(events + 1);
+    const std::string event = "event " + std::to_string(read + 1);
     if (failure.status == detail::ListReadStatus::end_of_file) {
         error = std::string(file_name) + ": ends in " + event + " of " +
                 std::to_string(driver::nevent) + "; each event is three values (time, " +
@@ -49,31 +53,6 @@ bool parse_event_data(std::string_view text, std::string_view file_name, driver:
     error = std::string(file_name) + ", line " + std::to_string(line) + " (" + event +
             "): " + detail::list_read_message(failure, source);
     return false;
-}
-
-Recomputed recompute(driver::RunState& run, std::size_t count) {
-    // The generator state is program-wide: start it afresh, as a run starts it.
-    random::reset_uniform_state();
-    random::reset_gaussian_state();
-    random::ranseed();
-
-    Recomputed out;
-    driver::test_observed(run);
-    out.m = run.m;
-    out.u = run.u;
-    out.p = run.p;
-
-    out.msim.reserve(count);
-    out.usim.reserve(count);
-    out.psim.reserve(count);
-    driver::discard_first_deviate(run);
-    for (std::size_t k = 0; k < count; ++k) {
-        driver::simulate_series(run);
-        out.msim.push_back(run.msim);
-        out.usim.push_back(run.usim);
-        out.psim.push_back(run.psim);
-    }
-    return out;
 }
 
 }  // namespace zorvi::report
