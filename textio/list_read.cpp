@@ -1,6 +1,6 @@
 // The free-format read statement: values, separators, repeat counts and null values, read
 // from a CharSource into 64-bit real targets.
-#include "textio/list_read.hpp"
+#include "textio/textio.hpp"
 
 #include <array>
 #include <charconv>
@@ -9,7 +9,7 @@
 #include <limits>
 #include <system_error>
 
-namespace zorvi::textio::detail {
+namespace zorvi::textio {
 namespace {
 
 constexpr int end_of_input = CharSource::end_of_input;
@@ -212,7 +212,7 @@ struct DecimalText {
 }
 
 // One item where a value is expected: a number, or a null value; either can be repeated.
-struct Item {
+struct ListItem {
     ListReadStatus status = ListReadStatus::ok;
     bool null = false;
     double value = 0.0;
@@ -223,8 +223,8 @@ struct Item {
 // A failed item. Nothing more is read: the failure ends the run, and skipping the rest of the
 // record first would never end on a source without line ends, such as a device of endless
 // NUL bytes.
-Item fail_item(ListReadStatus status) {
-    Item item;
+ListItem fail_item(ListReadStatus status) {
+    ListItem item;
     item.status = status;
     return item;
 }
@@ -327,9 +327,9 @@ void scan_mantissa_digits(ValueScan& scan, bool after_point) {
 // Scans one value whose first character `c` has been read, through the separator that ends
 // it. A value ended by the end of the input is accepted like any other: a last record
 // without a line end is read as if it had one.
-Item scan_value(CharSource& source, int c) {
+ListItem scan_value(CharSource& source, int c) {
     ValueScan scan(source, c);
-    Item item;
+    ListItem item;
     // Step 1: a repeat count; "r*" directly followed by a separator is r null values.
     std::uint32_t repeat = 0;
     if (const ListReadStatus status = scan_repeat_count(scan, repeat);
@@ -356,7 +356,7 @@ Item scan_value(CharSource& source, int c) {
 
 // The next item where a value is expected. Blanks and line ends before it are skipped; a
 // comma, semicolon or slash there is a null value.
-Item next_item(CharSource& source) {
+ListItem next_item(CharSource& source) {
     int c = source.get();
     while (classify(c) == CharClass::blank || classify(c) == CharClass::line_end)
         c = source.get();
@@ -365,7 +365,7 @@ Item next_item(CharSource& source) {
             return fail_item(ListReadStatus::end_of_file);
         case CharClass::comma:
         case CharClass::slash: {
-            Item item;
+            ListItem item;
             item.null = true;
             item.separator = finish_separator(source, c);
             return item;
@@ -396,7 +396,7 @@ ListReadResult read_list(CharSource& source, std::span<double> targets) {
     }
 
     std::uint32_t repeats_left = 0;  // further targets of the last item's repeat count
-    Item last;
+    ListItem last;
     for (std::size_t i = 0; i < targets.size(); ++i) {
         const int item_number = static_cast<int>(i + 1);
         // a repeat pending?
@@ -441,4 +441,4 @@ std::string list_read_message(const ListReadResult& result, const CharSource& so
     return {};
 }
 
-}  // namespace zorvi::textio::detail
+}  // namespace zorvi::textio
