@@ -98,22 +98,53 @@ void BM_recompute(benchmark::State& state) {
 }
 BENCHMARK(BM_recompute)->Unit(benchmark::kMicrosecond);
 
-void BM_summarise_and_render(benchmark::State& state) {
+// The shipped data read, its series simulated and recomputed, the results file parsed.
+struct Inputs {
     report::Results results;
-    std::string error;
     report::EventSeries events;
-    if (!report::parse_results(fixture().results, "r", driver::nsim, results, error) ||
-        !report::parse_event_data(fixture().data, "data", events, error))
-        state.SkipWithError(error.c_str());
-    const report::StudySettings settings;
-    const report::Recomputed series =
-        report::recompute(events, report::simulate_magnitudes(events, settings), settings);
+    report::StudySettings settings;
+    report::SimulatedMagnitudes simulated;
+    report::Recomputed recomputed;
+};
+
+bool load_inputs(Inputs& inputs, std::string& error) {
+    if (!report::parse_results(fixture().results, "r", driver::nsim, inputs.results, error) ||
+        !report::parse_event_data(fixture().data, "data", inputs.events, error))
+        return false;
+    inputs.simulated = report::simulate_magnitudes(inputs.events, inputs.settings);
+    inputs.recomputed = report::recompute(inputs.events, inputs.simulated, inputs.settings);
+    return true;
+}
+
+void BM_analyse(benchmark::State& state) {
+    Inputs inputs;
+    std::string error;
+    if (!load_inputs(inputs, error)) state.SkipWithError(error.c_str());
+    const report::Summary summary = report::summarise(inputs.results, inputs.recomputed);
     for (auto _ : state) {
-        const report::Summary summary = report::summarise(results, series);
-        const std::string svg = report::render_svg(results, summary);
-        const std::string text = report::format_summary(summary, "r", "d", "f");
+        const report::Analysis analysis =
+            report::analyse(summary, inputs.events, inputs.simulated, inputs.settings);
+        benchmark::DoNotOptimize(analysis.expected_m);
+    }
+}
+BENCHMARK(BM_analyse)->Unit(benchmark::kMicrosecond);
+
+void BM_summarise_and_render(benchmark::State& state) {
+    Inputs inputs;
+    std::string error;
+    if (!load_inputs(inputs, error)) state.SkipWithError(error.c_str());
+    const report::Summary fixed_summary = report::summarise(inputs.results, inputs.recomputed);
+    const report::Analysis analysis =
+        report::analyse(fixed_summary, inputs.events, inputs.simulated, inputs.settings);
+    const report::ReportNames names{"r", "d", "f"};
+    for (auto _ : state) {
+        const report::Summary summary = report::summarise(inputs.results, inputs.recomputed);
+        const std::string svg = report::render_svg(inputs.results, summary);
+        const std::string text = report::format_summary(analysis, names);
+        const std::string json = report::format_json(analysis, names);
         benchmark::DoNotOptimize(svg.data());
         benchmark::DoNotOptimize(text.data());
+        benchmark::DoNotOptimize(json.data());
     }
 }
 BENCHMARK(BM_summarise_and_render)->Unit(benchmark::kMicrosecond);

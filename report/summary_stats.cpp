@@ -14,8 +14,6 @@
 namespace zorvi::report {
 namespace {
 
-constexpr double not_a_number = std::numeric_limits<double>::quiet_NaN();
-
 // The test's P for one event at time `t` on the interval [0, 1], where u = sqrt(12) (t - 1/2):
 // P as the program computes it, as a function of the event's place.
 double p_of_single_event(double t, double& u) {
