@@ -45,8 +45,12 @@ struct Fixture {
         results = std::string(driver::results_title) + "\r\n" + std::string(driver::results_heads) +
                   "\r\n" + std::string(driver::results_blank) + "\r\n";
         for (std::size_t k = 0; k < series.usim.size(); ++k) {
-            results += " " + textio::format_fixed(series.usim[k], 16, 8) + " " +
-                       textio::format_fixed(series.psim[k], 16, 8) + "\r\n";
+            for (const double value : {series.usim[k], series.psim[k]}) {
+                results += ' ';
+                results += textio::format_fixed(value, driver::results_field_width,
+                                                driver::results_field_decimals);
+            }
+            results += "\r\n";
         }
         std::ofstream(dir / driver::data_file_name, std::ios::binary) << data;
         std::ofstream(dir / driver::results_file_name, std::ios::binary) << results;

@@ -6,4 +6,3 @@ for b in build/bench/*_bench; do
     [ -x "$b" ] && "$b" --benchmark_min_time=0.2
 done
 bench/whole_run.sh
-bench/whole_run.sh 100 zorvi-report

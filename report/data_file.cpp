@@ -4,15 +4,13 @@
 
 #include "driver/run_files.hpp"
 #include "report/report.hpp"
-#include "textio/list_read.hpp"
+#include "textio/textio.hpp"
 
 namespace zorvi::report {
 namespace {
 
-namespace detail = zorvi::textio::detail;
-
-// The line the reader stopped on: after a failed value it has skipped the rest of that record,
-// line end included, so the record is the last line begun in the consumed text.
+// The line the reader stopped on: the last line begun in the text it consumed, which ends just
+// past the character that made the value fail.
 std::size_t line_of_failure(std::string_view consumed) {
     const auto line_ends =
         static_cast<std::size_t>(std::count(consumed.begin(), consumed.end(), '\n'));
@@ -25,12 +23,12 @@ std::size_t line_of_failure(std::string_view consumed) {
 bool parse_event_data(std::string_view text, std::string_view file_name, EventSeries& events,
                       std::string& error) {
     driver::RunState run;
-    detail::CharSource source = detail::CharSource::from_string(text);
-    detail::ListReadResult failure;
+    textio::CharSource source = textio::CharSource::from_string(text);
+    textio::ListReadResult failure;
     const std::int32_t read = driver::read_events(
         [&](std::span<double> values) {
-            failure = detail::read_list(source, values);
-            return failure.status == detail::ListReadStatus::ok;
+            failure = textio::read_list(source, values);
+            return failure.status == textio::ListReadStatus::ok;
         },
         run.t, run.x, run.sx);
     if (read == driver::nevent) {
@@ -41,17 +39,15 @@ bool parse_event_data(std::string_view text, std::string_view file_name, EventSe
     }
 
     const std::string event = "event " + std::to_string(read + 1);
-    if (failure.status == detail::ListReadStatus::end_of_file) {
+    if (failure.status == textio::ListReadStatus::end_of_file) {
         error = std::string(file_name) + ": ends in " + event + " of " +
                 std::to_string(driver::nevent) + "; each event is three values (time, " +
                 "magnitude, standard error)";
         return false;
     }
-    // The source holds the whole text in one buffer: what is left of it tells how far it read.
-    const std::size_t left = static_cast<std::size_t>(source.end_ - source.next_);
-    const std::size_t line = line_of_failure(text.substr(0, text.size() - left));
+    const std::size_t line = line_of_failure(text.substr(0, source.consumed()));
     error = std::string(file_name) + ", line " + std::to_string(line) + " (" + event +
-            "): " + detail::list_read_message(failure, source);
+            "): " + textio::list_read_message(failure, source);
     return false;
 }
 

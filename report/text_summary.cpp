@@ -44,7 +44,8 @@ std::size_t record_line(std::size_t series_index) {
 std::string check_text(const Summary& summary) {
     if (summary.mismatches == 0) {
         return "u and P recomputed from the data file agree with all " +
-               std::to_string(summary.series) + " records to 8 decimals";
+               std::to_string(summary.series) + " records to " +
+               std::to_string(driver::results_field_decimals) + " decimals";
     }
     return "DIFFERENT: " + std::to_string(summary.mismatches) + " of " +
            std::to_string(summary.series) +

@@ -10,6 +10,7 @@
 #include <sstream>
 #include <string>
 
+#include "driver/run_files.hpp"
 #include "test_support.hpp"
 
 namespace {
@@ -71,7 +72,9 @@ TEST_F(ReportRun, SummarisesTheShippedRun) {
     EXPECT_TRUE(contains(result.out, "m = 6, u = 1.58326, P = 0.05668")) << result.out;
     EXPECT_TRUE(contains(result.out, "Simulated series                  2000\n"));
     EXPECT_TRUE(contains(result.out, "  without a selected event (NaN)  0\n"));
-    EXPECT_TRUE(contains(result.out, "agree with all 2000 records to 8 decimals"));
+    EXPECT_TRUE(contains(result.out, "agree with all 2000 records to " +
+                                         std::to_string(zorvi::driver::results_field_decimals) +
+                                         " decimals"));
     EXPECT_TRUE(contains(result.out, "  critical value, P = 0.05           1.64485\n"));
     EXPECT_TRUE(contains(result.out, "Figure                            Zorvireport.svg\n"));
     const std::string svg = read_file(dir.path / "Zorvireport.svg");

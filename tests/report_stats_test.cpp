@@ -4,11 +4,14 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <string>
 #include <vector>
 
+#include "driver/run_files.hpp"
 #include "report/report.hpp"
 #include "report/report_impl.hpp"
 #include "stats/stats.hpp"
+#include "textio/textio.hpp"
 
 namespace {
 
@@ -80,14 +83,24 @@ TEST(ReportCriticalValue, InvertsTheTestsOwnP) {
     EXPECT_NEAR(p, 0.05, 1e-12);
 }
 
-TEST(ReportCheck, SameTo8DecimalsAsTheFileShowsIt) {
-    EXPECT_TRUE(same_to_8_decimals(1.58325800, 1.5832579991014104));
-    EXPECT_TRUE(same_to_8_decimals(0.05668134, 0.0566813351723043));
-    EXPECT_FALSE(same_to_8_decimals(0.05668134, 0.05668136));
-    EXPECT_TRUE(same_to_8_decimals(-0.0, -0.000000004));  // "-0.00000000"
-    EXPECT_TRUE(same_to_8_decimals(nan, nan));
-    EXPECT_FALSE(same_to_8_decimals(nan, 0.5));
-    EXPECT_FALSE(same_to_8_decimals(0.5, nan));
+TEST(ReportCheck, SameInResultsFieldAsTheFileShowsIt) {
+    EXPECT_TRUE(same_in_results_field(1.58325800, 1.5832579991014104));
+    EXPECT_TRUE(same_in_results_field(0.05668134, 0.0566813351723043));
+    EXPECT_FALSE(same_in_results_field(0.05668134, 0.05668136));
+    EXPECT_TRUE(same_in_results_field(-0.0, -0.000000004));  // "-0.00000000"
+    EXPECT_TRUE(same_in_results_field(nan, nan));
+    EXPECT_FALSE(same_in_results_field(nan, 0.5));
+    EXPECT_FALSE(same_in_results_field(0.5, nan));
+    // Near and far from rounding ties, small and large: the file shows what the program's
+    // renderer writes.
+    for (const double value : {0.123456785, -0.123456785, 0.1234567855, -0.1234567855, 0.123456787,
+                               0.123456783, 2.000000005, 0.999999995, 1.6448536, -3.1415926535,
+                               12345.678901235, 999999.999999995, 5e6 + 1e-9}) {
+        const double file = std::stod(zorvi::textio::format_fixed(
+            value, zorvi::driver::results_field_width, zorvi::driver::results_field_decimals));
+        EXPECT_TRUE(same_in_results_field(file, value)) << value;
+        EXPECT_FALSE(same_in_results_field(file + 1e-8, value)) << value;
+    }
 }
 
 // Four series by hand: one without events, P values around both thresholds.

@@ -1,7 +1,6 @@
 // Write statements under an edit format: the format is parsed once into field specs, and
 // each item is written by the field it meets.
 #include <algorithm>
-#include <cerrno>
 #include <new>
 #include <string>
 
@@ -11,8 +10,6 @@
 namespace zorvi::textio {
 
 namespace {
-
-constexpr std::string_view line_end = "\r\n";
 
 // The last format parsed: a program writes most of its records under the same few formats.
 struct FormatCache {
@@ -24,17 +21,21 @@ FormatCache format_cache;
 
 const detail::EditFormat& parsed_format(std::string_view text, const Locus& locus, int unit) {
     if (format_cache.filled && format_cache.text == text) return format_cache.format;
-    detail::EditFormat format;
-    const detail::FormatStatus status = detail::parse_edit_format(text, format);
-    if (status != detail::FormatStatus::ok) {
-        fail_statement(locus, unit,
-                       "Invalid edit format '" + std::string(text) +
-                           "': " + std::string(detail::format_status_text(status)));
+    try {
+        detail::EditFormat format;
+        const detail::FormatStatus status = detail::parse_edit_format(text, format);
+        if (status != detail::FormatStatus::ok) {
+            fail_statement(locus, unit,
+                           "Invalid edit format '" + std::string(text) +
+                               "': " + std::string(detail::format_status_text(status)));
+        }
+        format_cache.filled = false;
+        format_cache.text.assign(text);
+        format_cache.format = std::move(format);
+        format_cache.filled = true;
+    } catch (const std::bad_alloc&) {
+        detail::fail_out_of_memory();
     }
-    format_cache.filled = false;
-    format_cache.text.assign(text);
-    format_cache.format = std::move(format);
-    format_cache.filled = true;
     return format_cache.format;
 }
 
@@ -45,26 +46,26 @@ std::string_view kind_name(const Item& item) {
 }
 
 // Aw: a wider field pads on the left, a narrower one keeps the leftmost characters.
-void put_text(std::string& record, std::string_view text, int width) {
+void put_text(detail::Record& record, std::string_view text, int width) {
     if (width == 0) {
         record.append(text);
         return;
     }
     const auto field = static_cast<std::size_t>(width);
-    if (field > text.size()) record.append(field - text.size(), ' ');
+    if (field > text.size()) record.append_blanks(field - text.size());
     record.append(text.substr(0, std::min(field, text.size())));
 }
 
-void put_fixed(std::string& record, double value, const detail::FieldSpec& field, bool sign_zero) {
-    const std::size_t old_size = record.size();
-    record.resize(old_size + static_cast<std::size_t>(field.width));
-    format_fixed_to(record.data() + old_size, value, field.width, field.decimals, sign_zero);
+void put_fixed(detail::Record& record, double value, const detail::FieldSpec& field,
+               bool sign_zero) {
+    format_fixed_to(record.extend(static_cast<std::size_t>(field.width)), value, field.width,
+                    field.decimals, sign_zero);
 }
 
 enum class ComposeStatus { ok, unsuited_item, no_field_left };
 
 // Composes the record(s) of one statement. On failure `bad_item` is the item's index.
-[[nodiscard]] ComposeStatus compose_edited(std::string& record, const detail::EditFormat& format,
+[[nodiscard]] ComposeStatus compose_edited(detail::Record& record, const detail::EditFormat& format,
                                            std::span<const Item> items, bool sign_zero,
                                            std::size_t& bad_item) {
     const std::vector<detail::FieldSpec>& fields = format.fields;
@@ -79,7 +80,7 @@ enum class ComposeStatus { ok, unsuited_item, no_field_left };
             if (next == fields.size()) {
                 if (restarted) return ComposeStatus::no_field_left;
                 restarted = true;
-                record.append(line_end);
+                record.append(detail::record_end);
                 pending_blanks = 0;
                 next = format.reversion;
                 continue;
@@ -95,7 +96,7 @@ enum class ComposeStatus { ok, unsuited_item, no_field_left };
         const bool suits =
             field.kind == detail::FieldKind::text ? text != nullptr : real != nullptr;
         if (!suits) return ComposeStatus::unsuited_item;
-        record.append(pending_blanks, ' ');
+        record.append_blanks(pending_blanks);
         pending_blanks = 0;
         if (text != nullptr) {
             put_text(record, *text, field.width);
@@ -103,7 +104,7 @@ enum class ComposeStatus { ok, unsuited_item, no_field_left };
             put_fixed(record, *real, field, sign_zero);
         }
     }
-    record.append(line_end);
+    record.append(detail::record_end);
     return ComposeStatus::ok;
 }
 
@@ -122,22 +123,16 @@ std::string compose_failure_message(ComposeStatus status, std::string_view forma
 void write_edited(int unit, const Locus& locus, std::string_view format,
                   std::span<const Item> items) {
     detail::Unit& target = detail::begin_output(unit, locus);
-    std::string& record = detail::record_buffer();
-    record.clear();
-    ComposeStatus status = ComposeStatus::ok;
+    const detail::EditFormat& parsed = parsed_format(format, locus, unit);
+    detail::Record& record = detail::record_buffer();
     std::size_t bad_item = 0;
-    try {
-        const detail::EditFormat& parsed = parsed_format(format, locus, unit);
-        status = compose_edited(record, parsed, items, options().sign_zero != 0, bad_item);
-    } catch (const std::bad_alloc&) {
-        errno = ENOMEM;
-        fail_os("Memory allocation failed");
-    }
+    const ComposeStatus status =
+        compose_edited(record, parsed, items, options().sign_zero != 0, bad_item);
     if (status != ComposeStatus::ok) {
         fail_statement(locus, unit,
                        compose_failure_message(status, format, bad_item, items[bad_item]));
     }
-    detail::put_record(target, locus, record);
+    detail::put_record(target, locus, record.text());
 }
 
 }  // namespace zorvi::textio
