@@ -106,6 +106,21 @@ void add_main_point(std::string& out, const SweepView& view, const Scale& x, con
     }
 }
 
+// The sweep's scales, axes and pixel places, the y axis from zero.
+struct SweepPlot {
+    Scale x;
+    Scale y;
+    std::vector<double> xs;
+};
+
+SweepPlot add_sweep_axes(std::string& out, const Rect& plot, const SweepView& view,
+                         const AxisSpec& y_axis) {
+    const Scale x = x_scale(view, plot);
+    const Scale y{0.0, y_axis.ticks.back(), plot.bottom(), plot.top};
+    add_axes(out, plot, x, y, axis_over(x.data_low, x.data_high, x_ticks, view.x_label), y_axis);
+    return {x, y, places(view, x)};
+}
+
 void draw_sweep_p(std::string& out, const PanelFrame& frame, const SweepView& view) {
     const Rect& plot = frame.plot;
     add_heading(out, frame, "P against " + view.about,
@@ -115,12 +130,7 @@ void draw_sweep_p(std::string& out, const PanelFrame& frame, const SweepView& vi
                 {Symbol::dashed_line, curve_colour, "simulated median"},
                 {Symbol::band, band_colour, "95 %"},
                 {Symbol::dashed_line, guide_colour, "P = 0.05"}});
-    const Scale x = x_scale(view, plot);
-    const Scale y{0.0, p_axis_end, plot.bottom(), plot.top};
-    add_axes(out, plot, x, y, axis_over(x.data_low, x.data_high, x_ticks, view.x_label),
-             axis_over(0.0, p_axis_end, 5, "P"));
-
-    const std::vector<double> xs = places(view, x);
+    const auto [x, y, xs] = add_sweep_axes(out, plot, view, axis_over(0.0, p_axis_end, 5, "P"));
     add_band(out, xs, pixels(view, y, [](const SweepPoint& p) { return p.p_q025; }),
              pixels(view, y, [](const SweepPoint& p) { return p.p_q975; }), band_colour);
     add_class_marks(out, plot, x, view);
@@ -146,11 +156,7 @@ void draw_sweep_share(std::string& out, const PanelFrame& frame, const SweepView
         if (std::isfinite(point.share_05_95.high)) top = std::max(top, point.share_05_95.high);
     const AxisSpec y_axis =
         axis_over(0.0, nice_top(std::max(top, 0.01), 5), 5, "share of all series");
-    const Scale x = x_scale(view, plot);
-    const Scale y{0.0, y_axis.ticks.back(), plot.bottom(), plot.top};
-    add_axes(out, plot, x, y, axis_over(x.data_low, x.data_high, x_ticks, view.x_label), y_axis);
-
-    const std::vector<double> xs = places(view, x);
+    const auto [x, y, xs] = add_sweep_axes(out, plot, view, y_axis);
     add_observed_significance(out, plot, view, xs);
     add_band(out, xs, pixels(view, y, [](const SweepPoint& p) { return p.share_05_95.low; }),
              pixels(view, y, [](const SweepPoint& p) { return p.share_05_95.high; }), band_colour);

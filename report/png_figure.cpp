@@ -6,7 +6,6 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
-#include <system_error>
 #include <vector>
 
 #include "report/report_impl.hpp"
@@ -59,14 +58,7 @@ bool convert_to_png(const std::filesystem::path& svg, const std::filesystem::pat
         }
         return false;
     }
-    std::error_code ec;
-    std::filesystem::rename(temporary, png, ec);
-    if (ec) {
-        error = "cannot write '" + png.string() + "': " + ec.message();
-        std::remove(temporary.c_str());
-        return false;
-    }
-    return true;
+    return move_into_place(temporary, png, error);
 }
 
 }  // namespace zorvi::report::detail

@@ -65,6 +65,11 @@ double root_between(const std::function<double(double)>& f, double low, double h
 double newton_root(const std::function<std::pair<double, double>(double)>& f, double guess,
                    double low, double high);
 
+// Renames a file written whole to its final name, replacing what was there. False, with
+// `error` saying why and the written file removed, when it cannot.
+bool move_into_place(const std::filesystem::path& temporary, const std::filesystem::path& path,
+                     std::string& error);
+
 // Turns the SVG figure into a PNG beside it with rsvg-convert, written whole or not at all.
 // False, with `error` saying why, when rsvg-convert is missing or fails.
 bool convert_to_png(const std::filesystem::path& svg, const std::filesystem::path& png,

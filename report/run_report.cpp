@@ -32,14 +32,7 @@ bool write_file_whole(const std::filesystem::path& path, const std::string& text
         std::remove(temporary.c_str());
         return false;
     }
-    std::error_code ec;
-    std::filesystem::rename(temporary, path, ec);
-    if (ec) {
-        error = "cannot write '" + path.string() + "': " + ec.message();
-        std::remove(temporary.c_str());
-        return false;
-    }
-    return true;
+    return detail::move_into_place(temporary, path, error);
 }
 
 // Writes every CSV table into `directory`, made when missing.
@@ -57,6 +50,16 @@ bool write_csv_tables(const std::filesystem::path& directory, const Analysis& an
 }
 
 }  // namespace
+
+bool detail::move_into_place(const std::filesystem::path& temporary,
+                             const std::filesystem::path& path, std::string& error) {
+    std::error_code ec;
+    std::filesystem::rename(temporary, path, ec);
+    if (!ec) return true;
+    error = "cannot write '" + path.string() + "': " + ec.message();
+    std::remove(temporary.c_str());
+    return false;
+}
 
 ReportPaths paths_in(const std::filesystem::path& directory) {
     return {directory / driver::results_file_name, directory / driver::data_file_name,
