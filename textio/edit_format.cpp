@@ -144,7 +144,8 @@ bool is_digit(char c) {
 }  // namespace
 
 FormatStatus parse_edit_format(std::string_view text, EditFormat& format) {
-    format = EditFormat{};
+    format.fields.clear();
+    format.reversion = 0;
     Cursor cursor{text};
     if (cursor.peek() != '(') return FormatStatus::missing_open;
     cursor.take();

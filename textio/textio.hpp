@@ -29,7 +29,10 @@ using Item = std::variant<std::string_view, std::int32_t, double>;
 // ---------------------------------------------------------------------------------------------
 // Start-up and run-time options
 
-// Connects unit 6 to standard output and keeps argc/argv (never interpreted).
+// Connects unit 6 to standard output and keeps argc/argv (never interpreted). First of all,
+// any of the descriptors 0, 1 and 2 that is closed is connected to /dev/null, so that no file
+// opened later takes its number, and SIGXFSZ is ignored, so that a write beyond the file-size
+// limit is reported at its statement ("File too large").
 void start(int argc, char** argv);
 
 // The eight run-time options, in the order in which the program sets them.

@@ -1,7 +1,9 @@
 // Write statements under an edit format: the format is parsed once into field specs, and
 // each item is written by the field it meets.
 #include <algorithm>
+#include <array>
 #include <cerrno>
+#include <memory_resource>
 #include <new>
 #include <string>
 
@@ -15,25 +17,33 @@ namespace {
 constexpr std::string_view line_end = "\r\n";
 
 // The last format parsed: a program writes most of its records under the same few formats.
+// Its room is static: a format of up to `format_capacity` characters and as many fields is
+// parsed without allocating; a larger one takes the rest from the heap.
+constexpr std::size_t format_capacity = 64;
 struct FormatCache {
-    std::string text;
-    detail::EditFormat format;
+    alignas(detail::FieldSpec)
+        std::array<char, format_capacity * sizeof(detail::FieldSpec) + format_capacity + 1> bytes;
+    std::pmr::monotonic_buffer_resource room{bytes.data(), bytes.size()};
+    detail::EditFormat format{std::pmr::vector<detail::FieldSpec>(&room)};
+    std::pmr::string text{&room};
     bool filled = false;
+    FormatCache() {
+        format.fields.reserve(format_capacity);
+        text.reserve(format_capacity);
+    }
 };
 FormatCache format_cache;
 
 const detail::EditFormat& parsed_format(std::string_view text, const Locus& locus, int unit) {
     if (format_cache.filled && format_cache.text == text) return format_cache.format;
-    detail::EditFormat format;
-    const detail::FormatStatus status = detail::parse_edit_format(text, format);
+    format_cache.filled = false;
+    const detail::FormatStatus status = detail::parse_edit_format(text, format_cache.format);
     if (status != detail::FormatStatus::ok) {
         fail_statement(locus, unit,
                        "Invalid edit format '" + std::string(text) +
                            "': " + std::string(detail::format_status_text(status)));
     }
-    format_cache.filled = false;
     format_cache.text.assign(text);
-    format_cache.format = std::move(format);
     format_cache.filled = true;
     return format_cache.format;
 }
@@ -45,7 +55,7 @@ std::string_view kind_name(const Item& item) {
 }
 
 // Aw: a wider field pads on the left, a narrower one keeps the leftmost characters.
-void put_text(std::string& record, std::string_view text, int width) {
+void put_text(detail::Record& record, std::string_view text, int width) {
     if (width == 0) {
         record.append(text);
         return;
@@ -55,7 +65,8 @@ void put_text(std::string& record, std::string_view text, int width) {
     record.append(text.substr(0, std::min(field, text.size())));
 }
 
-void put_fixed(std::string& record, double value, const detail::FieldSpec& field, bool sign_zero) {
+void put_fixed(detail::Record& record, double value, const detail::FieldSpec& field,
+               bool sign_zero) {
     const std::size_t old_size = record.size();
     record.resize(old_size + static_cast<std::size_t>(field.width));
     format_fixed_to(record.data() + old_size, value, field.width, field.decimals, sign_zero);
@@ -64,10 +75,10 @@ void put_fixed(std::string& record, double value, const detail::FieldSpec& field
 enum class ComposeStatus { ok, unsuited_item, no_field_left };
 
 // Composes the record(s) of one statement. On failure `bad_item` is the item's index.
-[[nodiscard]] ComposeStatus compose_edited(std::string& record, const detail::EditFormat& format,
+[[nodiscard]] ComposeStatus compose_edited(detail::Record& record, const detail::EditFormat& format,
                                            std::span<const Item> items, bool sign_zero,
                                            std::size_t& bad_item) {
-    const std::vector<detail::FieldSpec>& fields = format.fields;
+    const std::pmr::vector<detail::FieldSpec>& fields = format.fields;
     std::size_t next = 0;
     std::size_t pending_blanks = 0;  // X edits wait for the value that follows them
     for (std::size_t i = 0; i < items.size(); ++i) {
@@ -122,7 +133,7 @@ std::string compose_failure_message(ComposeStatus status, std::string_view forma
 void write_edited(int unit, const Locus& locus, std::string_view format,
                   std::span<const Item> items) {
     detail::Unit& target = detail::begin_output(unit, locus);
-    std::string& record = detail::record_buffer();
+    detail::Record& record = detail::record_buffer();
     record.clear();
     ComposeStatus status = ComposeStatus::ok;
     std::size_t bad_item = 0;

@@ -12,13 +12,13 @@ namespace {
 constexpr std::string_view line_end = "\r\n";
 
 // Room for `size` more characters at the end of the record.
-char* extend(std::string& record, std::size_t size) {
+char* extend(detail::Record& record, std::size_t size) {
     const std::size_t old_size = record.size();
     record.resize(old_size + size);
     return record.data() + old_size;
 }
 
-void compose_free(std::string& record, std::span<const Item> items, bool sign_zero) {
+void compose_free(detail::Record& record, std::span<const Item> items, bool sign_zero) {
     bool previous_text = false;
     for (std::size_t i = 0; i < items.size(); ++i) {
         const bool text = std::holds_alternative<std::string_view>(items[i]);
@@ -45,16 +45,22 @@ void compose_free(std::string& record, std::span<const Item> items, bool sign_ze
 
 namespace detail {
 
-std::string& record_buffer() {
-    static std::string record;
-    return record;
+Record& record_buffer() {
+    struct Storage {
+        std::array<char, record_capacity + 1> bytes;  // the characters and the string's NUL
+        std::pmr::monotonic_buffer_resource room{bytes.data(), bytes.size()};
+        Record record{&room};
+        Storage() { record.reserve(record_capacity); }
+    };
+    static Storage storage;
+    return storage.record;
 }
 
 }  // namespace detail
 
 void write_free(int unit, const Locus& locus, std::span<const Item> items) {
     detail::Unit& target = detail::begin_output(unit, locus);
-    std::string& record = detail::record_buffer();
+    detail::Record& record = detail::record_buffer();
     record.clear();
     try {
         compose_free(record, items, options().sign_zero != 0);
