@@ -1,7 +1,8 @@
 # Two commands do everything: `make run` and `make test`.
-.PHONY: all run test sanitize bench deps format clean
+.PHONY: all run test sanitize bench deps format clean install
 
 RUN_DIR := run
+PREFIX ?= /usr/local
 
 all: test
 
@@ -19,6 +20,10 @@ run: build/release/zorvi
 	cd $(RUN_DIR) && ../build/release/zorvi-report
 	@echo "Results: $(abspath $(RUN_DIR))/Zorviresult.dat"
 	@echo "Figure:  $(abspath $(RUN_DIR))/Zorvireport.svg"
+
+# Installs the programs and their manual pages under PREFIX (bin/, share/man/man1/).
+install: build/release/zorvi
+	cmake --install build/release --prefix "$(PREFIX)"
 
 test: deps
 	cmake --preset debug >/dev/null

@@ -36,15 +36,21 @@ struct Fixture {
         dir = pattern;
         data = read_all(fs::path(ZORVI_SOURCE_DIR) / "data" / driver::data_file_name);
 
-        driver::RunState run;
+        report::EventSeries events;
         std::string error;
-        if (!report::parse_event_data(data, "data", run, error)) throw std::runtime_error(error);
-        const report::Recomputed series = report::recompute(run, driver::nsim);
+        if (!report::parse_event_data(data, "data", events, error)) throw std::runtime_error(error);
+        const report::StudySettings settings;
+        const report::Recomputed series =
+            report::recompute(events, report::simulate_magnitudes(events, settings), settings);
         results = std::string(driver::results_title) + "\r\n" + std::string(driver::results_heads) +
                   "\r\n" + std::string(driver::results_blank) + "\r\n";
         for (std::size_t k = 0; k < series.usim.size(); ++k) {
-            results += " " + textio::format_fixed(series.usim[k], 16, 8) + " " +
-                       textio::format_fixed(series.psim[k], 16, 8) + "\r\n";
+            for (const double value : {series.usim[k], series.psim[k]}) {
+                results += ' ';
+                results += textio::format_fixed(value, driver::results_field_width,
+                                                driver::results_field_decimals);
+            }
+            results += "\r\n";
         }
         std::ofstream(dir / driver::data_file_name, std::ios::binary) << data;
         std::ofstream(dir / driver::results_file_name, std::ios::binary) << results;
@@ -79,30 +85,66 @@ void BM_parse_results(benchmark::State& state) {
 BENCHMARK(BM_parse_results)->Unit(benchmark::kMicrosecond);
 
 void BM_recompute(benchmark::State& state) {
-    driver::RunState run;
+    report::EventSeries events;
     std::string error;
-    if (!report::parse_event_data(fixture().data, "data", run, error)) state.SkipWithError("data");
+    if (!report::parse_event_data(fixture().data, "data", events, error))
+        state.SkipWithError("data");
+    const report::StudySettings settings;
     for (auto _ : state) {
-        const report::Recomputed series = report::recompute(run, driver::nsim);
+        const report::Recomputed series =
+            report::recompute(events, report::simulate_magnitudes(events, settings), settings);
         benchmark::DoNotOptimize(series.usim.data());
     }
 }
 BENCHMARK(BM_recompute)->Unit(benchmark::kMicrosecond);
 
-void BM_summarise_and_render(benchmark::State& state) {
+// The shipped data read, its series simulated and recomputed, the results file parsed.
+struct Inputs {
     report::Results results;
+    report::EventSeries events;
+    report::StudySettings settings;
+    report::SimulatedMagnitudes simulated;
+    report::Recomputed recomputed;
+};
+
+bool load_inputs(Inputs& inputs, std::string& error) {
+    if (!report::parse_results(fixture().results, "r", driver::nsim, inputs.results, error) ||
+        !report::parse_event_data(fixture().data, "data", inputs.events, error))
+        return false;
+    inputs.simulated = report::simulate_magnitudes(inputs.events, inputs.settings);
+    inputs.recomputed = report::recompute(inputs.events, inputs.simulated, inputs.settings);
+    return true;
+}
+
+void BM_analyse(benchmark::State& state) {
+    Inputs inputs;
     std::string error;
-    driver::RunState run;
-    if (!report::parse_results(fixture().results, "r", driver::nsim, results, error) ||
-        !report::parse_event_data(fixture().data, "data", run, error))
-        state.SkipWithError(error.c_str());
-    const report::Recomputed series = report::recompute(run, driver::nsim);
+    if (!load_inputs(inputs, error)) state.SkipWithError(error.c_str());
+    const report::Summary summary = report::summarise(inputs.results, inputs.recomputed);
     for (auto _ : state) {
-        const report::Summary summary = report::summarise(results, series);
-        const std::string svg = report::render_svg(results, summary);
-        const std::string text = report::format_summary(summary, "r", "d", "f");
+        const report::Analysis analysis =
+            report::analyse(summary, inputs.events, inputs.simulated, inputs.settings);
+        benchmark::DoNotOptimize(analysis.expected_m);
+    }
+}
+BENCHMARK(BM_analyse)->Unit(benchmark::kMicrosecond);
+
+void BM_summarise_and_render(benchmark::State& state) {
+    Inputs inputs;
+    std::string error;
+    if (!load_inputs(inputs, error)) state.SkipWithError(error.c_str());
+    const report::Summary fixed_summary = report::summarise(inputs.results, inputs.recomputed);
+    const report::Analysis analysis =
+        report::analyse(fixed_summary, inputs.events, inputs.simulated, inputs.settings);
+    const report::ReportNames names{"r", "d", "f"};
+    for (auto _ : state) {
+        const report::Summary summary = report::summarise(inputs.results, inputs.recomputed);
+        const std::string svg = report::render_svg(inputs.results, summary);
+        const std::string text = report::format_summary(analysis, names);
+        const std::string json = report::format_json(analysis, names);
         benchmark::DoNotOptimize(svg.data());
         benchmark::DoNotOptimize(text.data());
+        benchmark::DoNotOptimize(json.data());
     }
 }
 BENCHMARK(BM_summarise_and_render)->Unit(benchmark::kMicrosecond);

@@ -7,13 +7,13 @@
 #include <sstream>
 #include <string>
 
-#include "textio/list_read.hpp"
+#include "textio/textio.hpp"
 
 namespace {
 
-using zorvi::textio::detail::CharSource;
-using zorvi::textio::detail::ListReadStatus;
-using zorvi::textio::detail::read_list;
+using zorvi::textio::CharSource;
+using zorvi::textio::ListReadStatus;
+using zorvi::textio::read_list;
 
 std::string repeated(const std::string& record, int count) {
     std::string text;

@@ -1,6 +1,7 @@
 // The observed test and one simulated series, in the draw order that makes runs repeatable.
 #include "driver/simulation.hpp"
 
+#include <cassert>
 #include <cstddef>
 
 #include "driver/select_events.hpp"
@@ -18,12 +19,18 @@ void discard_first_deviate(RunState& run) {
     random::gasdev(run.z);
 }
 
-void simulate_series(RunState& run) {
-    for (std::size_t i = 0; i < static_cast<std::size_t>(nevent); ++i) {
-        random::gasdev(run.z);
+void move_magnitudes(std::span<const double> x, std::span<const double> sx, std::span<double> moved,
+                     double& z) {
+    assert(sx.size() == x.size() && moved.size() == x.size());
+    for (std::size_t i = 0; i < x.size(); ++i) {
+        random::gasdev(z);
         // The product first, then the observed magnitude added to it.
-        run.xsim[i] = run.sx[i] * run.z + run.x[i];
+        moved[i] = sx[i] * z + x[i];
     }
+}
+
+void simulate_series(RunState& run) {
+    move_magnitudes(run.x, run.sx, run.xsim, run.z);
     run.msim = select_events(run.xsim, run.t, run.tsim);
     stats::test(tstart, tend, run.msim, run.tsim, run.usim, run.psim);
 }

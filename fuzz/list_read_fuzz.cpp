@@ -20,15 +20,15 @@
 #include <string_view>
 #include <vector>
 
-#include "textio/list_read.hpp"
+#include "textio/textio.hpp"
 
 namespace {
 
-using zorvi::textio::detail::CharSource;
-using zorvi::textio::detail::list_read_message;
-using zorvi::textio::detail::ListReadResult;
-using zorvi::textio::detail::ListReadStatus;
-using zorvi::textio::detail::read_list;
+using zorvi::textio::CharSource;
+using zorvi::textio::list_read_message;
+using zorvi::textio::ListReadResult;
+using zorvi::textio::ListReadStatus;
+using zorvi::textio::read_list;
 
 constexpr int events = 60;
 constexpr std::size_t values_per_event = 3;

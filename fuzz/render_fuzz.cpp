@@ -23,14 +23,13 @@
 #include <string>
 #include <string_view>
 
-#include "textio/list_read.hpp"
 #include "textio/textio.hpp"
 
 namespace {
 
 namespace textio = zorvi::textio;
-using textio::detail::CharSource;
-using textio::detail::ListReadStatus;
+using textio::CharSource;
+using textio::ListReadStatus;
 
 using Wide = unsigned __int128;
 
@@ -71,7 +70,7 @@ std::size_t count_digits(std::string_view text) {
 double read_back(const std::string& field, double value) {
     CharSource source = CharSource::from_string(field);
     double target = -999.0;
-    const auto result = textio::detail::read_list(source, std::span<double>(&target, 1));
+    const auto result = textio::read_list(source, std::span<double>(&target, 1));
     if (result.status != ListReadStatus::ok) fail("the reader rejects the field", value, field);
     return target;
 }

@@ -24,15 +24,16 @@ struct GaussianState {
 // seed word is only read. Every call advances the state by one step.
 float ran(std::int32_t& seed);
 
-// Seeds the generator with the program's fixed seed and consumes one step.
-void ranseed();
+// The seed word that ranseed() passes to ran().
+inline constexpr std::int32_t fixed_seed = -206761862;  // bit pattern 0xF3AD107A
+
+// Seeds the generator with `seed_word` (the program's fixed seed by default) and consumes one
+// step.
+void ranseed(std::int32_t seed_word = fixed_seed);
 
 // Standard normal deviate by the polar method; the second deviate of each pair is kept for
 // the next call.
 void gasdev(double& deviate);
-
-// The seed word that ranseed() passes to ran().
-inline constexpr std::int32_t fixed_seed = -206761862;  // bit pattern 0xF3AD107A
 
 // Inspection and reset, for tests and benchmarks.
 UniformState uniform_state();

@@ -67,8 +67,7 @@ float ran(std::int32_t& seed) {
     return scaled_deviate(state.scale, n);
 }
 
-void ranseed() {
-    std::int32_t seed_word = fixed_seed;
+void ranseed(std::int32_t seed_word) {
     (void)ran(seed_word);
 }
 

@@ -6,12 +6,14 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <limits>
 #include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "driver/run_state.hpp"
+#include "random/random.hpp"
 
 namespace zorvi::report {
 
@@ -23,6 +25,58 @@ struct Results {
     std::vector<double> u;
     std::vector<double> p;
 };
+
+// A series of dated events with uncertain magnitudes, in file order; any number of events.
+struct EventSeries {
+    std::vector<double> t;   // times, decimal years
+    std::vector<double> x;   // magnitudes
+    std::vector<double> sx;  // standard errors of the magnitudes
+};
+
+// What is selected and tested, and how the series are simulated; the program's own values by
+// default.
+struct StudySettings {
+    double threshold = static_cast<double>(driver::threshold);  // lowest magnitude selected
+    double start = driver::tstart;                              // test interval, decimal years
+    double end = driver::tend;
+    std::size_t series = static_cast<std::size_t>(driver::nsim);
+    std::int32_t seed = random::fixed_seed;  // seed word of the program's generator
+};
+
+// The simulated magnitudes of every series, series-major: series k, event i at
+// values[k * events + i].
+struct SimulatedMagnitudes {
+    std::size_t events = 0;
+    std::size_t series = 0;
+    std::vector<double> values;
+};
+
+// The magnitudes of series k (0-based).
+std::span<const double> series_magnitudes(const SimulatedMagnitudes& simulated, std::size_t k);
+
+// Starts the program's generator afresh from `seed` and draws the deviate a run discards
+// before its first series. The generator state is program-wide.
+void start_generator(std::int32_t seed);
+
+// The next series' magnitudes, one deviate per event in position order, as the program draws
+// them; moved.size() == events.x.size().
+void draw_series(const EventSeries& events, std::span<double> moved);
+
+// Every series of `settings`, from a freshly started generator: the program's own magnitudes
+// when the events and settings are the program's.
+SimulatedMagnitudes simulate_magnitudes(const EventSeries& events, const StudySettings& settings);
+
+// One series selected at the threshold and tested over the interval.
+struct TrendTest {
+    std::int32_t m = 0;
+    double u = 0.0;
+    double p = 0.0;
+};
+
+// Selects the events of `magnitudes` (times from `times`, position order) and tests them, as
+// the program does. `selected` is working space, resized as needed.
+TrendTest select_and_test(std::span<const double> times, std::span<const double> magnitudes,
+                          const StudySettings& settings, std::vector<double>& selected);
 
 // The observed series and the simulated series, recomputed from the data file with the
 // program's own selection, test and generator.
@@ -46,13 +100,14 @@ struct Recomputed {
                                  std::size_t expected, Results& results, std::string& error);
 
 // Reads the 60 events from the text of a data file as the program does: one free-format
-// statement of three values per event. On failure `error` names the file, line and event.
+// statement of three values per event, a null value leaving the program's missing-value
+// marker. On failure `error` names the file, line and event.
 [[nodiscard]] bool parse_event_data(std::string_view text, std::string_view file_name,
-                                    driver::RunState& run, std::string& error);
+                                    EventSeries& events, std::string& error);
 
-// The observed test and `count` simulated series, from the generator's fixed seed and in the
-// program's draw order. `run` holds the events; its results are overwritten.
-Recomputed recompute(driver::RunState& run, std::size_t count);
+// The observed test and the test of every simulated series.
+Recomputed recompute(const EventSeries& events, const SimulatedMagnitudes& simulated,
+                     const StudySettings& settings);
 
 // ---------------------------------------------------------------------------------------------
 // Summary statistics
@@ -100,7 +155,7 @@ struct Summary {
     Interval share_10;
     double critical_u_05 = 0.0;  // |u| at which P = 0.05
     MCounts m_counts{};          // over the recomputed series
-    // Records whose (u, P) differ from the recomputed ones at 8 decimals.
+    // Records whose (u, P) differ from the recomputed ones as the results file shows them.
     std::size_t mismatches = 0;
     std::size_t first_mismatch = 0;  // 0-based series index of the first
 };
@@ -109,17 +164,167 @@ inline constexpr double significance_05 = 0.05;
 inline constexpr double significance_10 = 0.10;
 inline constexpr double interval_tail = 0.025;  // each tail of a 95 % interval
 
-// True when `file_value` is what the results file shows for `value` to 8 decimals.
-bool same_to_8_decimals(double file_value, double value);
+// True when `file_value` is what the results file's field shows for `value`.
+bool same_in_results_field(double file_value, double value);
 
 Summary summarise(const Results& results, const Recomputed& recomputed);
 
 // ---------------------------------------------------------------------------------------------
+// The analysis: the size of the trend, the other tests, the power, the deciding events
+
+inline constexpr double not_a_number = std::numeric_limits<double>::quiet_NaN();
+
+struct Estimate {
+    double value = not_a_number;
+    Interval interval{not_a_number, not_a_number};  // 95 %
+};
+
+// The log-linear rate lambda(t) = lambda0 exp(beta t) fitted by maximum likelihood to the
+// selected times, conditional on their number m, over [start, end]: mean(s) = h coth(beta h)
+// - 1/beta with s = t - (start + end) / 2, h = (end - start) / 2. The interval holds the beta
+// whose log-likelihood lies less than chi-square(1) 0.95 / 2 below the maximum. NaN without
+// an event; beta infinite, and no interval, when every time lies at or beyond one end.
+struct TrendFit {
+    double beta = not_a_number;  // per year
+    Interval beta_95{not_a_number, not_a_number};
+};
+TrendFit fit_trend(std::span<const double> times, double start, double end);
+double fit_beta(std::span<const double> times, double start, double end);  // beta alone
+
+// exp(10 beta): how many times the rate grows in ten years.
+double rate_ratio_per_decade(double beta);
+
+// The trend tests reported side by side, in this order.
+inline constexpr std::size_t test_cox_lewis = 0;            // the program's P, 1 - Phi(|u|)
+inline constexpr std::size_t test_cox_lewis_two_sided = 1;  // 2 (1 - Phi(|u|))
+inline constexpr std::size_t test_mil_hdbk_189 = 2;         // 2 sum ln((b-a)/(t-a)), chi-square 2m
+inline constexpr std::size_t test_lewis_robinson = 3;       // u / CV of the gaps, normal
+inline constexpr std::size_t trend_test_count = 4;
+
+struct TestName {
+    std::string_view method;
+    std::string_view alternative;
+    std::string_view estimate_of;  // what the test's estimate estimates; empty: none
+};
+inline constexpr std::array<TestName, trend_test_count> trend_test_names = {{
+    {"Cox-Lewis", "one-sided", "rate_ratio_per_decade"},
+    {"Cox-Lewis", "two-sided", "rate_ratio_per_decade"},
+    {"MIL-HDBK-189", "increasing", "shape"},
+    {"Lewis-Robinson", "one-sided", ""},
+}};
+
+struct TestStatistic {
+    double statistic = not_a_number;
+    double p_value = not_a_number;
+};
+using TestStatistics = std::array<TestStatistic, trend_test_count>;
+
+// Every test on the selected times (any order); `cox_lewis` is the program's test of them.
+// A test that is undefined for so few events (none; Lewis-Robinson: fewer than two) is NaN.
+TestStatistics trend_test_statistics(std::span<const double> times, const TrendTest& cox_lewis,
+                                     double start, double end);
+
+// The MIL-HDBK-189 shape estimate m / sum ln((b-a)/(t-a)), with its interval from
+// chi-square(2m) given m.
+Estimate mil_hdbk_189_shape(std::span<const double> times, double start, double end);
+
+// The probability that the one-sided Cox-Lewis test with critical value `critical` finds a
+// rising trend (u > critical) among m events whose rate grows as exp(beta t) on an interval
+// of `length` years, given m. Exact: the density of the sum of the m scaled times, a
+// B-spline tilted by exp(beta t), integrated by Gauss-Legendre quadrature on each of its
+// polynomial pieces.
+double rising_trend_power(double beta, std::int32_t m, double length, double critical);
+
+// The beta that such a test detects with probability `power`; NaN for m = 0.
+double detectable_beta(std::int32_t m, double length, double critical, double power);
+
+inline constexpr double detection_power = 0.8;
+
+// One event of the data file and how often the simulation selects it.
+struct EventRow {
+    double time = 0.0;
+    double magnitude = 0.0;
+    double standard_error = 0.0;
+    bool selected_observed = false;
+    double selected_share = 0.0;         // of the simulated series
+    double selection_probability = 0.0;  // Phi((x - threshold) / |sx|)
+};
+std::vector<EventRow> event_rows(const EventSeries& events, const SimulatedMagnitudes& simulated,
+                                 double threshold);
+
+// A count of series out of all, with its Wilson 95 % interval.
+struct Share {
+    std::size_t count = 0;
+    std::size_t of = 0;
+    double share = not_a_number;
+    Interval interval{not_a_number, not_a_number};
+};
+Share share_of(std::size_t count, std::size_t of);
+
+struct Quantiles {
+    double q025 = not_a_number;
+    double median = not_a_number;
+    double q975 = not_a_number;
+};
+
+// One row of the tests table: the observed series, and the simulated series' share with P
+// below 0.05.
+struct TestRow {
+    TestName name;
+    TestStatistic observed;
+    Estimate estimate;  // Cox-Lewis: the rate ratio per decade; MIL-HDBK-189: the shape
+    Share simulated_below_05;
+};
+
+struct Analysis {
+    StudySettings settings;
+    Summary summary;
+    TrendFit observed_fit;
+    std::vector<TestRow> tests;  // in the order of trend_test_names
+    double detectable_beta = not_a_number;
+    std::vector<TrendTest> simulated_tests;  // per series, recomputed
+    std::vector<double> simulated_beta;      // per series; NaN for a series without an event
+    Quantiles simulated_ratio;               // of the rate ratio per decade, type 7
+    std::size_t simulated_fits = 0;          // series with a beta
+    std::vector<EventRow> events;
+    double expected_m = 0.0;
+};
+
+Analysis analyse(const Summary& summary, const EventSeries& events,
+                 const SimulatedMagnitudes& simulated, const StudySettings& settings);
+
+// ---------------------------------------------------------------------------------------------
 // Outputs
 
-// The aligned text summary; `figure_name` empty when no figure was written.
-std::string format_summary(const Summary& summary, std::string_view results_name,
-                           std::string_view data_name, std::string_view figure_name);
+// The names of the report's files as the outputs show them; `figure` empty when no figure
+// was written.
+struct ReportNames {
+    std::string results;
+    std::string data;
+    std::string figure;
+};
+
+// The aligned text summary.
+std::string format_summary(const Analysis& analysis, const ReportNames& names);
+
+// The whole summary as one JSON document: numbers as full-precision doubles, NaN and the
+// infinities as null.
+std::string format_json(const Analysis& analysis, const ReportNames& names);
+
+// A tidy table for a CSV file: one header row, then one row per item; cells as they appear in
+// the file (numbers in their shortest exact form, NaN empty, infinities "Inf" and "-Inf",
+// truth values TRUE and FALSE).
+struct CsvTable {
+    std::string file_name;
+    std::vector<std::string> columns;
+    std::vector<std::vector<std::string>> rows;
+};
+
+// The tables of `--csv`: tests.csv, events.csv, m_counts.csv and series.csv.
+std::vector<CsvTable> csv_tables(const Analysis& analysis);
+
+// The text of a CSV file, quoting the cells that need it, one line end per row.
+std::string csv_text(const CsvTable& table);
 
 // The figure as a standalone SVG document: histogram of the simulated u with the observed u
 // and the critical values marked, and the empirical distribution function of the simulated P
@@ -142,14 +347,21 @@ ReportPaths paths_in(const std::filesystem::path& directory);
 
 struct ReportOutcome {
     int status = 0;       // 0 on success
-    std::string summary;  // the text summary, on success
+    std::string summary;  // the text summary or the JSON document, on success
     std::string error;    // what went wrong, otherwise
 };
 
 inline constexpr int status_failed = 1;  // an input could not be read, or the figure written
 
-// Reads both inputs, writes the figure and composes the summary. The results file and the
-// data file are only read.
-ReportOutcome run_report(const ReportPaths& paths);
+struct ReportOptions {
+    bool json = false;                    // the summary as JSON instead of the text
+    bool figure = true;                   // write the figure
+    std::filesystem::path csv_directory;  // write the CSV tables there, unless empty
+};
+
+// Reads both inputs, writes the figure and the CSV files asked for, and composes the summary.
+// The results file and the data file are only read; every file written is written whole or
+// not at all.
+ReportOutcome run_report(const ReportPaths& paths, const ReportOptions& options = {});
 
 }  // namespace zorvi::report

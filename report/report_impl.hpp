@@ -1,8 +1,14 @@
-// Internal to the report: number texts and axis ticks shared by the summary and the figure.
+// Internal to the report: number texts and axis ticks shared by the summary and the figure,
+// and the distributions and root finder shared by the statistics.
 #pragma once
 
+#include <cstddef>
+#include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
+
+#include "report/report.hpp"
 
 namespace zorvi::report::detail {
 
@@ -19,5 +25,34 @@ int decimals_for_step(double step);
 
 // Multiples of `step` from the first at or above `low` to the last at or below `high`.
 std::vector<double> ticks_between(double low, double high, double step);
+
+// Rows of the text summary: a label padded to `label_width`, then the value.
+inline constexpr std::size_t label_width = 34;
+void add_row(std::string& out, std::string_view label, std::string_view value);
+std::string padded_left(std::string text, std::size_t width);
+std::string percent(double share);                                  // "13.65 %"
+std::string interval_text(const Interval& interval, int decimals);  // "low to high"
+// "273 of 2000 = 13.65 %  (95 % interval 12.22 % to 15.22 %)"
+std::string share_text(std::size_t count, std::size_t series, const Interval& interval);
+// `text` broken into lines of at most `width` characters at its spaces, ending in a line end.
+std::string wrapped(std::string_view text, std::size_t width);
+// The shortest text that reads back as `value` ("113", "12.5").
+std::string shortest_text(double value);
+
+// The sections of the summary that go beyond the simulated u: the size of the trend, the
+// tests side by side, the deciding events.
+void add_trend_section(std::string& out, const Analysis& analysis);
+void add_tests_section(std::string& out, const Analysis& analysis);
+void add_events_section(std::string& out, const Analysis& analysis);
+
+// Distribution functions; a NaN argument gives NaN, an infinite one the limit.
+double normal_cdf(double z);                            // Phi(z)
+double normal_upper_tail(double z);                     // 1 - Phi(z), exact far into the tail
+double chi_squared_cdf(double x, double freedom);       // lower tail
+double chi_squared_quantile(double q, double freedom);  // x with lower tail q
+
+// The root of `f` in [low, high], where f(low) <= 0 <= f(high) and f is continuous; to
+// within a few units in the last place.
+double root_between(const std::function<double(double)>& f, double low, double high);
 
 }  // namespace zorvi::report::detail

@@ -5,12 +5,10 @@
 
 #include "driver/run_files.hpp"
 #include "report/report.hpp"
-#include "textio/list_read.hpp"
+#include "textio/textio.hpp"
 
 namespace zorvi::report {
 namespace {
-
-namespace detail = zorvi::textio::detail;
 
 // One line of the text: its characters without the line end, and with it.
 struct Line {
@@ -56,12 +54,12 @@ std::string read_record(const Line& line, double& u, double& p) {
     // next record; a third target tells a surplus value from the end of the record.
     std::string raw(line.raw);
     if (raw.empty() || raw.back() != '\n') raw.push_back('\n');
-    detail::CharSource source = detail::CharSource::from_string(raw);
+    textio::CharSource source = textio::CharSource::from_string(raw);
     std::array<double, 3> values = {unassigned, unassigned, unassigned};
-    const detail::ListReadResult result = detail::read_list(source, values);
-    const bool ended = result.status == detail::ListReadStatus::ok ||
-                       result.status == detail::ListReadStatus::end_of_file;
-    if (!ended) return detail::list_read_message(result, source);
+    const textio::ListReadResult result = textio::read_list(source, values);
+    const bool ended = result.status == textio::ListReadStatus::ok ||
+                       result.status == textio::ListReadStatus::end_of_file;
+    if (!ended) return textio::list_read_message(result, source);
     if (values[2] != unassigned) return "more than two values; u and P expected";
     if (values[0] == unassigned || values[1] == unassigned)
         return "fewer than two values; u and P expected";

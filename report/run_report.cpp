@@ -41,6 +41,20 @@ bool write_file_whole(const std::filesystem::path& path, const std::string& text
     return true;
 }
 
+// Writes every CSV table into `directory`, made when missing.
+bool write_csv_tables(const std::filesystem::path& directory, const Analysis& analysis,
+                      std::string& error) {
+    std::error_code ec;
+    std::filesystem::create_directories(directory, ec);
+    if (ec) {
+        error = "cannot make the directory '" + directory.string() + "': " + ec.message();
+        return false;
+    }
+    for (const CsvTable& table : csv_tables(analysis))
+        if (!write_file_whole(directory / table.file_name, csv_text(table), error)) return false;
+    return true;
+}
+
 }  // namespace
 
 ReportPaths paths_in(const std::filesystem::path& directory) {
@@ -48,11 +62,10 @@ ReportPaths paths_in(const std::filesystem::path& directory) {
             directory / figure_file_name};
 }
 
-ReportOutcome run_report(const ReportPaths& paths) {
+ReportOutcome run_report(const ReportPaths& paths, const ReportOptions& options) {
     ReportOutcome outcome;
     outcome.status = status_failed;
-    const std::string results_name = paths.results.filename().string();
-    const std::string data_name = paths.data.filename().string();
+    ReportNames names{paths.results.filename().string(), paths.data.filename().string(), {}};
 
     std::string text;
     Results results;
@@ -60,24 +73,33 @@ ReportOutcome run_report(const ReportPaths& paths) {
         outcome.error += " (run zorvi in this directory first)";
         return outcome;
     }
-    if (!parse_results(text, results_name, static_cast<std::size_t>(driver::nsim), results,
+    if (!parse_results(text, names.results, static_cast<std::size_t>(driver::nsim), results,
                        outcome.error))
         return outcome;
 
-    driver::RunState run;
+    EventSeries events;
     if (!read_text_file(paths.data, text, outcome.error)) {
         outcome.error += " (the data file of the run, needed to recompute m, u and P)";
         return outcome;
     }
-    if (!parse_event_data(text, data_name, run, outcome.error)) return outcome;
+    if (!parse_event_data(text, names.data, events, outcome.error)) return outcome;
 
-    const Recomputed recomputed = recompute(run, results.u.size());
+    StudySettings settings;
+    settings.series = results.u.size();
+    const SimulatedMagnitudes simulated = simulate_magnitudes(events, settings);
+    const Recomputed recomputed = recompute(events, simulated, settings);
     const Summary summary = summarise(results, recomputed);
-    if (!write_file_whole(paths.figure, render_svg(results, summary), outcome.error))
-        return outcome;
+    if (options.figure) {
+        if (!write_file_whole(paths.figure, render_svg(results, summary), outcome.error))
+            return outcome;
+        names.figure = paths.figure.filename().string();
+    }
 
-    outcome.summary =
-        format_summary(summary, results_name, data_name, paths.figure.filename().string());
+    const Analysis analysis = analyse(summary, events, simulated, settings);
+    if (!options.csv_directory.empty() &&
+        !write_csv_tables(options.csv_directory, analysis, outcome.error))
+        return outcome;
+    outcome.summary = options.json ? format_json(analysis, names) : format_summary(analysis, names);
     outcome.status = 0;
     return outcome;
 }

@@ -6,14 +6,13 @@
 #include <cmath>
 #include <limits>
 
+#include "driver/run_files.hpp"
 #include "report/report.hpp"
 #include "stats/stats.hpp"
 #include "textio/textio.hpp"
 
 namespace zorvi::report {
 namespace {
-
-constexpr double not_a_number = std::numeric_limits<double>::quiet_NaN();
 
 // The test's P for one event at time `t` on the interval [0, 1], where u = sqrt(12) (t - 1/2):
 // P as the program computes it, as a function of the event's place.
@@ -94,11 +93,12 @@ double critical_u(double alpha) {
     return u;
 }
 
-bool same_to_8_decimals(double file_value, double value) {
+bool same_in_results_field(double file_value, double value) {
     if (std::isnan(file_value) || std::isnan(value))
         return std::isnan(file_value) && std::isnan(value);
     // Written with the program's own renderer and read back, as the file was.
-    const std::string field = textio::format_fixed(value, 16, 8);
+    const std::string field =
+        textio::format_fixed(value, driver::results_field_width, driver::results_field_decimals);
     return parse_field(field) == file_value;
 }
 
@@ -139,8 +139,8 @@ Summary summarise(const Results& results, const Recomputed& recomputed) {
 
     const std::size_t compared = std::min(results.u.size(), recomputed.usim.size());
     for (std::size_t k = 0; k < compared; ++k) {
-        if (same_to_8_decimals(results.u[k], recomputed.usim[k]) &&
-            same_to_8_decimals(results.p[k], recomputed.psim[k]))
+        if (same_in_results_field(results.u[k], recomputed.usim[k]) &&
+            same_in_results_field(results.p[k], recomputed.psim[k]))
             continue;
         if (summary.mismatches == 0) summary.first_mismatch = k;
         ++summary.mismatches;

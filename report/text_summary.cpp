@@ -10,35 +10,16 @@ namespace {
 
 using detail::fixed_text;
 
-constexpr std::size_t label_width = 34;
+using detail::add_row;
+using detail::padded_left;
+using detail::percent;
+using detail::share_text;
+
 constexpr int u_decimals = 5;
 constexpr std::size_t u_width = 10;  // room for the sign, the integer digits and 5 decimals
 
-std::string padded_left(std::string text, std::size_t width) {
-    if (text.size() < width) text.insert(0, width - text.size(), ' ');
-    return text;
-}
-
-void add_row(std::string& out, std::string_view label, std::string_view value) {
-    std::string line(label);
-    if (line.size() < label_width) line.append(label_width - line.size(), ' ');
-    line += value;
-    out += line;
-    out += '\n';
-}
-
 std::string u_text(double u) {
     return padded_left(fixed_text(u, u_decimals), u_width);
-}
-
-std::string percent(double share) {
-    return fixed_text(100.0 * share, 2) + " %";
-}
-
-std::string share_text(std::size_t count, std::size_t series, const Interval& interval) {
-    const double share = series == 0 ? 0.0 : static_cast<double>(count) / series;
-    return std::to_string(count) + " of " + std::to_string(series) + " = " + percent(share) +
-           "  (95 % interval " + percent(interval.low) + " to " + percent(interval.high) + ")";
 }
 
 void add_m_table(std::string& out, const MCounts& counts) {
@@ -63,7 +44,8 @@ std::size_t record_line(std::size_t series_index) {
 std::string check_text(const Summary& summary) {
     if (summary.mismatches == 0) {
         return "u and P recomputed from the data file agree with all " +
-               std::to_string(summary.series) + " records to 8 decimals";
+               std::to_string(summary.series) + " records to " +
+               std::to_string(driver::results_field_decimals) + " decimals";
     }
     return "DIFFERENT: " + std::to_string(summary.mismatches) + " of " +
            std::to_string(summary.series) +
@@ -75,12 +57,12 @@ std::string check_text(const Summary& summary) {
 
 }  // namespace
 
-std::string format_summary(const Summary& summary, std::string_view results_name,
-                           std::string_view data_name, std::string_view figure_name) {
+std::string format_summary(const Analysis& analysis, const ReportNames& names) {
+    const Summary& summary = analysis.summary;
     std::string out;
-    out += "Zorvi report on " + std::string(results_name) + "\n\n";
+    out += "Zorvi report on " + names.results + "\n\n";
 
-    add_row(out, "Data file", data_name);
+    add_row(out, "Data file", names.data);
     add_row(out, "Observed series",
             "m = " + std::to_string(summary.m) + ", u = " + fixed_text(summary.u, u_decimals) +
                 ", P = " + fixed_text(summary.p, u_decimals));
@@ -106,8 +88,15 @@ std::string format_summary(const Summary& summary, std::string_view results_name
     add_m_table(out, summary.m_counts);
     out += '\n';
 
+    detail::add_trend_section(out, analysis);
+    out += '\n';
+    detail::add_tests_section(out, analysis);
+    out += '\n';
+    detail::add_events_section(out, analysis);
+    out += '\n';
+
     add_row(out, "Check", check_text(summary));
-    if (!figure_name.empty()) add_row(out, "Figure", figure_name);
+    if (!names.figure.empty()) add_row(out, "Figure", names.figure);
     out += '\n';
 
     out +=
@@ -115,7 +104,20 @@ std::string format_summary(const Summary& summary, std::string_view results_name
         "deviation divides by n - 1; both are over the series with a number for u. Shares are\n"
         "of all series, a series without a selected event never counting as below; their\n"
         "intervals are Wilson score intervals. The critical value is the |u| at which the\n"
-        "test's one-sided P equals 0.05.\n";
+        "test's one-sided P equals 0.05.\n"
+        "\n"
+        "The trend is the rate lambda0 exp(beta t) fitted by maximum likelihood to the selected\n"
+        "times given their number m, over the test's interval; its interval holds the beta whose\n"
+        "log-likelihood lies less than 3.841459 / 2 below the maximum. The detectable rate ratio\n"
+        "is the one that the one-sided Cox-Lewis test at 0.05 finds (u above the critical value)\n"
+        "with probability 0.8, given the observed m: computed exactly, from the distribution of\n"
+        "the sum of m times under that rate. MIL-HDBK-189: 2 sum ln((b - a) / (t - a)), "
+        "chi-square\n"
+        "with 2m degrees of freedom under a constant rate, P its lower tail; its shape is\n"
+        "m / sum ln((b - a) / (t - a)), 1 for a constant rate, with an interval from\n"
+        "chi-square(2m). Lewis-Robinson: u divided by the coefficient of variation of the gaps\n"
+        "between successive times (the first from a; divisor n - 1), normal P, needs m >= 2.\n"
+        "The selection probability of an event is Phi((x - threshold) / sx).\n";
     return out;
 }
 

@@ -1,10 +1,13 @@
 // The report's inputs: results files and data files, well-formed and malformed.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 
 #include "driver/run_state.hpp"
+#include "driver/simulation.hpp"
+#include "random/random.hpp"
 #include "report/report.hpp"
 #include "test_support.hpp"
 
@@ -89,8 +92,8 @@ TEST(ReportResultsFile, RejectsAFileThatIsNotAResultsFile) {
                 "expected, found \" u  P\"");
 }
 
-// 60 events, one per line.
-std::string events(int count) {
+// `count` events, one per line.
+std::string events_text(int count) {
     std::string text;
     for (int i = 0; i < count; ++i)
         text += " " + std::to_string(1981 + i % 37) + ".5  " + (i % 5 == 0 ? "120" : "80") +
@@ -99,22 +102,23 @@ std::string events(int count) {
 }
 
 TEST(ReportDataFile, ReadsTheEventsAsTheProgramDoes) {
-    zorvi::driver::RunState run;
+    EventSeries events;
     std::string error;
     // A null magnitude keeps the missing-value marker, as in the program.
-    std::string text = events(60);
+    std::string text = events_text(60);
     text.replace(text.find("  120.0  "), 9, ", , ");
-    ASSERT_TRUE(parse_event_data(text, "data.dat", run, error)) << error;
-    EXPECT_EQ(run.t[0], 1981.5);
-    EXPECT_EQ(run.x[0], zorvi::driver::missing_real);
-    EXPECT_EQ(run.x[5], 120.0);
-    EXPECT_EQ(run.sx[59], 10.0);
+    ASSERT_TRUE(parse_event_data(text, "data.dat", events, error)) << error;
+    ASSERT_EQ(events.t.size(), 60u);
+    EXPECT_EQ(events.t[0], 1981.5);
+    EXPECT_EQ(events.x[0], zorvi::driver::missing_real);
+    EXPECT_EQ(events.x[5], 120.0);
+    EXPECT_EQ(events.sx[59], 10.0);
 }
 
 TEST(ReportDataFile, ErrorsNameTheLineAndTheEvent) {
-    zorvi::driver::RunState run;
+    EventSeries events;
     std::string error;
-    std::string text = "\n" + events(60);  // a blank first line: event 12 is on line 13
+    std::string text = "\n" + events_text(60);  // a blank first line: event 12 is on line 13
     const std::size_t line_13 = [&] {
         std::size_t pos = 0;
         for (int k = 0; k < 12; ++k)
@@ -122,29 +126,66 @@ TEST(ReportDataFile, ErrorsNameTheLineAndTheEvent) {
         return pos;
     }();
     text.replace(text.find("80.0", line_13), 4, "8y0");
-    EXPECT_FALSE(parse_event_data(text, "data.dat", run, error));
+    EXPECT_FALSE(parse_event_data(text, "data.dat", events, error));
     EXPECT_EQ(error, "data.dat, line 13 (event 12): Bad real number in item 2 of list input");
 
-    zorvi::driver::RunState short_run;
-    EXPECT_FALSE(parse_event_data(events(59), "data.dat", short_run, error));
+    EXPECT_FALSE(parse_event_data(events_text(59), "data.dat", events, error));
     EXPECT_EQ(error,
               "data.dat: ends in event 60 of 60; each event is three values (time, "
               "magnitude, standard error)");
 }
 
-TEST(ReportRecompute, RepeatsItselfAndLeavesTheEventsAlone) {
-    zorvi::driver::RunState run;
+// The simulated magnitudes are the program's: series by series, one deviate per event in
+// position order after the one discarded deviate, for any number of events.
+TEST(ReportReplay, DrawsTheProgramsDeviatesInItsOrder) {
+    const EventSeries events = {{1990.0, 2000.0, 2010.0}, {100.0, 120.0, 90.0}, {10.0, 0.5, 2.0}};
+    StudySettings settings;
+    settings.series = 4;
+    const SimulatedMagnitudes simulated = simulate_magnitudes(events, settings);
+    ASSERT_EQ(simulated.values.size(), 12u);
+
+    zorvi::random::reset_uniform_state();
+    zorvi::random::reset_gaussian_state();
+    zorvi::random::ranseed();
+    double z = 0.0;
+    zorvi::random::gasdev(z);  // discarded, as in the program
+    for (std::size_t k = 0; k < 4; ++k) {
+        for (std::size_t i = 0; i < 3; ++i) {
+            zorvi::random::gasdev(z);
+            EXPECT_EQ(series_magnitudes(simulated, k)[i], events.sx[i] * z + events.x[i]);
+        }
+    }
+}
+
+// With the program's 60 events, the series are the program's own: magnitudes, m, u and P.
+TEST(ReportReplay, RepeatsTheProgramsSeries) {
+    EventSeries events;
     std::string error;
-    ASSERT_TRUE(parse_event_data(events(60), "data.dat", run, error)) << error;
-    const zorvi::driver::EventArray x_before = run.x;
-    const Recomputed first = recompute(run, 50);
-    const Recomputed second = recompute(run, 50);  // the generator starts afresh each time
-    EXPECT_EQ(run.x, x_before);
-    EXPECT_EQ(first.m, 12);
-    ASSERT_EQ(first.usim.size(), 50u);
-    EXPECT_EQ(first.usim, second.usim);
-    EXPECT_EQ(first.msim, second.msim);
-    EXPECT_NE(first.usim[0], first.usim[1]);  // the series do differ from each other
+    ASSERT_TRUE(parse_event_data(events_text(60), "data.dat", events, error)) << error;
+    StudySettings settings;
+    settings.series = 50;
+    const SimulatedMagnitudes simulated = simulate_magnitudes(events, settings);
+    const Recomputed recomputed = recompute(events, simulated, settings);
+    EXPECT_EQ(recomputed.m, 12);
+
+    zorvi::driver::RunState run;
+    std::copy(events.t.begin(), events.t.end(), run.t.begin());
+    std::copy(events.x.begin(), events.x.end(), run.x.begin());
+    std::copy(events.sx.begin(), events.sx.end(), run.sx.begin());
+    zorvi::random::reset_uniform_state();
+    zorvi::random::reset_gaussian_state();
+    zorvi::random::ranseed();
+    zorvi::driver::discard_first_deviate(run);
+    for (std::size_t k = 0; k < 50; ++k) {
+        zorvi::driver::simulate_series(run);
+        const auto magnitudes = series_magnitudes(simulated, k);
+        ASSERT_TRUE(std::equal(magnitudes.begin(), magnitudes.end(), run.xsim.begin()));
+        EXPECT_EQ(recomputed.msim[k], run.msim);
+        EXPECT_EQ(recomputed.usim[k], run.usim);
+        EXPECT_EQ(recomputed.psim[k], run.psim);
+    }
+    // Drawn afresh: the same series again.
+    EXPECT_EQ(simulate_magnitudes(events, settings).values, simulated.values);
 }
 
 TEST(ReportFiles, MissingFileIsReportedWithTheOperatingSystemsReason) {

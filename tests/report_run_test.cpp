@@ -4,8 +4,12 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <iomanip>
+#include <nlohmann/json.hpp>
+#include <sstream>
 #include <string>
 
+#include "driver/run_files.hpp"
 #include "test_support.hpp"
 
 namespace {
@@ -67,7 +71,9 @@ TEST_F(ReportRun, SummarisesTheShippedRun) {
     EXPECT_TRUE(contains(result.out, "m = 6, u = 1.58326, P = 0.05668")) << result.out;
     EXPECT_TRUE(contains(result.out, "Simulated series                  2000\n"));
     EXPECT_TRUE(contains(result.out, "  without a selected event (NaN)  0\n"));
-    EXPECT_TRUE(contains(result.out, "agree with all 2000 records to 8 decimals"));
+    EXPECT_TRUE(contains(result.out, "agree with all 2000 records to " +
+                                         std::to_string(zorvi::driver::results_field_decimals) +
+                                         " decimals"));
     EXPECT_TRUE(contains(result.out, "  critical value, P = 0.05           1.64485\n"));
     EXPECT_TRUE(contains(result.out, "Figure                            Zorvireport.svg\n"));
     const std::string svg = read_file(dir.path / "Zorvireport.svg");
@@ -75,6 +81,95 @@ TEST_F(ReportRun, SummarisesTheShippedRun) {
     if (std::system("xmllint --version >/dev/null 2>&1") != 0) GTEST_SKIP() << "no xmllint";
     const std::string command = "xmllint --noout '" + (dir.path / "Zorvireport.svg").string() + "'";
     EXPECT_EQ(std::system(command.c_str()), 0);
+}
+
+// The text's figure for `label`, as printed after the label column.
+std::string text_value(const std::string& text, const std::string& label) {
+    const std::size_t at = text.find("\n" + label);
+    if (at == std::string::npos) return "";
+    const std::size_t start = text.find_first_not_of(' ', at + 1 + label.size());
+    return text.substr(start, text.find_first_of(" \n", start) - start);
+}
+
+std::string decimals(double value, int count) {
+    std::ostringstream out;
+    out << std::fixed << std::setprecision(count) << value;
+    return out.str();
+}
+
+TEST_F(ReportRun, JsonParsesAndAgreesWithTheText) {
+    const ProcessResult result = report({"--json", "--no-figure"});
+    ASSERT_EQ(result.status, 0) << result.err;
+    const nlohmann::json json = nlohmann::json::parse(result.out);  // throws if not JSON
+    EXPECT_EQ(json["files"]["figure"], nullptr);
+    EXPECT_FALSE(fs::exists(dir.path / "Zorvireport.svg"));
+    const ProcessResult text = report();
+
+    const auto& observed = json["observed"];
+    EXPECT_EQ(observed["m"], 6);
+    EXPECT_TRUE(contains(text.out, "m = 6, u = " + decimals(observed["u"].get<double>(), 5) +
+                                       ", P = " + decimals(observed["p"].get<double>(), 5)));
+    EXPECT_EQ(text_value(text.out, "  rate ratio per decade"),
+              decimals(observed["rate_ratio_per_decade"]["estimate"].get<double>(), 3));
+    EXPECT_LT(observed["rate_ratio_per_decade"]["conf_low"].get<double>(), 1.0);
+    EXPECT_EQ(text_value(text.out, "  detectable ratio per decade"),
+              decimals(observed["detectable_rate_ratio_per_decade"].get<double>(), 3));
+    EXPECT_EQ(text_value(text.out, "  simulated series: median"),
+              decimals(json["simulated"]["rate_ratio_per_decade"]["median"].get<double>(), 3));
+    EXPECT_EQ(text_value(text.out, "Expected m"), decimals(json["expected_m"].get<double>(), 2));
+    EXPECT_EQ(json["simulated"]["share_p_below_005"]["share"], 273 / 2000.0);
+    EXPECT_TRUE(contains(text.out, "273 of 2000 = 13.65 %"));
+
+    const auto& tests = observed["tests"];
+    ASSERT_EQ(tests.size(), 4u);
+    for (const auto& test : tests)
+        EXPECT_TRUE(contains(text.out, decimals(test["p_value"].get<double>(), 5))) << test;
+    EXPECT_EQ(tests[2]["method"], "MIL-HDBK-189");
+    EXPECT_FALSE(tests[3].contains("estimate"));  // Lewis-Robinson estimates nothing
+    EXPECT_EQ(observed["p_two_sided"], tests[1]["p_value"]);
+
+    const auto& events = json["events"];
+    ASSERT_EQ(events.size(), 60u);
+    EXPECT_EQ(events[0]["time"], 1980.608);
+    EXPECT_EQ(events[0]["selected_observed"], false);
+}
+
+TEST_F(ReportRun, CsvTablesAsTheyStand) {
+    const ProcessResult result = report({"--csv", "tables/new"});
+    ASSERT_EQ(result.status, 0) << result.err;
+    const fs::path tables = dir.path / "tables" / "new";
+    const auto lines = [&](const char* name) {
+        std::vector<std::string> out;
+        std::istringstream in(read_file(tables / name));
+        for (std::string line; std::getline(in, line);)
+            out.push_back(line);
+        return out;
+    };
+
+    const std::vector<std::string> tests = lines("tests.csv");
+    ASSERT_EQ(tests.size(), 5u);
+    EXPECT_EQ(tests[0],
+              "method,alternative,statistic,p_value,estimate_of,estimate,conf_low,conf_high,"
+              "simulated_share_p_below_005,simulated_conf_low,simulated_conf_high");
+    EXPECT_EQ(tests[1].rfind("Cox-Lewis,one-sided,1.58325799910141", 0), 0u) << tests[1];
+    EXPECT_TRUE(contains(tests[4], "Lewis-Robinson,one-sided,")) << tests[4];
+    EXPECT_TRUE(contains(tests[4], ",,,,0.134,"));  // no estimate: empty cells
+
+    const std::vector<std::string> events = lines("events.csv");
+    ASSERT_EQ(events.size(), 61u);
+    EXPECT_EQ(events[0],
+              "time,magnitude,stderr,selected_observed,selected_share,selection_probability");
+    EXPECT_EQ(events[1].rfind("1980.608,100,12.5,FALSE,0.164,", 0), 0u) << events[1];
+    EXPECT_EQ(lines("series.csv").size(), 2001u);
+    EXPECT_EQ(lines("m_counts.csv")[0], "m,series,share");
+
+    // A file where the directory should be: status 1, nothing printed.
+    write_file(dir.path / "plain", "x");
+    const ProcessResult blocked = report({"--csv", "plain"});
+    EXPECT_EQ(blocked.status, 1);
+    EXPECT_EQ(blocked.out, "");
+    EXPECT_TRUE(contains(blocked.err, "zorvi-report: cannot make the directory 'plain': "))
+        << blocked.err;
 }
 
 TEST_F(ReportRun, NeverChangesTheResultsFile) {
@@ -155,18 +250,30 @@ TEST_F(ReportRun, MissingOrMalformedDataFile) {
                               ", line 2 (event 2): Bad real number in item 2 of list input\n");
 }
 
-TEST_F(ReportRun, HelpAndUnknownArguments) {
+TEST_F(ReportRun, HelpVersionAndBadOptions) {
     ProcessResult result = report({"--help"});
     EXPECT_EQ(result.status, 0);
-    EXPECT_EQ(result.out.rfind("usage: zorvi-report [--help]\n", 0), 0u);
-    EXPECT_TRUE(contains(result.out, "type 7"));
-    EXPECT_TRUE(contains(result.out, "Wilson score"));
+    EXPECT_TRUE(contains(result.out, "Usage: zorvi-report [OPTIONS]\n"));
+    for (const char* part : {"type 7", "Wilson score", "--json", "--csv DIR", "--no-figure",
+                             "computed\nexactly", "null"})
+        EXPECT_TRUE(contains(result.out, part)) << part;
     EXPECT_FALSE(fs::exists(dir.path / "Zorvireport.svg"));
 
-    result = report({"--frobnicate"});
-    EXPECT_EQ(result.status, 2);
-    EXPECT_EQ(result.out, "");
-    EXPECT_EQ(result.err.rfind("zorvi-report: unknown argument '--frobnicate'\n", 0), 0u);
+    result = report({"--version"});
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.out, "zorvi-report 1.0\n");
+
+    for (const auto& [arguments, message] :
+         std::vector<std::pair<std::vector<std::string>, std::string>>{
+             {{"--frobnicate"}, "The following argument was not expected: --frobnicate"},
+             {{"--csv"}, "--csv: 1 required DIR missing"},
+             {{"--json", "extra"}, "The following argument was not expected: extra"}}) {
+        result = report(arguments);
+        EXPECT_EQ(result.status, 2);
+        EXPECT_EQ(result.out, "");
+        EXPECT_EQ(result.err, "zorvi-report: " + message + "\nRun with --help for the options.\n");
+    }
+    EXPECT_FALSE(fs::exists(dir.path / "Zorvireport.svg"));
 }
 
 TEST_F(ReportRun, FigureThatCannotBeWritten) {

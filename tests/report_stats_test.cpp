@@ -65,14 +65,14 @@ TEST(ReportCriticalValue, InvertsTheTestsOwnP) {
     EXPECT_NEAR(p, 0.05, 1e-12);
 }
 
-TEST(ReportCheck, SameTo8DecimalsAsTheFileShowsIt) {
-    EXPECT_TRUE(same_to_8_decimals(1.58325800, 1.5832579991014104));
-    EXPECT_TRUE(same_to_8_decimals(0.05668134, 0.0566813351723043));
-    EXPECT_FALSE(same_to_8_decimals(0.05668134, 0.05668136));
-    EXPECT_TRUE(same_to_8_decimals(-0.0, -0.000000004));  // "-0.00000000"
-    EXPECT_TRUE(same_to_8_decimals(nan, nan));
-    EXPECT_FALSE(same_to_8_decimals(nan, 0.5));
-    EXPECT_FALSE(same_to_8_decimals(0.5, nan));
+TEST(ReportCheck, SameInResultsFieldAsTheFileShowsIt) {
+    EXPECT_TRUE(same_in_results_field(1.58325800, 1.5832579991014104));
+    EXPECT_TRUE(same_in_results_field(0.05668134, 0.0566813351723043));
+    EXPECT_FALSE(same_in_results_field(0.05668134, 0.05668136));
+    EXPECT_TRUE(same_in_results_field(-0.0, -0.000000004));  // "-0.00000000"
+    EXPECT_TRUE(same_in_results_field(nan, nan));
+    EXPECT_FALSE(same_in_results_field(nan, 0.5));
+    EXPECT_FALSE(same_in_results_field(0.5, nan));
 }
 
 // Four series by hand: one without events, P values around both thresholds.

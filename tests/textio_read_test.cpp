@@ -14,9 +14,9 @@
 #include <gtest/gtest.h>
 
 #include "test_support.hpp"
-#include "textio/list_read.hpp"
+#include "textio/textio.hpp"
 
-namespace zorvi::textio::detail {
+namespace zorvi::textio {
 namespace {
 
 constexpr double unset = -999.0;  // the run state's missing-value marker
@@ -299,12 +299,14 @@ TEST(CharSource, ShippedDataFile) {
 }
 
 TEST(CharSource, RecordsAcrossChunks) {
-    // CR LF pairs and values fall across the 64 KiB chunk boundaries.
+    // CR LF pairs and values fall across the 64 KiB chunk boundaries; a bad value far beyond
+    // the first chunk is found where it stands.
     testing::TempDir dir;
     std::string text;
     constexpr int records = 20000;
     for (int i = 0; i < records; ++i)
         text += std::to_string(i) + ".5 , 2 ; 3e0 9\r\n";
+    text += "1 2 x\r\n";
     testing::write_file(dir.path / "many.dat", text);
     const int fd = open((dir.path / "many.dat").c_str(), O_RDONLY);
     ASSERT_GE(fd, 0);
@@ -314,7 +316,8 @@ TEST(CharSource, RecordsAcrossChunks) {
     for (int i = 0; i < records; ++i) {
         ASSERT_EQ(statements[i].values, (std::vector<double>{i + 0.5, 2, 3})) << "record " << i;
     }
-    EXPECT_EQ(statements[records].result.status, ListReadStatus::end_of_file);
+    EXPECT_EQ(statements[records].result.status, ListReadStatus::bad_real);
+    EXPECT_EQ(source.consumed(), text.find('x') + 1);
 }
 
 TEST(CharSource, ReadErrors) {
@@ -336,4 +339,4 @@ TEST(CharSource, ReadErrors) {
 }
 
 }  // namespace
-}  // namespace zorvi::textio::detail
+}  // namespace zorvi::textio

@@ -4,9 +4,9 @@
 
 #include <cerrno>
 
-#include "textio/list_read.hpp"
+#include "textio/textio.hpp"
 
-namespace zorvi::textio::detail {
+namespace zorvi::textio {
 
 CharSource CharSource::from_string(std::string_view text) {
     CharSource source;
@@ -42,6 +42,7 @@ int CharSource::refill() {
             count = ::read(fd_, chunk_.data(), chunk_.size());
         } while (count < 0 && errno == EINTR);
         if (count > 0) {
+            chunks_before_ += static_cast<std::size_t>(end_ - begin_);
             begin_ = chunk_.data();
             next_ = begin_;
             end_ = begin_ + count;
@@ -55,4 +56,4 @@ int CharSource::refill() {
     return end_of_input;
 }
 
-}  // namespace zorvi::textio::detail
+}  // namespace zorvi::textio

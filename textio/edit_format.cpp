@@ -5,10 +5,12 @@ namespace zorvi::textio::detail {
 
 namespace {
 
-// Reads the format text; blanks between its parts carry no meaning and are skipped.
+// Reads the format text; blanks between its parts carry no meaning and are skipped. The first
+// problem found is kept in `status`; once it is set, parsing stops.
 struct Cursor {
     std::string_view text;
     std::size_t position = 0;
+    FormatStatus status = FormatStatus::ok;
 
     // The next character that is not a blank, in lower case; '\0' at the end.
     char peek() {
@@ -19,125 +21,117 @@ struct Cursor {
         return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
     }
     void take() { ++position; }
+    bool failed() const { return status != FormatStatus::ok; }
+    void fail(FormatStatus problem) {
+        if (!failed()) status = problem;
+    }
 };
 
 bool is_digit(char c) {
     return c >= '0' && c <= '9';
 }
 
-// An unsigned decimal number into `value`, or -1 when none comes next.
-[[nodiscard]] FormatStatus read_number(Cursor& cursor, int& value) {
-    value = -1;
-    while (is_digit(cursor.peek())) {
+// An unsigned decimal number, or -1 when none comes next.
+int read_number(Cursor& cursor) {
+    int value = -1;
+    while (is_digit(cursor.peek()) && !cursor.failed()) {
         const int digit = cursor.peek() - '0';
         cursor.take();
         value = (value < 0 ? 0 : value) * 10 + digit;
-        if (value > max_format_number) return FormatStatus::number_too_large;
+        if (value > max_format_number) cursor.fail(FormatStatus::number_too_large);
     }
-    return FormatStatus::ok;
+    return value;
 }
 
 // Appends copies of the fields from `start` on until they appear `count` times in all.
-[[nodiscard]] FormatStatus repeat_fields(EditFormat& format, std::size_t start, int count) {
+void repeat_fields(Cursor& cursor, EditFormat& format, std::size_t start, int count) {
     const std::size_t length = format.fields.size() - start;
     if (length * static_cast<std::size_t>(count) > max_format_fields - start) {
-        return FormatStatus::too_long;
+        cursor.fail(FormatStatus::too_long);
+        return;
     }
     for (int copy = 1; copy < count; ++copy) {
         for (std::size_t i = 0; i < length; ++i) {
             format.fields.push_back(format.fields[start + i]);
         }
     }
-    return FormatStatus::ok;
 }
 
-[[nodiscard]] FormatStatus parse_group(Cursor& cursor, int depth, EditFormat& format);
+// A or Aw, after its letter.
+void parse_text_edit(Cursor& cursor, EditFormat& format) {
+    const int width = read_number(cursor);
+    if (width == 0) cursor.fail(FormatStatus::missing_width);
+    format.fields.push_back({FieldKind::text, width < 0 ? 0 : width, 0});
+}
+
+// Fw.d, after its letter.
+void parse_fixed_edit(Cursor& cursor, EditFormat& format) {
+    const int width = read_number(cursor);
+    if (width <= 0) cursor.fail(FormatStatus::missing_width);
+    if (cursor.peek() != '.') cursor.fail(FormatStatus::missing_decimals);
+    if (cursor.failed()) return;
+    cursor.take();
+    const int decimals = read_number(cursor);
+    if (decimals < 0) cursor.fail(FormatStatus::missing_decimals);
+    format.fields.push_back({FieldKind::fixed, width, decimals});
+}
+
+void parse_group(Cursor& cursor, int depth, EditFormat& format);
 
 // One item of a group: an optional count, then a group or an edit.
-[[nodiscard]] FormatStatus parse_item(Cursor& cursor, int depth, EditFormat& format) {
-    int count = 0;
-    if (const FormatStatus status = read_number(cursor, count); status != FormatStatus::ok) {
-        return status;
-    }
-    if (count == 0) return FormatStatus::zero_count;
+void parse_item(Cursor& cursor, int depth, EditFormat& format) {
+    const int count = read_number(cursor);
+    if (count == 0) cursor.fail(FormatStatus::zero_count);
+    if (format.fields.size() >= max_format_fields) cursor.fail(FormatStatus::too_long);
+    if (cursor.failed()) return;
     const int repeat = count < 0 ? 1 : count;
-    if (format.fields.size() >= max_format_fields) return FormatStatus::too_long;
     const std::size_t start = format.fields.size();
 
     switch (cursor.peek()) {
-        case '(': {
+        case '(':
             cursor.take();
-            if (const FormatStatus status = parse_group(cursor, depth + 1, format);
-                status != FormatStatus::ok) {
-                return status;
-            }
+            parse_group(cursor, depth + 1, format);
             if (depth == 0) format.reversion = start;
             break;
-        }
-        case 'a': {
+        case 'a':
             cursor.take();
-            int width = 0;
-            if (const FormatStatus status = read_number(cursor, width);
-                status != FormatStatus::ok) {
-                return status;
-            }
-            if (width == 0) return FormatStatus::missing_width;
-            format.fields.push_back({FieldKind::text, width < 0 ? 0 : width, 0});
+            parse_text_edit(cursor, format);
             break;
-        }
         case 'x':
             // the count is the number of blanks, not a repeat
             cursor.take();
             format.fields.push_back({FieldKind::skip, repeat, 0});
-            return FormatStatus::ok;
-        case 'f': {
+            return;
+        case 'f':
             cursor.take();
-            int width = 0;
-            int decimals = 0;
-            if (const FormatStatus status = read_number(cursor, width);
-                status != FormatStatus::ok) {
-                return status;
-            }
-            if (width <= 0) return FormatStatus::missing_width;
-            if (cursor.peek() != '.') return FormatStatus::missing_decimals;
-            cursor.take();
-            if (const FormatStatus status = read_number(cursor, decimals);
-                status != FormatStatus::ok) {
-                return status;
-            }
-            if (decimals < 0) return FormatStatus::missing_decimals;
-            format.fields.push_back({FieldKind::fixed, width, decimals});
+            parse_fixed_edit(cursor, format);
             break;
-        }
         default:
-            return FormatStatus::bad_descriptor;
+            cursor.fail(FormatStatus::bad_descriptor);
     }
-    return repeat_fields(format, start, repeat);
+    if (!cursor.failed()) repeat_fields(cursor, format, start, repeat);
 }
 
 // The items of a group after its "(", up to and including its ")".
-[[nodiscard]] FormatStatus parse_group(Cursor& cursor, int depth, EditFormat& format) {
-    if (depth > max_format_depth) return FormatStatus::too_deep;
+void parse_group(Cursor& cursor, int depth, EditFormat& format) {
+    if (depth > max_format_depth) cursor.fail(FormatStatus::too_deep);
     enum class Expect { first_item, item, separator };
     Expect expect = Expect::first_item;
-    for (;;) {
+    while (!cursor.failed()) {
         const char next = cursor.peek();
-        if (next == '\0') return FormatStatus::missing_close;
-        if (next == ')' && expect != Expect::item) {
+        if (next == '\0') {
+            cursor.fail(FormatStatus::missing_close);
+        } else if (next == ')' && expect != Expect::item) {
             cursor.take();
-            return FormatStatus::ok;
-        }
-        if (expect == Expect::separator) {
-            if (next != ',') return FormatStatus::missing_separator;
+            return;
+        } else if (expect == Expect::separator) {
+            if (next != ',') cursor.fail(FormatStatus::missing_separator);
             cursor.take();
             expect = Expect::item;
-            continue;
+        } else {
+            parse_item(cursor, depth, format);
+            expect = Expect::separator;
         }
-        if (const FormatStatus status = parse_item(cursor, depth, format);
-            status != FormatStatus::ok) {
-            return status;
-        }
-        expect = Expect::separator;
     }
 }
 
@@ -149,10 +143,9 @@ FormatStatus parse_edit_format(std::string_view text, EditFormat& format) {
     Cursor cursor{text};
     if (cursor.peek() != '(') return FormatStatus::missing_open;
     cursor.take();
-    if (const FormatStatus status = parse_group(cursor, 0, format); status != FormatStatus::ok) {
-        return status;
-    }
-    return cursor.peek() == '\0' ? FormatStatus::ok : FormatStatus::text_after_end;
+    parse_group(cursor, 0, format);
+    if (!cursor.failed() && cursor.peek() != '\0') cursor.fail(FormatStatus::text_after_end);
+    return cursor.status;
 }
 
 std::string_view format_status_text(FormatStatus status) {

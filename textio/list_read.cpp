@@ -1,6 +1,6 @@
 // The free-format read statement: values, separators, repeat counts and null values, read
 // from a CharSource into 64-bit real targets.
-#include "textio/list_read.hpp"
+#include "textio/textio.hpp"
 
 #include <algorithm>
 #include <array>
@@ -10,7 +10,7 @@
 #include <limits>
 #include <system_error>
 
-namespace zorvi::textio::detail {
+namespace zorvi::textio {
 namespace {
 
 constexpr int end_of_input = CharSource::end_of_input;
@@ -62,16 +62,22 @@ CharClass classify(int c) {
     return c == end_of_input ? CharClass::end_of_input : class_table[static_cast<unsigned>(c)];
 }
 
-bool is_separator(CharClass cls) {
+// The classes that end a value: blanks, commas, slashes, line ends and the end of the input.
+bool ends_value(CharClass cls) {
     return cls >= CharClass::blank;
+}
+
+bool ends_record(CharClass cls) {
+    return cls == CharClass::line_end || cls == CharClass::end_of_input;
 }
 
 // How an item ended.
 enum class Separator { blank, comma, slash, line_end, end_of_input };
 
+// Skips blanks; returns the first other character, already read.
 int skip_blanks(CharSource& source) {
     int c = source.get();
-    while (c == ' ' || c == '\t')
+    while (classify(c) == CharClass::blank)
         c = source.get();
     return c;
 }
@@ -86,7 +92,7 @@ void finish_line_end(CharSource& source, int c) {
 // the last record just as well.
 void skip_record(CharSource& source) {
     int c = source.get();
-    while (c != '\n' && c != '\r' && c != end_of_input)
+    while (!ends_record(classify(c)))
         c = source.get();
     finish_line_end(source, c);
 }
@@ -96,7 +102,7 @@ void skip_record(CharSource& source) {
 Separator finish_separator(CharSource& source, int c) {
     if (classify(c) == CharClass::blank) {
         c = skip_blanks(source);
-        if (!is_separator(classify(c))) {
+        if (!ends_value(classify(c))) {
             source.unget();  // the next value starts here
             return Separator::blank;
         }
@@ -122,6 +128,12 @@ struct DecimalText {
     int count = 0;
     bool sticky = false;  // a nonzero digit beyond the kept ones
     std::int64_t exponent = 0;
+
+    void clear() {
+        count = 0;
+        sticky = false;
+        exponent = 0;
+    }
 
     void add_digit(int c, bool after_point) {
         if (count == 0 && c == '0') {  // leading zero
@@ -193,7 +205,7 @@ struct DecimalText {
     magnitude = std::numeric_limits<double>::quiet_NaN();
     if (c == '(') {
         for (c = source.get(); c != ')'; c = source.get()) {
-            if (is_separator(classify(c))) return false;
+            if (ends_value(classify(c))) return false;
         }
         c = source.get();
     }
@@ -203,7 +215,7 @@ struct DecimalText {
 // One item where a value is expected: a number, or a null value; either can be repeated.
 // `end` is the character that ended it, already read; the rest of its separator is read only
 // when the statement needs another value.
-struct Item {
+struct ListItem {
     ListReadStatus status = ListReadStatus::ok;
     bool null = false;
     double value = 0.0;
@@ -211,175 +223,152 @@ struct Item {
     int end = end_of_input;
 };
 
-// The scanner's place inside one value.
-enum class ValueState {
-    start,         // nothing read yet
-    count_digits,  // unsigned digits: a repeat count or the integer part of a mantissa
-    after_star,    // "r*": a value, or a separator for r null values, follows
-    sign,          // a sign: a mantissa or a word follows
-    int_digits,    // the integer part of a mantissa
-    point,         // a period with no digit before it: a digit must follow
-    fraction,      // a period after at least one digit, or digits after the period
-    exp_mark,      // E, e, D or d
-    exp_sign,      // the exponent's sign; also a sign directly after the mantissa
-    exp_digits,    // the exponent's digits
-};
-
 // A failed item. Nothing more is read: the failure ends the run, and skipping the rest of the
 // record first would never end on a source without line ends, such as a device of endless
 // NUL bytes.
-Item fail_item(ListReadStatus status) {
-    Item item;
+ListItem fail_item(ListReadStatus status) {
+    ListItem item;
     item.status = status;
     return item;
 }
 
-// Scans one value whose first character `c` has been read, through the first character of the
-// separator that ends it. A value ended by the end of the input is accepted like any other: a
-// last record without a line end is read as if it had one.
-Item scan_value(CharSource& source, int c) {
-    ValueState state = ValueState::start;
-    DecimalText text;
+// One value being scanned: the character in hand (already read) and the parts read so far.
+struct ValueScan {
+    ValueScan(CharSource& from, int first) : source(from), c(first) {}
+
+    CharSource& source;
+    int c;
+    DecimalText mantissa;
+    int mantissa_digits = 0;  // digits written, leading zeros included
     bool negative = false;
-    bool exponent_negative = false;
-    std::int64_t written_exponent = 0;
-    std::uint32_t count = 0;  // the digits so far, read as a repeat count
-    Item item;
-    for (;; c = source.get()) {
-        const CharClass cls = classify(c);
-        if (is_separator(cls)) {
-            switch (state) {
-                case ValueState::count_digits:
-                case ValueState::int_digits:
-                case ValueState::fraction:
-                case ValueState::exp_digits:
-                    if (exponent_negative) written_exponent = -written_exponent;
-                    if (!convert(text, written_exponent, negative, item.value)) {
-                        return fail_item(ListReadStatus::conversion_error);
-                    }
-                    break;
-                case ValueState::after_star:  // r null values
-                    item.null = true;
-                    break;
-                default:
-                    return fail_item(ListReadStatus::bad_real);
+    std::int64_t exponent = 0;  // as written after the mantissa, with its sign
+
+    CharClass current() const { return classify(c); }
+    void advance() { c = source.get(); }
+};
+
+void scan_mantissa_digits(ValueScan& scan, bool after_point) {
+    for (; scan.current() == CharClass::digit; scan.advance()) {
+        scan.mantissa.add_digit(scan.c, after_point);
+        ++scan.mantissa_digits;
+    }
+}
+
+// An optional repeat count "r*" at the start of a value, into `repeat` (left alone when there
+// is none). Digits that no "*" follows are the integer part of the mantissa, and stay in the
+// scan.
+[[nodiscard]] ListReadStatus scan_repeat_count(ValueScan& scan, std::uint32_t& repeat) {
+    std::uint32_t count = 0;  // saturates above max_repeat
+    for (; scan.current() == CharClass::digit; scan.advance()) {
+        if (count <= max_repeat) count = count * 10 + static_cast<std::uint32_t>(scan.c - '0');
+        scan.mantissa.add_digit(scan.c, false);
+        ++scan.mantissa_digits;
+    }
+    if (scan.mantissa_digits == 0 || scan.current() != CharClass::star) return ListReadStatus::ok;
+    if (count == 0) return ListReadStatus::zero_repeat;
+    if (count > max_repeat) return ListReadStatus::repeat_overflow;
+    repeat = count;
+    scan.mantissa.clear();
+    scan.mantissa_digits = 0;
+    scan.advance();
+    return ListReadStatus::ok;
+}
+
+// An optional exponent after the mantissa: E, e, D or d with an optional sign, or a sign
+// alone ("1.5-3"); then at least one digit. False when it is malformed.
+[[nodiscard]] bool scan_exponent(ValueScan& scan) {
+    const bool letter = scan.current() == CharClass::exponent_letter;
+    if (letter) scan.advance();
+    bool negative = false;
+    if (scan.current() == CharClass::sign) {
+        negative = scan.c == '-';
+        scan.advance();
+    } else if (!letter) {
+        return true;  // no exponent
+    }
+    if (scan.current() != CharClass::digit) return false;
+    std::int64_t magnitude = 0;
+    for (; scan.current() == CharClass::digit; scan.advance()) {
+        if (magnitude < exponent_saturation) magnitude = magnitude * 10 + (scan.c - '0');
+    }
+    scan.exponent = negative ? -magnitude : magnitude;
+    return true;
+}
+
+// The number of a value, or its word, through the character that ends it: [sign] mantissa
+// [exponent], or [sign] Inf, Infinity or NaN. With `integer_read` the mantissa's integer digits
+// are already in the scan, and no sign can come.
+[[nodiscard]] ListReadStatus scan_number(ValueScan& scan, bool integer_read, double& value) {
+    if (!integer_read) {
+        if (scan.current() == CharClass::sign) {
+            scan.negative = scan.c == '-';
+            scan.advance();
+        }
+        if (scan.current() == CharClass::word_start) {
+            double magnitude = 0.0;
+            if (!scan_word(scan.source, scan.c, magnitude) || !ends_value(scan.current())) {
+                return ListReadStatus::bad_real;
             }
-            item.end = c;
+            value = scan.negative ? -magnitude : magnitude;
+            return ListReadStatus::ok;
+        }
+        scan_mantissa_digits(scan, false);
+    }
+    if (scan.current() == CharClass::period) {
+        scan.advance();
+        scan_mantissa_digits(scan, true);
+    }
+    if (scan.mantissa_digits == 0 || !scan_exponent(scan) || !ends_value(scan.current())) {
+        return ListReadStatus::bad_real;
+    }
+    if (!convert(scan.mantissa, scan.exponent, scan.negative, value)) {
+        return ListReadStatus::conversion_error;
+    }
+    return ListReadStatus::ok;
+}
+
+// Scans one value whose first character `c` has been read, through the first character of the
+// separator that ends it. A value ended by the end of the input is accepted like any other: a last
+// record without a line end is read as if it had one.
+ListItem scan_value(CharSource& source, int c) {
+    ValueScan scan(source, c);
+    ListItem item;
+    // Step 1: a repeat count; "r*" directly followed by a separator is r null values.
+    std::uint32_t repeat = 0;
+    if (const ListReadStatus status = scan_repeat_count(scan, repeat);
+        status != ListReadStatus::ok) {
+        return fail_item(status);
+    }
+    if (repeat > 0) {
+        item.repeat = repeat;
+        if (ends_value(scan.current())) {
+            item.null = true;
+            item.end = scan.c;
             return item;
         }
-        const int digit = c - '0';
-        switch (state) {
-            case ValueState::start:
-            case ValueState::after_star:
-            case ValueState::sign:
-                if (cls == CharClass::digit) {
-                    if (state == ValueState::start) count = static_cast<std::uint32_t>(digit);
-                    text.add_digit(c, false);
-                    state = state == ValueState::start ? ValueState::count_digits
-                                                       : ValueState::int_digits;
-                    continue;
-                }
-                if (cls == CharClass::sign && state != ValueState::sign) {
-                    negative = c == '-';
-                    state = ValueState::sign;
-                    continue;
-                }
-                if (cls == CharClass::period) {
-                    state = ValueState::point;
-                    continue;
-                }
-                if (cls == CharClass::word_start) {
-                    double magnitude = 0.0;
-                    if (!scan_word(source, c, magnitude) || !is_separator(classify(c))) {
-                        return fail_item(ListReadStatus::bad_real);
-                    }
-                    item.value = negative ? -magnitude : magnitude;
-                    item.end = c;
-                    return item;
-                }
-                break;
-            case ValueState::count_digits:
-                if (cls == CharClass::star) {
-                    if (count == 0) return fail_item(ListReadStatus::zero_repeat);
-                    if (count > max_repeat) {
-                        return fail_item(ListReadStatus::repeat_overflow);
-                    }
-                    item.repeat = count;
-                    text = DecimalText{};
-                    state = ValueState::after_star;
-                    continue;
-                }
-                if (cls == CharClass::digit && count <= max_repeat) {
-                    count = count * 10 + static_cast<std::uint32_t>(digit);
-                }
-                [[fallthrough]];
-            case ValueState::int_digits:
-            case ValueState::fraction: {
-                const bool after_point = state == ValueState::fraction;
-                if (cls == CharClass::digit) {
-                    text.add_digit(c, after_point);
-                    continue;
-                }
-                if (cls == CharClass::period && !after_point) {
-                    state = ValueState::fraction;
-                    continue;
-                }
-                if (cls == CharClass::exponent_letter) {
-                    state = ValueState::exp_mark;
-                    continue;
-                }
-                if (cls == CharClass::sign) {  // "1.5-3": the exponent letter left out
-                    exponent_negative = c == '-';
-                    state = ValueState::exp_sign;
-                    continue;
-                }
-                break;
-            }
-            case ValueState::point:
-                if (cls == CharClass::digit) {
-                    text.add_digit(c, true);
-                    state = ValueState::fraction;
-                    continue;
-                }
-                break;
-            case ValueState::exp_mark:
-                if (cls == CharClass::sign) {
-                    exponent_negative = c == '-';
-                    state = ValueState::exp_sign;
-                    continue;
-                }
-                [[fallthrough]];
-            case ValueState::exp_sign:
-            case ValueState::exp_digits:
-                if (cls == CharClass::digit) {
-                    if (written_exponent < exponent_saturation) {
-                        written_exponent = written_exponent * 10 + digit;
-                    }
-                    state = ValueState::exp_digits;
-                    continue;
-                }
-                break;
-        }
-        // No value can go on with this character.
-        return fail_item(ListReadStatus::bad_real);
     }
+    // Step 2: the number, then its separator.
+    const bool integer_read = scan.mantissa_digits > 0;
+    if (const ListReadStatus status = scan_number(scan, integer_read, item.value);
+        status != ListReadStatus::ok) {
+        return fail_item(status);
+    }
+    item.end = scan.c;
+    return item;
 }
 
 // The next item where a value is expected. Blanks and line ends before it are skipped; a
 // comma, semicolon or slash there is a null value.
-Item next_item(CharSource& source) {
+ListItem next_item(CharSource& source) {
     int c = source.get();
-    while (c == ' ' || c == '\t' || c == '\n' || c == '\r')
+    while (classify(c) == CharClass::blank || classify(c) == CharClass::line_end)
         c = source.get();
     switch (classify(c)) {
-        case CharClass::end_of_input: {
-            Item item;
-            item.status = ListReadStatus::end_of_file;
-            return item;
-        }
+        case CharClass::end_of_input:
+            return fail_item(ListReadStatus::end_of_file);
         case CharClass::comma:
         case CharClass::slash: {
-            Item item;
+            ListItem item;
             item.null = true;
             item.end = c;
             return item;
@@ -392,7 +381,7 @@ Item next_item(CharSource& source) {
 // What a statement leaves of its record when the character `c` ended its last item.
 RecordLeftover leftover_after(int c) {
     if (c == '\r') return RecordLeftover::lf_after_cr;
-    if (c == '\n' || c == end_of_input) return RecordLeftover::nothing;
+    if (ends_record(classify(c))) return RecordLeftover::nothing;
     return RecordLeftover::rest_of_record;
 }
 
@@ -427,7 +416,7 @@ ListReadResult read_list(CharSource& source, std::span<double> targets) {
     }
 
     std::uint32_t repeats_left = 0;  // further targets of the last item's repeat count
-    Item last;
+    ListItem last;
     for (std::size_t i = 0; i < targets.size(); ++i) {
         const int item_number = static_cast<int>(i + 1);
         // a repeat pending?
@@ -503,4 +492,4 @@ std::string list_read_message(const ListReadResult& result, const CharSource& so
     return std::string(list_read_message_to(message, result, source));
 }
 
-}  // namespace zorvi::textio::detail
+}  // namespace zorvi::textio

@@ -14,18 +14,16 @@ void read_free(int unit, const Locus& locus, std::span<double> targets) {
         fail_statement(locus, unit, "Cannot read from file opened for WRITE");
     }
     if (!source_unit->source) {
-        source_unit->source.emplace(
-            detail::CharSource::from_fd(source_unit->fd, source_unit->input_chunk));
+        source_unit->source.emplace(CharSource::from_fd(source_unit->fd, source_unit->input_chunk));
     }
 
-    const detail::ListReadResult result = detail::read_list(*source_unit->source, targets);
-    if (result.status == detail::ListReadStatus::ok) return;
-    if (result.status == detail::ListReadStatus::end_of_file) {
+    const ListReadResult result = read_list(*source_unit->source, targets);
+    if (result.status == ListReadStatus::ok) return;
+    if (result.status == ListReadStatus::end_of_file) {
         source_unit->end_state = detail::EndState::after_end;
     }
-    std::array<char, detail::max_list_read_message> message;
-    fail_statement(locus, unit,
-                   detail::list_read_message_to(message, result, *source_unit->source));
+    std::array<char, max_list_read_message> message;
+    fail_statement(locus, unit, list_read_message_to(message, result, *source_unit->source));
 }
 
 }  // namespace zorvi::textio

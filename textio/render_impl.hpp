@@ -5,6 +5,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <string_view>
 
 #include "textio/textio.hpp"
 
@@ -29,8 +30,22 @@ DecimalDigits convert_digits(double magnitude);
 // set to '0'.
 void round_digits(DecimalDigits& value, int keep);
 
+// Starts a field of `width` characters for a text of `length` characters: writes the blanks
+// before it and returns where the text goes, or fills the field with asterisks and returns
+// nullptr when the text does not fit.
+char* start_field(char* out, std::size_t width, std::size_t length);
+
+// `text` right-justified in `width` characters (asterisks when it does not fit); returns width.
+std::size_t put_right_justified(char* out, std::size_t width, std::string_view text);
+
 // "NaN", "+Infinity" or "-Infinity" right-justified in `width` (asterisks when it does not
 // fit). Precondition: value is not finite.
 std::size_t format_non_finite_to(char* out, double value, std::size_t width);
+
+// Fw.d by the digit rule itself: the 38-digit conversion, then the cut. The fixed edit uses it
+// where exact integer arithmetic cannot decide the rounding; tests compare the two.
+// Precondition as format_fixed_to.
+std::size_t format_fixed_by_digits_to(char* out, double value, int width, int decimals,
+                                      bool sign_zero);
 
 }  // namespace zorvi::textio::detail

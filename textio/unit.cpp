@@ -16,7 +16,7 @@ namespace {
 struct UnitTable {
     std::array<detail::Unit, detail::max_units> slots;
     // Each slot's read buffer: reading a file allocates nothing.
-    std::array<std::array<char, detail::CharSource::chunk_size>, detail::max_units> input_chunks{};
+    std::array<std::array<char, CharSource::chunk_size>, detail::max_units> input_chunks{};
     bool ready = false;  // the console has been connected
 };
 

@@ -10,7 +10,6 @@
 #include <string>
 #include <string_view>
 
-#include "textio/list_read.hpp"
 #include "textio/textio.hpp"
 
 namespace zorvi::textio::detail {

@@ -1,9 +1,8 @@
 // The 11-character free-format field of a 32-bit integer.
 #include <cassert>
 #include <charconv>
-#include <cstring>
 
-#include "textio/textio.hpp"
+#include "textio/render_impl.hpp"
 
 namespace zorvi::textio {
 
@@ -12,10 +11,9 @@ std::size_t format_free_int_to(char* out, std::int32_t value) {
     char digits[free_int_width];
     const auto converted = std::to_chars(digits, digits + sizeof digits, value);
     assert(converted.ec == std::errc{});
-    const auto length = static_cast<std::size_t>(converted.ptr - digits);
-    std::memset(out, ' ', free_int_width - length);
-    std::memcpy(out + (free_int_width - length), digits, length);
-    return free_int_width;
+    return detail::put_right_justified(
+        out, free_int_width,
+        std::string_view(digits, static_cast<std::size_t>(converted.ptr - digits)));
 }
 
 std::string format_free_int(std::int32_t value) {

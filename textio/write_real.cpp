@@ -1,9 +1,9 @@
-// Real fields: the 25-character free-format field and the fixed edit Fw.d.
+// Real fields by the digit rule: the 25-character free-format field, and the fixed edit Fw.d
+// where exact integer arithmetic cannot round it (write_fixed.cpp).
 #include <algorithm>
 #include <cassert>
 #include <cmath>
 #include <cstring>
-#include <string_view>
 
 #include "textio/render_impl.hpp"
 #include "textio/textio.hpp"
@@ -42,12 +42,10 @@ std::size_t fixed_length(const DecimalDigits* value, int decimals, bool minus) {
 }
 
 // Writes "-", the integer digits ("0" when there are none), "." and `decimals` decimals,
-// right-justified in `width`. Caller guarantees fixed_length(...) <= width.
+// right-justified in `width`, or asterisks when they do not fit.
 void put_fixed(char* out, std::size_t width, const DecimalDigits* value, int decimals, bool minus) {
-    const std::size_t length = fixed_length(value, decimals, minus);
-    assert(length <= width);
-    std::memset(out, ' ', width - length);
-    char* next = out + (width - length);
+    char* next = detail::start_field(out, width, fixed_length(value, decimals, minus));
+    if (next == nullptr) return;
     if (minus) *next++ = '-';
     for (int power = integer_digits(value) - 1; power >= 0; --power) {
         *next++ = digit_at(value, power);
@@ -77,20 +75,6 @@ void put_exponent(char* out, DecimalDigits value, bool negative) {
 
 }  // namespace
 
-std::size_t detail::format_non_finite_to(char* out, double value, std::size_t width) {
-    assert(!std::isfinite(value));
-    const std::string_view text = std::isnan(value)     ? "NaN"
-                                  : std::signbit(value) ? "-Infinity"
-                                                        : "+Infinity";
-    if (text.size() > width) {
-        std::memset(out, '*', width);
-        return width;
-    }
-    std::memset(out, ' ', width - text.size());
-    std::memcpy(out + (width - text.size()), text.data(), text.size());
-    return width;
-}
-
 std::size_t format_free_real_to(char* out, double value, bool sign_zero) {
     if (!std::isfinite(value)) return detail::format_non_finite_to(out, value, free_real_width);
     const bool negative = std::signbit(value);
@@ -113,7 +97,8 @@ std::size_t format_free_real_to(char* out, double value, bool sign_zero) {
     return free_real_width;
 }
 
-std::size_t format_fixed_to(char* out, double value, int width, int decimals, bool sign_zero) {
+std::size_t detail::format_fixed_by_digits_to(char* out, double value, int width, int decimals,
+                                              bool sign_zero) {
     assert(width >= 1 && decimals >= 0);
     const auto field = static_cast<std::size_t>(width);
     if (!std::isfinite(value)) return detail::format_non_finite_to(out, value, field);
@@ -141,11 +126,7 @@ std::size_t format_fixed_to(char* out, double value, int width, int decimals, bo
     // Step 2: a negative value keeps its sign when it rounds to zero only with sign_zero.
     const bool minus = negative && (shown != nullptr || sign_zero);
 
-    // Step 3: asterisks when the number does not fit.
-    if (fixed_length(shown, decimals, minus) > field) {
-        std::memset(out, '*', field);
-        return field;
-    }
+    // Step 3: the number, or asterisks when it does not fit.
     put_fixed(out, field, shown, decimals, minus);
     return field;
 }
@@ -153,13 +134,6 @@ std::size_t format_fixed_to(char* out, double value, int width, int decimals, bo
 std::string format_free_real(double value, bool sign_zero) {
     std::string field(free_real_width, ' ');
     format_free_real_to(field.data(), value, sign_zero);
-    return field;
-}
-
-std::string format_fixed(double value, int width, int decimals, bool sign_zero) {
-    if (width < 1 || decimals < 0) return std::string();
-    std::string field(static_cast<std::size_t>(width), ' ');
-    format_fixed_to(field.data(), value, width, decimals, sign_zero);
     return field;
 }
 

@@ -46,6 +46,7 @@ T poly_point(T x, std::span<const C> coefficients, std::span<T> work, Enter ente
     const std::size_t n = coefficients.size();
     if (n == 0) return T{};
     if (n < detail::poly_blocked_from) {
+        // Horner's rule from the top: r := c(n); r := x·r + c(i) for i = n−1 down to 1.
         T r = enter(coefficients[n - 1]);
         for (std::size_t i = n - 1; i-- > 0;) {
             r = detail::plus(detail::times(x, r), enter(coefficients[i]));
@@ -371,16 +372,6 @@ struct CumprodOps {
     static double odd(double, double prev, double v) { return prev * v; }
 };
 
-double add_real(double a, double b) {
-    return a + b;
-}
-double mul_real(double a, double b) {
-    return a * b;
-}
-double square_real(double a) {
-    return a * a;
-}
-
 // The complex square of a progression's ratio: (re² − im², (re·im)·2).
 DoubleComplex square_ratio(DoubleComplex a) {
     return {a.real() * a.real() - a.imag() * a.imag(), a.real() * a.imag() * 2.0};
@@ -392,11 +383,11 @@ constexpr double two_pi = 6.283185307179586;
 }  // namespace
 
 std::vector<double> arth_r(double first, double increment, std::int32_t n) {
-    return arithmetic_progression(first, increment, n, add_real);
+    return arithmetic_progression(first, increment, n, detail::Plus{});
 }
 
 std::vector<double> arth_d(double first, double increment, std::int32_t n) {
-    return arithmetic_progression(first, increment, n, add_real);
+    return arithmetic_progression(first, increment, n, detail::Plus{});
 }
 
 std::vector<std::int32_t> arth_i(std::int32_t first, std::int32_t increment, std::int32_t n) {
@@ -404,11 +395,11 @@ std::vector<std::int32_t> arth_i(std::int32_t first, std::int32_t increment, std
 }
 
 std::vector<double> geop_r(double first, double factor, std::int32_t n) {
-    return geometric_progression(first, factor, n, mul_real, square_real);
+    return geometric_progression(first, factor, n, detail::Times{}, detail::Square{});
 }
 
 std::vector<double> geop_d(double first, double factor, std::int32_t n) {
-    return geometric_progression(first, factor, n, mul_real, square_real);
+    return geometric_progression(first, factor, n, detail::Times{}, detail::Square{});
 }
 
 std::vector<std::int32_t> geop_i(std::int32_t first, std::int32_t factor, std::int32_t n) {
@@ -417,7 +408,7 @@ std::vector<std::int32_t> geop_i(std::int32_t first, std::int32_t factor, std::i
 }
 
 std::vector<DoubleComplex> geop_c(DoubleComplex first, DoubleComplex factor, std::int32_t n) {
-    return geometric_progression(first, factor, n, detail::times<double>, square_ratio);
+    return geometric_progression(first, factor, n, detail::Times{}, square_ratio);
 }
 
 Matrix<double> geop_dv(std::span<const double> first, std::span<const double> factor,
@@ -529,11 +520,11 @@ Matrix<Logical> triangle(std::int32_t j, std::int32_t k, Keep keep) {
 }  // namespace
 
 Matrix<double> outerprod_r(std::span<const double> a, std::span<const double> b) {
-    return outer<double, double>(a, b, mul_real);
+    return outer<double, double>(a, b, detail::Times{});
 }
 
 Matrix<double> outerprod_d(std::span<const double> a, std::span<const double> b) {
-    return outer<double, double>(a, b, mul_real);
+    return outer<double, double>(a, b, detail::Times{});
 }
 
 Matrix<double> outerdiv(std::span<const double> a, std::span<const double> b) {
@@ -541,7 +532,7 @@ Matrix<double> outerdiv(std::span<const double> a, std::span<const double> b) {
 }
 
 Matrix<double> outersum(std::span<const double> a, std::span<const double> b) {
-    return outer<double, double>(a, b, add_real);
+    return outer<double, double>(a, b, detail::Plus{});
 }
 
 Matrix<double> outerdiff_r(std::span<const double> a, std::span<const double> b) {
@@ -922,19 +913,19 @@ void scatter_max_d(std::span<double> destination, std::span<const double> source
 }
 
 void diagadd_r(Matrix<double>& matrix, double s) {
-    change_diagonal(matrix, s, add_real);
+    change_diagonal(matrix, s, detail::Plus{});
 }
 
 void diagadd_rv(Matrix<double>& matrix, std::span<const double> v) {
-    change_diagonal(matrix, v, "diagadd_rv", add_real);
+    change_diagonal(matrix, v, "diagadd_rv", detail::Plus{});
 }
 
 void diagmult_r(Matrix<double>& matrix, double s) {
-    change_diagonal(matrix, s, mul_real);
+    change_diagonal(matrix, s, detail::Times{});
 }
 
 void diagmult_rv(Matrix<double>& matrix, std::span<const double> v) {
-    change_diagonal(matrix, v, "diagmult_rv", mul_real);
+    change_diagonal(matrix, v, "diagmult_rv", detail::Times{});
 }
 
 std::vector<double> get_diag_rv(const Matrix<double>& matrix) {

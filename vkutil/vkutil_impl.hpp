@@ -85,19 +85,28 @@ std::complex<F> square(std::complex<F> a) {
     return {re, im};
 }
 
+// The same operations as function objects, for the generic routines.
+struct Plus {
+    template <class T>
+    T operator()(T a, T b) const {
+        return plus(a, b);
+    }
+};
+struct Times {
+    template <class T>
+    T operator()(T a, T b) const {
+        return times(a, b);
+    }
+};
+struct Square {
+    template <class T>
+    T operator()(T a) const {
+        return square(a);
+    }
+};
+
 // Fewer coefficients than this: Horner's rule; from here on the blocked or recursive schemes.
 inline constexpr std::size_t poly_blocked_from = 8;
-
-// Horner's rule from the top: r := c(n); r := x·r + c(i) for i = n−1 down to 1.
-// Caller guarantees c is not empty.
-template <class T>
-T poly_horner(T x, std::span<const T> c) {
-    T r = c.back();
-    for (std::size_t i = c.size() - 1; i-- > 0;) {
-        r = plus(times(x, r), c[i]);
-    }
-    return r;
-}
 
 // The blocked scheme on work(1..n) holding the coefficients, with room for work(n + 1).
 // At each level: work(n + 1) := 0; work(k) := work(2k − 1) + p·work(2k) for k = 1..(n + 1)/2;

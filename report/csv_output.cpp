@@ -1,0 +1,128 @@
+// The tables of the analysis as tidy CSV files, readable as they stand by data-frame readers.
+// Each table is built by one function; a new table is one more function and one more entry
+// in `tables`.
+#include <array>
+#include <cmath>
+
+#include "report/report.hpp"
+#include "report/report_impl.hpp"
+
+namespace zorvi::report {
+namespace {
+
+// Empty for NaN: both common data-frame readers take an empty numeric cell as missing.
+std::string cell(double value) {
+    if (std::isnan(value)) return "";
+    if (std::isinf(value)) return value > 0 ? "Inf" : "-Inf";
+    return detail::shortest_text(value);
+}
+
+std::string cell(std::size_t value) {
+    return std::to_string(value);
+}
+
+std::string cell(bool value) {
+    return value ? "TRUE" : "FALSE";
+}
+
+std::string cell(std::string_view text) {
+    return std::string(text);
+}
+
+CsvTable tests_table(const Analysis& analysis) {
+    CsvTable table{
+        "tests.csv",
+        {"method", "alternative", "statistic", "p_value", "estimate_of", "estimate", "conf_low",
+         "conf_high", "simulated_share_p_below_005", "simulated_conf_low", "simulated_conf_high"},
+        {}};
+    for (const TestRow& row : analysis.tests) {
+        table.rows.push_back(
+            {cell(row.name.method), cell(row.name.alternative), cell(row.observed.statistic),
+             cell(row.observed.p_value), cell(row.name.estimate_of), cell(row.estimate.value),
+             cell(row.estimate.interval.low), cell(row.estimate.interval.high),
+             cell(row.simulated_below_05.share), cell(row.simulated_below_05.interval.low),
+             cell(row.simulated_below_05.interval.high)});
+    }
+    return table;
+}
+
+CsvTable events_table(const Analysis& analysis) {
+    CsvTable table{"events.csv",
+                   {"time", "magnitude", "stderr", "selected_observed", "selected_share",
+                    "selection_probability"},
+                   {}};
+    for (const EventRow& row : analysis.events) {
+        table.rows.push_back({cell(row.time), cell(row.magnitude), cell(row.standard_error),
+                              cell(row.selected_observed), cell(row.selected_share),
+                              cell(row.selection_probability)});
+    }
+    return table;
+}
+
+CsvTable m_counts_table(const Analysis& analysis) {
+    const MCounts& counts = analysis.summary.m_counts;
+    std::size_t total = 0;
+    for (std::size_t count : counts)
+        total += count;
+    CsvTable table{"m_counts.csv", {"m", "series", "share"}, {}};
+    for (std::size_t m = 0; m < counts.size(); ++m) {
+        if (counts[m] == 0) continue;
+        table.rows.push_back({cell(m), cell(counts[m]),
+                              cell(static_cast<double>(counts[m]) / static_cast<double>(total))});
+    }
+    return table;
+}
+
+CsvTable series_table(const Analysis& analysis) {
+    CsvTable table{"series.csv", {"series", "m", "u", "p", "rate_ratio_per_decade"}, {}};
+    for (std::size_t k = 0; k < analysis.simulated_tests.size(); ++k) {
+        const TrendTest& series = analysis.simulated_tests[k];
+        table.rows.push_back({cell(k + 1), std::to_string(series.m), cell(series.u), cell(series.p),
+                              cell(rate_ratio_per_decade(analysis.simulated_beta[k]))});
+    }
+    return table;
+}
+
+constexpr std::array<CsvTable (*)(const Analysis&), 4> tables = {tests_table, events_table,
+                                                                 m_counts_table, series_table};
+
+// A cell with a separator, a quote or a line end is quoted, its quotes doubled.
+void append_cell(std::string& out, const std::string& text) {
+    if (text.find_first_of(",\"\r\n") == std::string::npos) {
+        out += text;
+        return;
+    }
+    out += '"';
+    for (char c : text) {
+        if (c == '"') out += '"';
+        out += c;
+    }
+    out += '"';
+}
+
+void append_row(std::string& out, const std::vector<std::string>& cells) {
+    for (std::size_t i = 0; i < cells.size(); ++i) {
+        if (i > 0) out += ',';
+        append_cell(out, cells[i]);
+    }
+    out += '\n';
+}
+
+}  // namespace
+
+std::vector<CsvTable> csv_tables(const Analysis& analysis) {
+    std::vector<CsvTable> out;
+    for (const auto build : tables)
+        out.push_back(build(analysis));
+    return out;
+}
+
+std::string csv_text(const CsvTable& table) {
+    std::string out;
+    append_row(out, table.columns);
+    for (const std::vector<std::string>& row : table.rows)
+        append_row(out, row);
+    return out;
+}
+
+}  // namespace zorvi::report

@@ -1,0 +1,59 @@
+// The normal and chi-square distributions and the root finder, from Boost.Math, with domain
+// errors returned as NaN rather than thrown.
+#include <boost/math/distributions/chi_squared.hpp>
+#include <boost/math/distributions/normal.hpp>
+#include <boost/math/tools/toms748_solve.hpp>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+
+#include "report/report_impl.hpp"
+
+namespace zorvi::report::detail {
+namespace {
+
+namespace bm = boost::math;
+using Quiet = bm::policies::policy<bm::policies::domain_error<bm::policies::ignore_error>,
+                                   bm::policies::overflow_error<bm::policies::ignore_error>,
+                                   bm::policies::evaluation_error<bm::policies::ignore_error>>;
+using Normal = bm::normal_distribution<double, Quiet>;
+using ChiSquared = bm::chi_squared_distribution<double, Quiet>;
+
+constexpr std::uintmax_t root_iterations = 200;
+
+}  // namespace
+
+double normal_cdf(double z) {
+    if (std::isnan(z)) return not_a_number;
+    return bm::cdf(Normal(), z);
+}
+
+double normal_upper_tail(double z) {
+    if (std::isnan(z)) return not_a_number;
+    return bm::cdf(bm::complement(Normal(), z));
+}
+
+double chi_squared_cdf(double x, double freedom) {
+    if (std::isnan(x) || !(freedom > 0.0)) return not_a_number;
+    if (x <= 0.0) return 0.0;
+    if (std::isinf(x)) return 1.0;
+    return bm::cdf(ChiSquared(freedom), x);
+}
+
+double chi_squared_quantile(double q, double freedom) {
+    if (!(q >= 0.0 && q <= 1.0) || !(freedom > 0.0)) return not_a_number;
+    return bm::quantile(ChiSquared(freedom), q);
+}
+
+double root_between(const std::function<double(double)>& f, double low, double high) {
+    const double f_low = f(low);
+    const double f_high = f(high);
+    if (f_low == 0.0) return low;
+    if (f_high == 0.0) return high;
+    std::uintmax_t iterations = root_iterations;
+    const auto bracket = bm::tools::toms748_solve(
+        f, low, high, f_low, f_high, bm::tools::eps_tolerance<double>(), iterations, Quiet());
+    return bracket.first + (bracket.second - bracket.first) / 2.0;
+}
+
+}  // namespace zorvi::report::detail

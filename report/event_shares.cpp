@@ -1,0 +1,45 @@
+// Which events decide: how often the simulation selects each event, beside the probability
+// that its magnitude, moved by its own uncertainty, reaches the threshold.
+#include <cmath>
+
+#include "report/report.hpp"
+#include "report/report_impl.hpp"
+
+namespace zorvi::report {
+namespace {
+
+// Phi((x - threshold) / |sx|): the chance that x + sx z >= threshold for a standard normal z.
+double selection_probability(double x, double sx, double threshold) {
+    if (sx == 0.0) return x >= threshold ? 1.0 : 0.0;
+    return detail::normal_cdf((x - threshold) / std::fabs(sx));
+}
+
+}  // namespace
+
+std::vector<EventRow> event_rows(const EventSeries& events, const SimulatedMagnitudes& simulated,
+                                 double threshold) {
+    std::vector<std::size_t> selected(events.x.size(), 0);
+    for (std::size_t k = 0; k < simulated.series; ++k) {
+        const std::span<const double> magnitudes = series_magnitudes(simulated, k);
+        for (std::size_t i = 0; i < magnitudes.size(); ++i)
+            if (magnitudes[i] >= threshold) ++selected[i];
+    }
+
+    std::vector<EventRow> rows;
+    rows.reserve(events.x.size());
+    for (std::size_t i = 0; i < events.x.size(); ++i) {
+        EventRow row;
+        row.time = events.t[i];
+        row.magnitude = events.x[i];
+        row.standard_error = events.sx[i];
+        row.selected_observed = events.x[i] >= threshold;
+        row.selected_share = simulated.series == 0 ? not_a_number
+                                                   : static_cast<double>(selected[i]) /
+                                                         static_cast<double>(simulated.series);
+        row.selection_probability = selection_probability(events.x[i], events.sx[i], threshold);
+        rows.push_back(row);
+    }
+    return rows;
+}
+
+}  // namespace zorvi::report

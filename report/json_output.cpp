@@ -1,0 +1,173 @@
+// The summary as one JSON document. Each top-level section is built by one function from the
+// analysis; a new section is one more function and one more entry in `sections`.
+#include <array>
+#include <cmath>
+#include <nlohmann/json.hpp>
+
+#include "driver/run_files.hpp"
+#include "report/report.hpp"
+
+namespace zorvi::report {
+namespace {
+
+// Keys keep the order in which they are added.
+using Json = nlohmann::ordered_json;
+
+// NaN and the infinities print as null.
+Json estimate_json(const Estimate& estimate) {
+    return {{"estimate", estimate.value},
+            {"conf_low", estimate.interval.low},
+            {"conf_high", estimate.interval.high}};
+}
+
+Json share_json(const Share& share) {
+    return {{"count", share.count},
+            {"of", share.of},
+            {"share", share.share},
+            {"conf_low", share.interval.low},
+            {"conf_high", share.interval.high}};
+}
+
+Json share_json(std::size_t count, std::size_t of, const Interval& interval) {
+    return share_json(
+        {count, of, of == 0 ? not_a_number : static_cast<double>(count) / of, interval});
+}
+
+Json name_or_null(const std::string& name) {
+    return name.empty() ? Json(nullptr) : Json(name);
+}
+
+Json files_json(const Analysis&, const ReportNames& names) {
+    return {
+        {"results", names.results}, {"data", names.data}, {"figure", name_or_null(names.figure)}};
+}
+
+Json settings_json(const Analysis& analysis, const ReportNames&) {
+    const StudySettings& settings = analysis.settings;
+    return {{"events", analysis.events.size()},
+            {"threshold", settings.threshold},
+            {"start", settings.start},
+            {"end", settings.end},
+            {"series", settings.series}};
+}
+
+Json observed_tests_json(const Analysis& analysis) {
+    Json tests = Json::array();
+    for (const TestRow& row : analysis.tests) {
+        Json test = {{"method", row.name.method},
+                     {"alternative", row.name.alternative},
+                     {"statistic", row.observed.statistic},
+                     {"p_value", row.observed.p_value}};
+        if (!row.name.estimate_of.empty()) {
+            test["estimate_of"] = row.name.estimate_of;
+            test["estimate"] = row.estimate.value;
+            test["conf_low"] = row.estimate.interval.low;
+            test["conf_high"] = row.estimate.interval.high;
+        }
+        tests.push_back(test);
+    }
+    return tests;
+}
+
+Json observed_json(const Analysis& analysis, const ReportNames&) {
+    const Summary& summary = analysis.summary;
+    const TrendFit& fit = analysis.observed_fit;
+    return {{"m", summary.m},
+            {"u", summary.u},
+            {"p", summary.p},
+            {"p_two_sided", analysis.tests[test_cox_lewis_two_sided].observed.p_value},
+            {"beta_per_year", estimate_json({fit.beta, fit.beta_95})},
+            {"rate_ratio_per_decade", estimate_json(analysis.tests[test_cox_lewis].estimate)},
+            {"tests", observed_tests_json(analysis)},
+            {"detectable_rate_ratio_per_decade", rate_ratio_per_decade(analysis.detectable_beta)},
+            {"detection",
+             {{"power", detection_power}, {"significance", significance_05}, {"method", "exact"}}}};
+}
+
+Json m_counts_json(const Summary& summary) {
+    Json counts = Json::array();
+    for (std::size_t m = 0; m < summary.m_counts.size(); ++m)
+        if (summary.m_counts[m] != 0) counts.push_back({{"m", m}, {"series", summary.m_counts[m]}});
+    return counts;
+}
+
+Json simulated_json(const Analysis& analysis, const ReportNames&) {
+    const Summary& summary = analysis.summary;
+    Json tests = Json::array();
+    for (const TestRow& row : analysis.tests) {
+        tests.push_back({{"method", row.name.method},
+                         {"alternative", row.name.alternative},
+                         {"share_p_below_005", share_json(row.simulated_below_05)}});
+    }
+    return {{"series", summary.series},
+            {"without_event", summary.without_event},
+            {"u",
+             {{"mean", summary.u_mean},
+              {"sd", summary.u_sd},
+              {"q025", summary.u_q025},
+              {"median", summary.u_median},
+              {"q975", summary.u_q975}}},
+            {"critical_u_005", summary.critical_u_05},
+            {"share_p_below_005", share_json(summary.below_05, summary.series, summary.share_05)},
+            {"share_p_below_010", share_json(summary.below_10, summary.series, summary.share_10)},
+            {"m_counts", m_counts_json(summary)},
+            {"rate_ratio_per_decade",
+             {{"median", analysis.simulated_ratio.median},
+              {"q025", analysis.simulated_ratio.q025},
+              {"q975", analysis.simulated_ratio.q975},
+              {"series", analysis.simulated_fits}}},
+            {"tests", tests}};
+}
+
+Json expected_m_json(const Analysis& analysis, const ReportNames&) {
+    return analysis.expected_m;
+}
+
+Json events_json(const Analysis& analysis, const ReportNames&) {
+    Json events = Json::array();
+    for (const EventRow& row : analysis.events) {
+        events.push_back({{"time", row.time},
+                          {"magnitude", row.magnitude},
+                          {"stderr", row.standard_error},
+                          {"selected_observed", row.selected_observed},
+                          {"selected_share", row.selected_share},
+                          {"selection_probability", row.selection_probability}});
+    }
+    return events;
+}
+
+Json check_json(const Analysis& analysis, const ReportNames&) {
+    const Summary& summary = analysis.summary;
+    const Json first_line = summary.mismatches == 0
+                                ? Json(nullptr)
+                                : Json(driver::results_header_records + summary.first_mismatch + 1);
+    return {{"records", summary.series},
+            {"mismatches", summary.mismatches},
+            {"first_mismatch_line", first_line}};
+}
+
+struct JsonSection {
+    const char* key;
+    Json (*build)(const Analysis&, const ReportNames&);
+};
+
+constexpr std::array<JsonSection, 7> sections = {{
+    {"files", files_json},
+    {"settings", settings_json},
+    {"observed", observed_json},
+    {"simulated", simulated_json},
+    {"expected_m", expected_m_json},
+    {"events", events_json},
+    {"check", check_json},
+}};
+
+}  // namespace
+
+std::string format_json(const Analysis& analysis, const ReportNames& names) {
+    Json document = Json::object();
+    for (const JsonSection& section : sections)
+        document[section.key] = section.build(analysis, names);
+    return document.dump(2) + "\n";
+}
+
+}  // namespace zorvi::report

@@ -1,0 +1,67 @@
+// The text summary's rows: a label column, right-aligned numbers, percentages and shares.
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <cmath>
+
+#include "report/report_impl.hpp"
+
+namespace zorvi::report::detail {
+
+std::string padded_left(std::string text, std::size_t width) {
+    if (text.size() < width) text.insert(0, width - text.size(), ' ');
+    return text;
+}
+
+void add_row(std::string& out, std::string_view label, std::string_view value) {
+    std::string line(label);
+    if (line.size() < label_width) line.append(label_width - line.size(), ' ');
+    line += value;
+    out += line;
+    out += '\n';
+}
+
+std::string percent(double share) {
+    return fixed_text(100.0 * share, 2) + " %";
+}
+
+std::string interval_text(const Interval& interval, int decimals) {
+    return fixed_text(interval.low, decimals) + " to " + fixed_text(interval.high, decimals);
+}
+
+std::string share_text(std::size_t count, std::size_t series, const Interval& interval) {
+    const double share = series == 0 ? 0.0 : static_cast<double>(count) / series;
+    return std::to_string(count) + " of " + std::to_string(series) + " = " + percent(share) +
+           "  (95 % interval " + percent(interval.low) + " to " + percent(interval.high) + ")";
+}
+
+std::string wrapped(std::string_view text, std::size_t width) {
+    std::string out;
+    std::size_t line_length = 0;
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        const std::size_t end = std::min(text.find(' ', pos), text.size());
+        const std::string_view word = text.substr(pos, end - pos);
+        if (line_length > 0 && line_length + 1 + word.size() > width) {
+            out += '\n';
+            line_length = 0;
+        } else if (line_length > 0) {
+            out += ' ';
+            ++line_length;
+        }
+        out += word;
+        line_length += word.size();
+        pos = end + 1;
+    }
+    return out + '\n';
+}
+
+std::string shortest_text(double value) {
+    if (std::isnan(value)) return "NaN";
+    if (std::isinf(value)) return value > 0 ? "Infinity" : "-Infinity";
+    std::array<char, 32> buffer;  // the shortest form of a double is at most 24 characters
+    const auto [end, ec] = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value);
+    return ec == std::errc() ? std::string(buffer.data(), end) : std::string("?");
+}
+
+}  // namespace zorvi::report::detail

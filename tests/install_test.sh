@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Installs the build into a fresh prefix, checks that the programs and their manual pages are
+# where a user looks for them, that the pages format without warnings, and that the installed
+# zorvi writes the golden results file.
+# usage: install_test.sh BUILD_DIR SOURCE_DIR
+set -euo pipefail
+build=$1 source=$2
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+cmake --install "$build" --prefix "$work/prefix" >/dev/null
+for file in bin/zorvi bin/zorvi-report share/man/man1/zorvi.1; do
+    [ -e "$work/prefix/$file" ] || { echo "not installed: $file"; exit 1; }
+done
+
+mkdir "$work/run"
+cp "$source/data/Hurricanes-CAT-1-5-DATA-US-landfall-1980-2018.dat" "$work/run/"
+(cd "$work/run" && "$work/prefix/bin/zorvi" >/dev/null)
+cmp "$work/run/Zorviresult.dat" "$source/tests/golden/Zorviresult.dat"
+
+if ! command -v groff >/dev/null; then
+    echo "groff is not installed: manual pages not checked"
+    exit 77  # skipped
+fi
+for page in "$work"/prefix/share/man/man1/*.1; do
+    warnings=$(groff -man -Tutf8 -ww -z "$page" 2>&1)
+    [ -z "$warnings" ] || { echo "$page: $warnings"; exit 1; }
+done
