@@ -2,6 +2,7 @@
 // errors returned as NaN rather than thrown.
 #include <boost/math/distributions/chi_squared.hpp>
 #include <boost/math/distributions/normal.hpp>
+#include <boost/math/tools/roots.hpp>
 #include <boost/math/tools/toms748_solve.hpp>
 #include <cmath>
 #include <cstdint>
@@ -13,9 +14,11 @@ namespace zorvi::report::detail {
 namespace {
 
 namespace bm = boost::math;
+// Double precision throughout (no long double intermediates): the figures are doubles.
 using Quiet = bm::policies::policy<bm::policies::domain_error<bm::policies::ignore_error>,
                                    bm::policies::overflow_error<bm::policies::ignore_error>,
-                                   bm::policies::evaluation_error<bm::policies::ignore_error>>;
+                                   bm::policies::evaluation_error<bm::policies::ignore_error>,
+                                   bm::policies::promote_double<false>>;
 using Normal = bm::normal_distribution<double, Quiet>;
 using ChiSquared = bm::chi_squared_distribution<double, Quiet>;
 
@@ -54,6 +57,13 @@ double root_between(const std::function<double(double)>& f, double low, double h
     const auto bracket = bm::tools::toms748_solve(
         f, low, high, f_low, f_high, bm::tools::eps_tolerance<double>(), iterations, Quiet());
     return bracket.first + (bracket.second - bracket.first) / 2.0;
+}
+
+double newton_root(const std::function<std::pair<double, double>(double)>& f, double guess,
+                   double low, double high) {
+    std::uintmax_t iterations = root_iterations;
+    return bm::tools::newton_raphson_iterate(f, guess, low, high,
+                                             std::numeric_limits<double>::digits - 2, iterations);
 }
 
 }  // namespace zorvi::report::detail

@@ -132,8 +132,8 @@ Interval wilson_interval(std::size_t successes, std::size_t trials, double z);
 // on the P that the program's own test computes.
 double critical_u(double alpha);
 
-inline constexpr std::size_t max_events = static_cast<std::size_t>(driver::nevent);
-using MCounts = std::array<std::size_t, max_events + 1>;  // series per number of events m
+// Series per number of selected events m, from m = 0 to the largest m of any series.
+using MCounts = std::vector<std::size_t>;
 
 struct Summary {
     std::size_t series = 0;
@@ -154,7 +154,7 @@ struct Summary {
     std::size_t below_10 = 0;
     Interval share_10;
     double critical_u_05 = 0.0;  // |u| at which P = 0.05
-    MCounts m_counts{};          // over the recomputed series
+    MCounts m_counts;            // over the recomputed series
     // Records whose (u, P) differ from the recomputed ones as the results file shows them.
     std::size_t mismatches = 0;
     std::size_t first_mismatch = 0;  // 0-based series index of the first

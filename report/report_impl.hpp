@@ -6,6 +6,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "report/report.hpp"
@@ -54,5 +55,10 @@ double chi_squared_quantile(double q, double freedom);  // x with lower tail q
 // The root of `f` in [low, high], where f(low) <= 0 <= f(high) and f is continuous; to
 // within a few units in the last place.
 double root_between(const std::function<double(double)>& f, double low, double high);
+
+// The root of an increasing `f` in [low, high] by Newton's method from `guess`; `f` returns
+// its value and its derivative.
+double newton_root(const std::function<std::pair<double, double>(double)>& f, double guess,
+                   double low, double high);
 
 }  // namespace zorvi::report::detail

@@ -29,6 +29,16 @@ double mean_position(double x) {
     return 1.0 / std::tanh(x) - 1.0 / x;
 }
 
+// The derivative of coth(x) - 1/x: 1/x^2 - 1/sinh(x)^2.
+double mean_position_slope(double x) {
+    if (std::fabs(x) < series_limit) {
+        const double x2 = x * x;
+        return 1.0 / 3.0 - x2 * (1.0 / 15.0 - x2 * (2.0 / 189.0 - x2 / 675.0));
+    }
+    const double sinh = std::sinh(x);
+    return 1.0 / (x * x) - 1.0 / (sinh * sinh);
+}
+
 // ln(sinh(x) / x), without overflow for large |x|.
 double log_sinhc(double x) {
     const double ax = std::fabs(x);
@@ -62,8 +72,13 @@ double fit_x(double r) {
     if (r == 0.0) return 0.0;
     const double target = std::fabs(r);
     // coth(x) > 1, so mean_position(x) > 1 - 1/x: at x = 1 / (1 - |r|) it is above |r|.
-    const double x = detail::root_between([&](double y) { return mean_position(y) - target; }, 0.0,
-                                          1.0 / (1.0 - target));
+    // Newton's method starts from a close approximation of the inverse, r (3 - r^2) / (1 - r^2).
+    const double high = 1.0 / (1.0 - target);
+    const double guess =
+        std::fmin(high, target * (3.0 - target * target) / (1.0 - target * target));
+    const double x = detail::newton_root(
+        [&](double y) { return std::pair(mean_position(y) - target, mean_position_slope(y)); },
+        guess, 0.0, high);
     return r < 0.0 ? -x : x;
 }
 

@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <nlohmann/json.hpp>
 #include <numbers>
+#include <string>
 #include <vector>
 
 #include "report/report.hpp"
@@ -152,6 +154,34 @@ TEST(ReportEvents, SharesFollowTheSelectionProbability) {
         expected_m += p;
     }
     EXPECT_NEAR(expected_m, 7.67, 0.005);
+}
+
+// No observed event: the trend, the tests and the detectable trend are undefined, said so in
+// the text and null in the JSON; the simulated series still have theirs.
+TEST(ReportAnalysis, WithoutAnObservedEventTheTrendIsUndefined) {
+    const EventSeries events = {{1990.0, 2000.0, 2010.0}, {100.0, 110.0, 90.0}, {10.0, 10.0, 10.0}};
+    StudySettings settings;
+    settings.series = 50;
+    const SimulatedMagnitudes simulated = simulate_magnitudes(events, settings);
+    const Recomputed recomputed = recompute(events, simulated, settings);
+    const Analysis analysis = analyse(summarise({recomputed.usim, recomputed.psim}, recomputed),
+                                      events, simulated, settings);
+    const ReportNames names{"r", "d", ""};
+    const std::string text = format_summary(analysis, names);
+    EXPECT_NE(text.find("  undefined: the observed series has no selected event\n"),
+              std::string::npos)
+        << text;
+    EXPECT_NE(text.find("  detectable ratio per decade     undefined without an observed event\n"),
+              std::string::npos);
+
+    const nlohmann::json json = nlohmann::json::parse(format_json(analysis, names));
+    EXPECT_EQ(json["observed"]["m"], 0);
+    EXPECT_TRUE(json["observed"]["rate_ratio_per_decade"]["estimate"].is_null());
+    EXPECT_TRUE(json["observed"]["detectable_rate_ratio_per_decade"].is_null());
+    for (const auto& test : json["observed"]["tests"])
+        EXPECT_TRUE(test["p_value"].is_null()) << test;
+    EXPECT_TRUE(json["files"]["figure"].is_null());
+    EXPECT_GT(json["simulated"]["rate_ratio_per_decade"]["median"].get<double>(), 0.0);
 }
 
 }  // namespace

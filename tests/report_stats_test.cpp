@@ -3,11 +3,14 @@
 
 #include <cmath>
 #include <limits>
+#include <string>
 #include <vector>
 
+#include "driver/run_files.hpp"
 #include "report/report.hpp"
 #include "report/report_impl.hpp"
 #include "stats/stats.hpp"
+#include "textio/textio.hpp"
 
 namespace {
 
@@ -73,6 +76,16 @@ TEST(ReportCheck, SameInResultsFieldAsTheFileShowsIt) {
     EXPECT_TRUE(same_in_results_field(nan, nan));
     EXPECT_FALSE(same_in_results_field(nan, 0.5));
     EXPECT_FALSE(same_in_results_field(0.5, nan));
+    // Near and far from rounding ties, small and large: the file shows what the program's
+    // renderer writes.
+    for (const double value : {0.123456785, -0.123456785, 0.1234567855, -0.1234567855, 0.123456787,
+                               0.123456783, 2.000000005, 0.999999995, 1.6448536, -3.1415926535,
+                               12345.678901235, 999999.999999995, 5e6 + 1e-9}) {
+        const double file = std::stod(zorvi::textio::format_fixed(
+            value, zorvi::driver::results_field_width, zorvi::driver::results_field_decimals));
+        EXPECT_TRUE(same_in_results_field(file, value)) << value;
+        EXPECT_FALSE(same_in_results_field(file + 1e-8, value)) << value;
+    }
 }
 
 // Four series by hand: one without events, P values around both thresholds.

@@ -16,17 +16,7 @@ bool reporting = false;  // the report guard
 // Report text goes to standard error at once, piece by piece; a failure to write it is
 // not reported further.
 void put(std::string_view text) {
-    const char* data = text.data();
-    std::size_t size = text.size();
-    while (size > 0) {
-        const ssize_t written = write(STDERR_FILENO, data, size);
-        if (written < 0) {
-            if (errno == EINTR) continue;
-            return;
-        }
-        data += written;
-        size -= static_cast<std::size_t>(written);
-    }
+    (void)detail::write_all(STDERR_FILENO, text.data(), text.size());
 }
 
 void put(int value) {
@@ -105,6 +95,11 @@ void fail_os(std::string_view message) {
     put(message);
     put("\n");
     leave(status_memory);
+}
+
+void detail::fail_out_of_memory() {
+    errno = ENOMEM;
+    fail_os("Memory allocation failed");
 }
 
 void fail_runtime(std::string_view message) {

@@ -55,20 +55,6 @@ UnitTable& table() {
     return units;
 }
 
-// Writes all of `size` bytes; returns 0 or the errno of the failure.
-[[nodiscard]] int write_all(int fd, const char* data, std::size_t size) {
-    while (size > 0) {
-        const ssize_t written = write(fd, data, size);
-        if (written < 0) {
-            if (errno == EINTR) continue;
-            return errno;
-        }
-        data += written;
-        size -= static_cast<std::size_t>(written);
-    }
-    return 0;
-}
-
 // Commits written data to storage. Pipes and character devices cannot be synced; that is
 // not an error.
 [[nodiscard]] int commit(int fd) {
@@ -78,7 +64,7 @@ UnitTable& table() {
 
 // Hands `size` bytes to the file at once, committing them unless the file is a terminal.
 [[nodiscard]] int write_direct(const detail::Unit& unit, const char* data, std::size_t size) {
-    if (const int error = write_all(unit.fd, data, size)) return error;
+    if (const int error = detail::write_all(unit.fd, data, size)) return error;
     return unit.terminal ? 0 : commit(unit.fd);
 }
 
@@ -223,6 +209,19 @@ void close_all_units(bool quiet) {
             close_unit(unit, Locus{unit.locus_file.view(), unit.locus_line});
         }
     }
+}
+
+int write_all(int fd, const char* data, std::size_t size) {
+    while (size > 0) {
+        const ssize_t written = write(fd, data, size);
+        if (written < 0) {
+            if (errno == EINTR) continue;
+            return errno;
+        }
+        data += written;
+        size -= static_cast<std::size_t>(written);
+    }
+    return 0;
 }
 
 std::string_view os_error_text(int error_number) {

@@ -4,7 +4,8 @@
 #include <algorithm>
 #include <array>
 #include <cstddef>
-#include <memory_resource>
+#include <cstring>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -98,14 +99,61 @@ void close_unit(Unit& unit, const Locus& locus);
 // every error is ignored; otherwise a file unit's error is reported at its last statement.
 void close_all_units(bool quiet);
 
-// The record being composed by the current output statement. Its room is static: composing a
-// record of up to `record_capacity` characters allocates nothing, a longer one takes the rest
-// from the heap.
-inline constexpr std::size_t record_capacity = 1024;
-using Record = std::pmr::string;
+// Every record ends with these two bytes, on the console and in files alike.
+inline constexpr std::string_view record_end = "\r\n";
+
+// The record being composed by the current output statement. Its first `room_size` characters
+// have static room, so that composing a record allocates nothing; a longer record moves to the
+// heap. One instance, reached through record_buffer().
+struct Record {
+    static constexpr std::size_t room_size = 1024;
+
+    Record() = default;
+    Record(const Record&) = delete;
+    Record& operator=(const Record&) = delete;
+
+    // Room for `count` more characters at the end; returns where they go.
+    char* extend(std::size_t count) {
+        if (count > capacity_ - size_) grow(count);
+        char* at = chars_ + size_;
+        size_ += count;
+        return at;
+    }
+    void append(std::string_view text) {
+        if (!text.empty()) std::memcpy(extend(text.size()), text.data(), text.size());
+    }
+    void append_blanks(std::size_t count) {
+        if (count == 1) {
+            *extend(1) = ' ';  // the usual separator, stored without a call
+        } else if (count > 1) {
+            std::memset(extend(count), ' ', count);
+        }
+    }
+    void clear() { size_ = 0; }
+    std::string_view text() const { return {chars_, size_}; }
+
+  private:
+    void grow(std::size_t count);  // ends the run when memory cannot be had
+
+    std::array<char, room_size> room_;
+    std::unique_ptr<char[]> heap_;
+    char* chars_ = room_.data();
+    std::size_t capacity_ = room_size;
+    std::size_t size_ = 0;
+};
+
+// The record buffer, emptied.
 Record& record_buffer();
+
+// Writes all of `size` bytes, retrying short and interrupted writes; returns 0 or the errno
+// of the failure.
+[[nodiscard]] int write_all(int fd, const char* data, std::size_t size);
 
 // The message line of a failed statement when the failing step has no text of its own.
 std::string_view os_error_text(int error_number);
+
+// Ends the run with the memory report: "Operating system error: <ENOMEM's text>" and
+// "Memory allocation failed".
+[[noreturn]] void fail_out_of_memory();
 
 }  // namespace zorvi::textio::detail

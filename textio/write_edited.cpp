@@ -2,7 +2,6 @@
 // each item is written by the field it meets.
 #include <algorithm>
 #include <array>
-#include <cerrno>
 #include <memory_resource>
 #include <new>
 #include <string>
@@ -13,8 +12,6 @@
 namespace zorvi::textio {
 
 namespace {
-
-constexpr std::string_view line_end = "\r\n";
 
 // The last format parsed: a program writes most of its records under the same few formats.
 // Its room is static: a format of up to `format_capacity` characters and as many fields is
@@ -37,13 +34,17 @@ FormatCache format_cache;
 const detail::EditFormat& parsed_format(std::string_view text, const Locus& locus, int unit) {
     if (format_cache.filled && format_cache.text == text) return format_cache.format;
     format_cache.filled = false;
-    const detail::FormatStatus status = detail::parse_edit_format(text, format_cache.format);
-    if (status != detail::FormatStatus::ok) {
-        fail_statement(locus, unit,
-                       "Invalid edit format '" + std::string(text) +
-                           "': " + std::string(detail::format_status_text(status)));
+    try {
+        const detail::FormatStatus status = detail::parse_edit_format(text, format_cache.format);
+        if (status != detail::FormatStatus::ok) {
+            fail_statement(locus, unit,
+                           "Invalid edit format '" + std::string(text) +
+                               "': " + std::string(detail::format_status_text(status)));
+        }
+        format_cache.text.assign(text);
+    } catch (const std::bad_alloc&) {
+        detail::fail_out_of_memory();
     }
-    format_cache.text.assign(text);
     format_cache.filled = true;
     return format_cache.format;
 }
@@ -61,15 +62,14 @@ void put_text(detail::Record& record, std::string_view text, int width) {
         return;
     }
     const auto field = static_cast<std::size_t>(width);
-    if (field > text.size()) record.append(field - text.size(), ' ');
+    if (field > text.size()) record.append_blanks(field - text.size());
     record.append(text.substr(0, std::min(field, text.size())));
 }
 
 void put_fixed(detail::Record& record, double value, const detail::FieldSpec& field,
                bool sign_zero) {
-    const std::size_t old_size = record.size();
-    record.resize(old_size + static_cast<std::size_t>(field.width));
-    format_fixed_to(record.data() + old_size, value, field.width, field.decimals, sign_zero);
+    format_fixed_to(record.extend(static_cast<std::size_t>(field.width)), value, field.width,
+                    field.decimals, sign_zero);
 }
 
 enum class ComposeStatus { ok, unsuited_item, no_field_left };
@@ -90,7 +90,7 @@ enum class ComposeStatus { ok, unsuited_item, no_field_left };
             if (next == fields.size()) {
                 if (restarted) return ComposeStatus::no_field_left;
                 restarted = true;
-                record.append(line_end);
+                record.append(detail::record_end);
                 pending_blanks = 0;
                 next = format.reversion;
                 continue;
@@ -106,7 +106,7 @@ enum class ComposeStatus { ok, unsuited_item, no_field_left };
         const bool suits =
             field.kind == detail::FieldKind::text ? text != nullptr : real != nullptr;
         if (!suits) return ComposeStatus::unsuited_item;
-        record.append(pending_blanks, ' ');
+        record.append_blanks(pending_blanks);
         pending_blanks = 0;
         if (text != nullptr) {
             put_text(record, *text, field.width);
@@ -114,7 +114,7 @@ enum class ComposeStatus { ok, unsuited_item, no_field_left };
             put_fixed(record, *real, field, sign_zero);
         }
     }
-    record.append(line_end);
+    record.append(detail::record_end);
     return ComposeStatus::ok;
 }
 
@@ -133,22 +133,16 @@ std::string compose_failure_message(ComposeStatus status, std::string_view forma
 void write_edited(int unit, const Locus& locus, std::string_view format,
                   std::span<const Item> items) {
     detail::Unit& target = detail::begin_output(unit, locus);
+    const detail::EditFormat& parsed = parsed_format(format, locus, unit);
     detail::Record& record = detail::record_buffer();
-    record.clear();
-    ComposeStatus status = ComposeStatus::ok;
     std::size_t bad_item = 0;
-    try {
-        const detail::EditFormat& parsed = parsed_format(format, locus, unit);
-        status = compose_edited(record, parsed, items, options().sign_zero != 0, bad_item);
-    } catch (const std::bad_alloc&) {
-        errno = ENOMEM;
-        fail_os("Memory allocation failed");
-    }
+    const ComposeStatus status =
+        compose_edited(record, parsed, items, options().sign_zero != 0, bad_item);
     if (status != ComposeStatus::ok) {
         fail_statement(locus, unit,
                        compose_failure_message(status, format, bad_item, items[bad_item]));
     }
-    detail::put_record(target, locus, record);
+    detail::put_record(target, locus, record.text());
 }
 
 }  // namespace zorvi::textio

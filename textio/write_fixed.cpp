@@ -14,6 +14,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <limits>
 #include <optional>
 #include <string>
 
@@ -115,7 +116,8 @@ constexpr std::array<char, 200> digit_pairs = make_digit_pairs();
 
 // Writes the last `count` decimal digits of `value` (leading zeros included) before `end`,
 // and leaves in `value` what remains of it. Returns where the digits begin.
-char* put_digits(char* end, std::uint64_t& value, int count) {
+template <class Unsigned>
+char* put_digits(char* end, Unsigned& value, int count) {
     for (; count >= 2; count -= 2) {
         end -= 2;
         std::memcpy(end, &digit_pairs[2 * (value % 100)], 2);
@@ -144,6 +146,15 @@ int digit_count(std::uint64_t value) {
     return static_cast<int>(estimate) + (value >= powers_of_ten[estimate] ? 1 : 0);
 }
 
+// The decimals and integer digits of `units` / 10^decimals, with the point between them,
+// before `end`; returns where they begin.
+template <class Unsigned>
+char* put_number(char* end, Unsigned units, int decimals, int integer_digits) {
+    char* next = put_digits(end, units, decimals);  // leaves the integer part in `units`
+    *--next = '.';
+    return put_digits(next, units, integer_digits);
+}
+
 // The field of `units` / 10^decimals: "-" when `minus`, the integer digits ("0" when there are
 // none), "." and the decimals, right-justified in `width`; written from the end back.
 std::size_t put_units(char* out, std::size_t width, std::uint64_t units, int decimals, bool minus) {
@@ -151,9 +162,11 @@ std::size_t put_units(char* out, std::size_t width, std::uint64_t units, int dec
     const auto length = static_cast<std::size_t>((minus ? 1 : 0) + integer_digits + 1 + decimals);
     char* const start = detail::start_field(out, width, length);
     if (start == nullptr) return width;
-    char* next = put_digits(out + width, units, decimals);  // leaves the integer part in `units`
-    *--next = '.';
-    next = put_digits(next, units, integer_digits);
+    // Most fields hold fewer than 2^32 units, and 32-bit divisions are the cheaper.
+    char* next =
+        units <= std::numeric_limits<std::uint32_t>::max()
+            ? put_number(out + width, static_cast<std::uint32_t>(units), decimals, integer_digits)
+            : put_number(out + width, units, decimals, integer_digits);
     if (minus) *--next = '-';
     assert(next == start);
     return width;
