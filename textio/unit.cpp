@@ -15,12 +15,13 @@ namespace {
 
 struct UnitTable {
     std::array<detail::Unit, detail::max_units> slots;
-    // Each slot's read buffer: reading a file allocates nothing.
-    std::array<std::array<char, CharSource::chunk_size>, detail::max_units> input_chunks{};
     bool ready = false;  // the console has been connected
 };
 
 UnitTable units;
+// Each slot's read buffer, so that reading a file allocates nothing. Kept apart from the
+// table, which has nonzero initial values, so that it takes no room in the program file.
+std::array<std::array<char, CharSource::chunk_size>, detail::max_units> input_chunks;
 Options current_options;
 
 struct Arguments {
@@ -33,7 +34,7 @@ Arguments arguments;  // kept for the record, never interpreted
 void clear_slot(detail::Unit& unit) {
     const auto slot = static_cast<std::size_t>(&unit - units.slots.data());
     unit = detail::Unit{};
-    unit.input_chunk = units.input_chunks[slot];
+    unit.input_chunk = input_chunks[slot];
 }
 
 void connect_console(detail::Unit& unit) {
