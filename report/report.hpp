@@ -192,12 +192,15 @@ inline constexpr double start_sweep_step = 1.0;       // years
 inline constexpr double start_sweep_min_span = 10.0;  // years left between a start and the end
 inline constexpr std::size_t max_sweep_points = 200;
 
-// Whole thresholds from ceil(low) to floor(high); when there are more than `max_points`, every
-// k-th of them (k as small as keeps within `max_points`), the last always kept.
+// Whole thresholds from ceil(low) to floor(high); when there are more than `max_points` (at
+// least 2), every k-th of them (k as small as keeps within `max_points`), the last always
+// kept. None for an empty or non-finite range.
 std::vector<double> whole_thresholds(double low, double high, std::size_t max_points);
 
-// Starts `start`, `start + step`, ... up to the last that leaves at least `min_span` to `end`.
-std::vector<double> sweep_starts(double start, double end, double step, double min_span);
+// Starts `start`, `start + step`, ... up to the last that leaves at least `min_span` to `end`,
+// at most `max_points` of them. None for a step that is not positive or values not finite.
+std::vector<double> sweep_starts(double start, double end, double step, double min_span,
+                                 std::size_t max_points);
 
 // The events and the points of both sweeps. A point selects the events with magnitude >= its
 // threshold, drops those before its start when that lies after the main start, and tests the

@@ -71,25 +71,33 @@ void test_point(const SweepAccumulator& sweeps, std::size_t j, std::int32_t& m, 
 }  // namespace
 
 std::vector<double> whole_thresholds(double low, double high, std::size_t max_points) {
-    std::vector<double> all;
-    for (double t = std::ceil(low); t <= std::floor(high); t += 1.0)
-        all.push_back(t);
-    if (max_points == 0 || all.size() <= max_points) return all;
-    // Every k-th from the first, then the last: at most ceil((n - 1) / k) + 1 points.
-    std::size_t k = 1;
-    while ((all.size() - 1 + k - 1) / k + 1 > max_points)
-        ++k;
-    std::vector<double> thinned;
-    for (std::size_t i = 0; i + 1 < all.size(); i += k)
-        thinned.push_back(all[i]);
-    thinned.push_back(all.back());
-    return thinned;
+    assert(max_points >= 2);
+    const double first = std::ceil(low);
+    const double last = std::floor(high);
+    if (!std::isfinite(first) || !std::isfinite(last) || first > last) return {};
+    // Every k-th from the first, then the last: floor(span / k) + 1 points, one more when the
+    // last is not among them; k is the smallest whole step that keeps within `max_points`.
+    const double span = last - first;
+    const auto points = [&](double k) {
+        return std::floor(span / k) + 1 + (std::fmod(span, k) != 0 ? 1 : 0);
+    };
+    double k = std::max(1.0, std::floor(span / static_cast<double>(max_points)));
+    while (points(k) > static_cast<double>(max_points))
+        k += 1.0;
+    std::vector<double> thresholds;
+    for (double t = first; t < last; t += k)
+        thresholds.push_back(t);
+    thresholds.push_back(last);
+    return thresholds;
 }
 
-std::vector<double> sweep_starts(double start, double end, double step, double min_span) {
+std::vector<double> sweep_starts(double start, double end, double step, double min_span,
+                                 std::size_t max_points) {
     std::vector<double> starts;
+    if (!(step > 0) || !std::isfinite(step) || !std::isfinite(start) || !std::isfinite(end))
+        return starts;
     // Each start from the first by one multiplication, so that errors do not accumulate.
-    for (double k = 0.0;; k += 1.0) {
+    for (double k = 0.0; starts.size() < max_points; k += 1.0) {
         const double s = start + k * step;
         if (!(end - s >= min_span)) break;
         starts.push_back(s);
@@ -178,8 +186,8 @@ Sensitivity analyse_sensitivity(const EventSeries& events, const SimulatedMagnit
     setup.end = settings.end;
     setup.thresholds =
         whole_thresholds(threshold_sweep_low, threshold_sweep_high, max_sweep_points);
-    setup.starts =
-        sweep_starts(settings.start, settings.end, start_sweep_step, start_sweep_min_span);
+    setup.starts = sweep_starts(settings.start, settings.end, start_sweep_step,
+                                start_sweep_min_span, max_sweep_points);
     SweepAccumulator sweeps = begin_sweeps(setup);
     EventCountAccumulator counts =
         begin_event_counts(events.t, events.x, settings.threshold, settings.start);

@@ -20,14 +20,25 @@ namespace driver = zorvi::driver;
 TEST(ReportSweepPoints, ThresholdsAndStarts) {
     EXPECT_EQ(whole_thresholds(63.5, 67, 200), (std::vector<double>{64, 65, 66, 67}));
     EXPECT_EQ(whole_thresholds(64, 137, 200).size(), 74u);
-    // Thinned to at most 4: every 2nd of 1..7, the last kept.
+    // Thinned to at most 4: every 2nd of 1..7, or every 3rd of 1..8 and the last.
     EXPECT_EQ(whole_thresholds(1, 7, 4), (std::vector<double>{1, 3, 5, 7}));
     EXPECT_EQ(whole_thresholds(1, 8, 4), (std::vector<double>{1, 4, 7, 8}));
-    const std::vector<double> starts = sweep_starts(1980.417, 2018.917, 1.0, 10.0);
+    // A range of a billion units: 200 points, no billion-element list on the way.
+    const std::vector<double> wide = whole_thresholds(0, 1e9, 200);
+    EXPECT_LE(wide.size(), 200u);
+    EXPECT_GE(wide.size(), 199u);
+    EXPECT_EQ(wide.back(), 1e9);
+    EXPECT_TRUE(whole_thresholds(5.5, 5.7, 200).empty());
+    EXPECT_TRUE(whole_thresholds(-INFINITY, 10, 200).empty());
+
+    const std::vector<double> starts = sweep_starts(1980.417, 2018.917, 1.0, 10.0, 200);
     ASSERT_EQ(starts.size(), 29u);  // 2008.417 leaves 10.5 years, 2009.417 only 9.5
     EXPECT_EQ(starts.front(), 1980.417);
     EXPECT_EQ(starts.back(), 1980.417 + 28.0);
-    EXPECT_TRUE(sweep_starts(2010, 2018, 1.0, 10.0).empty());
+    EXPECT_TRUE(sweep_starts(2010, 2018, 1.0, 10.0, 200).empty());
+    EXPECT_EQ(sweep_starts(0, 1e9, 1.0, 10.0, 200).size(), 200u);
+    EXPECT_TRUE(sweep_starts(0, 100, 0.0, 10.0, 200).empty());  // no endless loop
+    EXPECT_TRUE(sweep_starts(NAN, 100, 1.0, 10.0, 200).empty());
 }
 
 // The shipped events, the magnitudes of the run's 2000 simulated series and their tests.
