@@ -1,10 +1,20 @@
-// End-to-end runs on hostile input: NUL bytes, very long lines and numbers, devices under the
-// data file's name, and results files the user may not write. Each run ends in bounded time
-// with its exact report and status, and leaves the files it must not touch byte-identical.
+// End-to-end runs on hostile input and in hostile surroundings: NUL bytes, very long lines
+// and numbers, devices and FIFOs under the data file's name, results files the user may not
+// write, closed standard streams, and limits on address space and file size. Each run ends in
+// bounded time with its exact report and status, and leaves the files it must not touch
+// byte-identical.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <sstream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -190,6 +200,180 @@ TEST(ResultsFilePermissions, NoAccessInAnyMode) {
                                      std::string(results_file_name) + "'"));
     EXPECT_EQ(result.out, before_results);
     EXPECT_EQ(read_file(dir.path / results_file_name), old_results);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Hostile surroundings
+
+constexpr unsigned surroundings_time_limit_seconds = 20;  // SIGALRM ends a run that hangs
+constexpr int alarm_status = 128 + SIGALRM;
+
+// Runs zorvi in `dir` with `prepare` applied in the child just before it starts.
+template <class Prepare>
+ProcessResult run_zorvi_with(const TempDir& dir, Prepare prepare) {
+    return run_program_with({zorvi_binary().string()}, dir.path, [&] {
+        prepare();
+        alarm(surroundings_time_limit_seconds);  // kept across exec
+    });
+}
+
+void set_limit(int resource, rlim_t bytes) {
+    const rlimit limit{bytes, bytes};
+    if (setrlimit(resource, &limit) != 0) _exit(125);
+}
+
+TEST(HostileSurroundings, ClosedStandardStreams) {
+    // A closed descriptor was taken by the data file: with standard output closed, the console
+    // records went into the data file (an empty data file afterwards held the banner); with
+    // standard error closed, the report did.
+    struct Case {
+        int closed;
+        bool empty_data;  // an empty data file ends the run with its report
+    };
+    for (const Case c : {Case{0, false}, Case{1, false}, Case{1, true}, Case{2, true}}) {
+        SCOPED_TRACE("descriptor " + std::to_string(c.closed) + " closed");
+        TempDir dir;
+        const std::string data = c.empty_data ? "" : shipped_data();
+        write_file(dir.path / data_name, data);
+        const ProcessResult result = run_zorvi_with(dir, [&] { close(c.closed); });
+        EXPECT_EQ(read_file(dir.path / data_name), data) << "the data file was changed";
+        if (c.empty_data) {
+            EXPECT_EQ(result.status, 2);
+            EXPECT_EQ(result.out, c.closed == 1 ? "" : before_data);
+            EXPECT_EQ(result.err, c.closed == 2 ? "" : data_report("End of file"));
+        } else {
+            EXPECT_EQ(result.status, 0);
+            EXPECT_EQ(result.out, c.closed == 1 ? "" : read_file(golden("stdout.txt")));
+            EXPECT_EQ(result.err, "");
+            EXPECT_EQ(read_file(dir.path / results_file_name),
+                      read_file(golden("Zorviresult.dat")));
+        }
+    }
+}
+
+// Console output before a memory report: whole records of the golden console text.
+bool is_leading_console_records(const std::string& out) {
+    const std::string all = read_file(golden("stdout.txt"));
+    return all.starts_with(out) && (out.empty() || out.ends_with("\r\n"));
+}
+
+TEST(HostileSurroundings, AddressSpaceLimit) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the address sanitizer reserves more address space than any limit allows";
+#else
+    // Under a limit a little below what a run needed, the reader's buffer could not be
+    // allocated and the run aborted (status 134), losing the console records composed so far.
+    // Now the run needs no allocation: at every limit at which the process starts at all, it
+    // completes, or ends with the memory report after writing out its records.
+    TempDir dir;
+    write_file(dir.path / data_name, shipped_data());
+    constexpr rlim_t page = 4096;
+    const auto run_at = [&](rlim_t pages) {
+        fs::remove(dir.path / results_file_name);
+        ProcessResult result = run_zorvi_with(dir, [&] { set_limit(RLIMIT_AS, pages * page); });
+        EXPECT_EQ(read_file(dir.path / data_name), shipped_data()) << "the data file was changed";
+        return result;
+    };
+    // The dynamic loader fails (127) while the libraries cannot be mapped: the process never
+    // starts. The lowest limit at which it starts, found by bisection in pages:
+    const auto started = [](const ProcessResult& r) { return r.status != 127 || !r.out.empty(); };
+    rlim_t below = 256;    // 1 MiB: not even the loader fits
+    rlim_t start = 16384;  // 64 MiB: the run completes
+    while (start - below > 1) {
+        const rlim_t middle = below + (start - below) / 2;
+        (started(run_at(middle)) ? start : below) = middle;
+    }
+
+    // Then every limit from a little below that upwards, page by page, through the band in
+    // which the process starts but cannot complete, and a little beyond.
+    constexpr rlim_t margin = 8;
+    constexpr rlim_t widest_band = 1024;
+    rlim_t completions = 0;
+    for (rlim_t pages = start - margin; completions < margin; ++pages) {
+        ASSERT_LT(pages, start + widest_band) << "no run completed";
+        SCOPED_TRACE("address space limited to " + std::to_string(pages * page / 1024) + " KiB");
+        const ProcessResult result = run_at(pages);
+        if (!started(result)) {
+            EXPECT_LT(pages, start) << "a run did not start above a limit at which one did";
+            EXPECT_FALSE(fs::exists(dir.path / results_file_name));
+        } else if (result.status == 0) {
+            expect_golden_run(result, dir);
+            ++completions;
+        } else {
+            EXPECT_EQ(result.status, 1);
+            EXPECT_TRUE(result.err.starts_with("Operating system error: ")) << result.err;
+            EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 2) << result.err;
+            EXPECT_TRUE(is_leading_console_records(result.out)) << result.out;
+        }
+    }
+#endif
+}
+
+TEST(HostileSurroundings, FileSizeLimit) {
+    // The kernel killed the process with SIGXFSZ (status 153, no report, console records lost)
+    // and left the results file cut. Now the write fails with EFBIG and is reported at the
+    // statement during which it happened, as a full disc is.
+    constexpr rlim_t limit = 20000;
+    TempDir dir;
+    write_file(dir.path / data_name, shipped_data());
+    write_file(dir.path / results_file_name, read_file(golden("Zorviresult.dat")));  // old run
+    const ProcessResult result = run_zorvi_with(dir, [] { set_limit(RLIMIT_FSIZE, limit); });
+    EXPECT_EQ(result.status, 2);
+    EXPECT_EQ(result.err, report(234, results_file_name, "File too large"));
+    EXPECT_EQ(result.out, before_results);
+    // The results file is cut at its first record and holds what fitted under the limit.
+    EXPECT_EQ(read_file(dir.path / results_file_name),
+              read_file(golden("Zorviresult.dat")).substr(0, limit));
+    EXPECT_EQ(read_file(dir.path / data_name), shipped_data());
+}
+
+// A writer process that feeds `data` into the FIFO in four pieces with pauses between them,
+// then closes it, or with `hold_open` keeps it open until it is killed.
+pid_t start_fifo_writer(const fs::path& fifo, const std::string& data, bool hold_open) {
+    const pid_t pid = fork();
+    if (pid != 0) return pid;
+    const int fd = open(fifo.c_str(), O_WRONLY);  // waits for the reader
+    if (fd < 0) _exit(1);
+    const std::size_t piece = data.size() / 4 + 1;
+    for (std::size_t at = 0; at < data.size(); at += piece) {
+        usleep(50'000);
+        const std::size_t length = std::min(piece, data.size() - at);
+        if (write(fd, data.data() + at, length) != static_cast<ssize_t>(length)) _exit(1);
+    }
+    if (hold_open) pause();
+    close(fd);
+    _exit(0);
+}
+
+ProcessResult run_with_fifo(const TempDir& dir, const std::string& data, bool hold_open) {
+    const fs::path fifo = dir.path / data_name;
+    if (mkfifo(fifo.c_str(), 0600) != 0) throw std::runtime_error("mkfifo failed");
+    const pid_t writer = start_fifo_writer(fifo, data, hold_open);
+    const ProcessResult result = run_zorvi_with(dir, [] {});
+    kill(writer, SIGKILL);
+    waitpid(writer, nullptr, 0);
+    EXPECT_TRUE(fs::is_fifo(fifo));
+    return result;
+}
+
+TEST(HostileSurroundings, FifoAsDataFile) {
+    // Connected for reading and writing, the program was a writer of its own FIFO: 59 events
+    // never came to an end of file, and the run hung.
+    TempDir short_fifo;
+    const ProcessResult short_run = run_with_fifo(short_fifo, shipped_records(1, 59), false);
+    ASSERT_NE(short_run.status, alarm_status) << "the run on a FIFO of 59 events did not end";
+    expect_data_failure(short_run, "End of file", short_fifo);
+
+    // After the 60th event's last value the reader waited for one more byte (an LF after a
+    // lone CR, a value after a blank), which a writer that keeps the FIFO open never sends.
+    std::string events = shipped_records(1, 60);
+    events.pop_back();  // the last line end
+    for (const std::string tail : {"\r", " "}) {
+        TempDir dir;
+        const ProcessResult result = run_with_fifo(dir, events + tail, true);
+        ASSERT_NE(result.status, alarm_status) << "the run waited for bytes it did not need";
+        expect_golden_run(result, dir);
+    }
 }
 
 }  // namespace

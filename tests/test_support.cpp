@@ -103,6 +103,21 @@ const std::string& zorvi_binary_for_nobody() {
 
 }  // namespace
 
+ProcessResult run_program_with(const std::vector<std::string>& argv, const fs::path& directory,
+                               const std::function<void()>& prepare) {
+    return capture([&] {
+        if (chdir(directory.c_str()) != 0) _exit(126);
+        std::vector<std::string> copy = argv;
+        std::vector<char*> args;
+        for (auto& a : copy)
+            args.push_back(a.data());
+        args.push_back(nullptr);
+        prepare();
+        execvp(args[0], args.data());
+        _exit(127);
+    });
+}
+
 ProcessResult run_program(const std::vector<std::string>& argv, const fs::path& directory,
                           bool as_nobody) {
     std::vector<std::string> full;
@@ -113,15 +128,7 @@ ProcessResult run_program(const std::vector<std::string>& argv, const fs::path& 
         const bool is_zorvi = as_nobody && arg == zorvi_binary().string();
         full.push_back(is_zorvi ? zorvi_binary_for_nobody() : arg);
     }
-    return capture([&] {
-        if (chdir(directory.c_str()) != 0) _exit(126);
-        std::vector<char*> args;
-        for (auto& a : full)
-            args.push_back(a.data());
-        args.push_back(nullptr);
-        execvp(args[0], args.data());
-        _exit(127);
-    });
+    return run_program_with(full, directory, [] {});
 }
 
 bool can_drop_root() {

@@ -37,6 +37,12 @@ ProcessResult run_in_child(const std::function<void()>& body);
 ProcessResult run_program(const std::vector<std::string>& argv,
                           const std::filesystem::path& directory, bool as_nobody = false);
 
+// The same, with `prepare` run in the child just before the program is started (in
+// `directory`, its output already captured): to set a resource limit or close a descriptor.
+ProcessResult run_program_with(const std::vector<std::string>& argv,
+                               const std::filesystem::path& directory,
+                               const std::function<void()>& prepare);
+
 // True when the tests run as root and setpriv can drop to an unprivileged user.
 bool can_drop_root();
 

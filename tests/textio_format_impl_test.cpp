@@ -1,4 +1,5 @@
 // Tests of the text layer's internals: edit format parsing and the digit rule.
+#include <algorithm>
 #include <cmath>
 #include <string>
 #include <vector>
@@ -25,7 +26,7 @@ void check_parse(const std::string& format, const std::vector<FieldSpec>& fields
                  std::size_t reversion = 0) {
     EditFormat parsed;
     ASSERT_EQ(parse_edit_format(format, parsed), FormatStatus::ok) << format;
-    EXPECT_TRUE(parsed.fields == fields) << format;
+    EXPECT_TRUE(std::ranges::equal(parsed.fields, fields)) << format;
     EXPECT_EQ(parsed.reversion, reversion) << format;
 }
 

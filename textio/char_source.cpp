@@ -19,9 +19,18 @@ CharSource CharSource::from_string(std::string_view text) {
 
 CharSource CharSource::from_fd(int fd) {
     CharSource source;
+    source.buffer_.resize(chunk_size);
     source.fd_ = fd;
     source.reads_fd_ = true;
-    source.buffer_.resize(chunk_size);
+    source.chunk_ = source.buffer_;
+    return source;
+}
+
+CharSource CharSource::from_fd(int fd, std::span<char> chunk) {
+    CharSource source;
+    source.fd_ = fd;
+    source.reads_fd_ = true;
+    source.chunk_ = chunk;
     return source;
 }
 
@@ -30,11 +39,11 @@ int CharSource::refill() {
     if (reads_fd_) {
         ssize_t count = 0;
         do {
-            count = ::read(fd_, buffer_.data(), buffer_.size());
+            count = ::read(fd_, chunk_.data(), chunk_.size());
         } while (count < 0 && errno == EINTR);
         if (count > 0) {
             chunks_before_ += static_cast<std::size_t>(end_ - begin_);
-            begin_ = buffer_.data();
+            begin_ = chunk_.data();
             next_ = begin_;
             end_ = begin_ + count;
             return static_cast<unsigned char>(*next_++);

@@ -138,7 +138,8 @@ void parse_group(Cursor& cursor, int depth, EditFormat& format) {
 }  // namespace
 
 FormatStatus parse_edit_format(std::string_view text, EditFormat& format) {
-    format = EditFormat{};
+    format.fields.clear();
+    format.reversion = 0;
     Cursor cursor{text};
     if (cursor.peek() != '(') return FormatStatus::missing_open;
     cursor.take();

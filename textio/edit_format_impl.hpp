@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <memory_resource>
 #include <string_view>
 #include <vector>
 
@@ -23,9 +24,10 @@ struct FieldSpec {
 
 // A format with its repeat counts and groups expanded into one list of fields. When the
 // items outnumber the data fields, the record ends and the fields start again at
-// `reversion`: the first field of the last group at the outer level (0 when none).
+// `reversion`: the first field of the last group at the outer level (0 when none). The fields
+// take their room from the vector's memory resource, which parsing keeps.
 struct EditFormat {
-    std::vector<FieldSpec> fields;
+    std::pmr::vector<FieldSpec> fields;
     std::size_t reversion = 0;
 };
 
@@ -49,6 +51,7 @@ enum class FormatStatus {
     text_after_end,
 };
 
+// Parses `text` into `format`, replacing the fields it held.
 [[nodiscard]] FormatStatus parse_edit_format(std::string_view text, EditFormat& format);
 
 // What is wrong, as the end of a report message.

@@ -3,8 +3,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <array>
 #include <cerrno>
-#include <string>
 
 #include "textio/unit_impl.hpp"
 
@@ -46,22 +47,40 @@ Opened open_with_fallback(const char* path, int create) {
     return {-1, {}, errno};
 }
 
-// prefix + name + suffix, built by appending (a form that some compilers warn less about).
-std::string around(std::string_view prefix, std::string_view name, std::string_view suffix) {
-    std::string text(prefix);
-    text.append(name).append(suffix);
-    return text;
+// An existing file (status old) that is a FIFO is connected for reading only: connected for
+// reading and writing, the program would be a writer of its own FIFO, and the end of the
+// data would never come. The open waits for a writer, as reading a FIFO does.
+bool is_fifo(const char* path) {
+    struct stat info {};
+    return stat(path, &info) == 0 && S_ISFIFO(info.st_mode);
 }
 
-std::string open_failure_message(int error, std::string_view name, OpenStatus status) {
+Opened open_existing_fifo(const char* path) {
+    const int fd = open(path, O_RDONLY | O_CLOEXEC);
+    if (fd >= 0) return {fd, detail::Action::read, 0};
+    return {-1, {}, errno};
+}
+
+// The message of a failed open, composed in place: a failing open allocates nothing.
+std::string_view open_failure_message(int error, std::string_view name, OpenStatus status) {
+    static detail::InlineText<detail::max_file_name + 64> message;
+    message.size = 0;
     if (error == ENOENT && status == OpenStatus::old) {
-        return around("File '", name, "' does not exist");
+        message.append("File '");
+        message.append(name);
+        message.append("' does not exist");
+    } else if (refused_for_permission(error)) {
+        message.append("Permission denied trying to open file '");
+        message.append(name);
+        message.append("'");
+    } else if (error == EISDIR) {
+        message.append("'");
+        message.append(name);
+        message.append("' is a directory");
+    } else {
+        message.append(detail::os_error_text(error));
     }
-    if (refused_for_permission(error)) {
-        return around("Permission denied trying to open file '", name, "'");
-    }
-    if (error == EISDIR) return around("'", name, "' is a directory");
-    return std::string(detail::os_error_text(error));
+    return message.view();
 }
 
 }  // namespace
@@ -80,9 +99,16 @@ void open_unit(int unit, std::string_view file_name, OpenStatus status, const Lo
     if (name.find('\0') != std::string_view::npos) {
         fail_statement(locus, unit, "File name contains a NUL character");
     }
-    const std::string path(name);
+    if (name.size() > detail::max_file_name) {
+        fail_statement(locus, unit, open_failure_message(ENAMETOOLONG, name, status));
+    }
+    // The name with its NUL, in static room: connecting a file allocates nothing.
+    static std::array<char, detail::max_file_name + 1> path;
+    *std::copy(name.begin(), name.end(), path.begin()) = '\0';
+    const bool fifo = status == OpenStatus::old && is_fifo(path.data());
     const Opened opened =
-        open_with_fallback(path.c_str(), status == OpenStatus::unknown ? O_CREAT : 0);
+        fifo ? open_existing_fifo(path.data())
+             : open_with_fallback(path.data(), status == OpenStatus::unknown ? O_CREAT : 0);
     if (opened.fd < 0)
         fail_statement(locus, unit, open_failure_message(opened.error, name, status));
 
@@ -99,7 +125,7 @@ void open_unit(int unit, std::string_view file_name, OpenStatus status, const Lo
     target->terminal = isatty(opened.fd) == 1;
     target->end_state = S_ISREG(info.st_mode) && info.st_size > 0 ? detail::EndState::not_at_end
                                                                   : detail::EndState::at_end;
-    target->name = name;
+    target->name.assign(name);
 }
 
 void release_unit(int unit, const Locus& locus) {

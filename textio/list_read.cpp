@@ -2,6 +2,7 @@
 // from a CharSource into 64-bit real targets.
 #include "textio/textio.hpp"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cstdint>
@@ -212,12 +213,14 @@ struct DecimalText {
 }
 
 // One item where a value is expected: a number, or a null value; either can be repeated.
+// `end` is the character that ended it, already read; the rest of its separator is read only
+// when the statement needs another value.
 struct ListItem {
     ListReadStatus status = ListReadStatus::ok;
     bool null = false;
     double value = 0.0;
     std::uint32_t repeat = 1;
-    Separator separator = Separator::blank;
+    int end = end_of_input;
 };
 
 // A failed item. Nothing more is read: the failure ends the run, and skipping the rest of the
@@ -324,9 +327,9 @@ void scan_mantissa_digits(ValueScan& scan, bool after_point) {
     return ListReadStatus::ok;
 }
 
-// Scans one value whose first character `c` has been read, through the separator that ends
-// it. A value ended by the end of the input is accepted like any other: a last record
-// without a line end is read as if it had one.
+// Scans one value whose first character `c` has been read, through the first character of the
+// separator that ends it. A value ended by the end of the input is accepted like any other: a last
+// record without a line end is read as if it had one.
 ListItem scan_value(CharSource& source, int c) {
     ValueScan scan(source, c);
     ListItem item;
@@ -340,7 +343,7 @@ ListItem scan_value(CharSource& source, int c) {
         item.repeat = repeat;
         if (ends_value(scan.current())) {
             item.null = true;
-            item.separator = finish_separator(source, scan.c);
+            item.end = scan.c;
             return item;
         }
     }
@@ -350,7 +353,7 @@ ListItem scan_value(CharSource& source, int c) {
         status != ListReadStatus::ok) {
         return fail_item(status);
     }
-    item.separator = finish_separator(source, scan.c);
+    item.end = scan.c;
     return item;
 }
 
@@ -367,11 +370,29 @@ ListItem next_item(CharSource& source) {
         case CharClass::slash: {
             ListItem item;
             item.null = true;
-            item.separator = finish_separator(source, c);
+            item.end = c;
             return item;
         }
         default:
             return scan_value(source, c);
+    }
+}
+
+// What a statement leaves of its record when the character `c` ended its last item.
+RecordLeftover leftover_after(int c) {
+    if (c == '\r') return RecordLeftover::lf_after_cr;
+    if (ends_record(classify(c))) return RecordLeftover::nothing;
+    return RecordLeftover::rest_of_record;
+}
+
+// Skips what the previous statement left of its record.
+void skip_leftover(CharSource& source) {
+    const RecordLeftover leftover = source.leftover;
+    source.leftover = RecordLeftover::nothing;
+    if (leftover == RecordLeftover::lf_after_cr) {
+        if (source.get() != '\n') source.unget();
+    } else if (leftover == RecordLeftover::rest_of_record) {
+        skip_record(source);
     }
 }
 
@@ -385,13 +406,12 @@ ListReadResult checked(const CharSource& source, ListReadStatus status, int item
 }  // namespace
 
 ListReadResult read_list(CharSource& source, std::span<double> targets) {
+    skip_leftover(source);
     // A statement without targets still needs a record, and skips it.
     if (targets.empty()) {
-        if (skip_blanks(source) == end_of_input) {
-            return checked(source, ListReadStatus::end_of_file, 0);
-        }
-        source.unget();
-        skip_record(source);
+        const int c = skip_blanks(source);
+        if (c == end_of_input) return checked(source, ListReadStatus::end_of_file, 0);
+        source.leftover = leftover_after(c);
         return checked(source, ListReadStatus::ok, 0);
     }
 
@@ -405,40 +425,71 @@ ListReadResult read_list(CharSource& source, std::span<double> targets) {
             if (!last.null) targets[i] = last.value;
             continue;
         }
-        // slash seen: the remaining targets stay unchanged
-        if (last.separator == Separator::slash) break;
+        // Another value is needed: now the last item's separator is read to its end. A slash
+        // leaves the remaining targets unchanged and the rest of its record to be skipped.
+        if (i > 0 && finish_separator(source, last.end) == Separator::slash) {
+            source.leftover = RecordLeftover::rest_of_record;
+            return checked(source, ListReadStatus::ok, 0);
+        }
         last = next_item(source);
         if (last.status != ListReadStatus::ok) return checked(source, last.status, item_number);
         if (!last.null) targets[i] = last.value;
         repeats_left = last.repeat - 1;
     }
-    // A statement whose last item ended its record is done; otherwise the rest of the
-    // record is skipped.
-    if (last.separator != Separator::line_end && last.separator != Separator::end_of_input) {
-        skip_record(source);
-    }
+    // The statement is done: a record that its last value ended is complete (but for the LF
+    // of a CR LF); otherwise the rest of the record is skipped, both by the next statement.
+    source.leftover = leftover_after(last.end);
     return checked(source, ListReadStatus::ok, 0);
 }
 
-std::string list_read_message(const ListReadResult& result, const CharSource& source) {
-    const std::string item = std::to_string(result.item);
+std::string_view list_read_message_to(std::span<char> out, const ListReadResult& result,
+                                      const CharSource& source) {
+    std::string_view text;
+    bool names_item = true;  // "<text><item> of list input"
     switch (result.status) {
         case ListReadStatus::ok:
             return {};
         case ListReadStatus::end_of_file:
-            return "End of file";
+            text = "End of file";
+            names_item = false;
+            break;
         case ListReadStatus::bad_real:
-            return "Bad real number in item " + item + " of list input";
+            text = "Bad real number in item ";
+            break;
         case ListReadStatus::zero_repeat:
-            return "Zero repeat count in item " + item + " of list input";
+            text = "Zero repeat count in item ";
+            break;
         case ListReadStatus::repeat_overflow:
-            return "Repeat count overflow in item " + item + " of list input";
+            text = "Repeat count overflow in item ";
+            break;
         case ListReadStatus::conversion_error:
-            return "Error during floating point read";
+            text = "Error during floating point read";
+            names_item = false;
+            break;
         case ListReadStatus::read_error:
-            return std::strerror(source.read_error);
+            text = std::strerror(source.read_error);
+            names_item = false;
+            break;
     }
-    return {};
+    std::size_t size = 0;
+    const auto put = [&](std::string_view piece) {
+        const std::size_t length = std::min(piece.size(), out.size() - size);
+        std::memcpy(out.data() + size, piece.data(), length);
+        size += length;
+    };
+    put(text);
+    if (names_item) {
+        std::array<char, 16> digits;
+        const auto end = std::to_chars(digits.data(), digits.data() + digits.size(), result.item);
+        put(std::string_view(digits.data(), static_cast<std::size_t>(end.ptr - digits.data())));
+        put(" of list input");
+    }
+    return {out.data(), size};
+}
+
+std::string list_read_message(const ListReadResult& result, const CharSource& source) {
+    std::array<char, max_list_read_message> message;
+    return std::string(list_read_message_to(message, result, source));
 }
 
 }  // namespace zorvi::textio

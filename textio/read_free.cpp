@@ -1,4 +1,6 @@
 // Free-format read statements: the unit's characters go to the free-format reader.
+#include <array>
+
 #include "textio/unit_impl.hpp"
 
 namespace zorvi::textio {
@@ -12,7 +14,7 @@ void read_free(int unit, const Locus& locus, std::span<double> targets) {
         fail_statement(locus, unit, "Cannot read from file opened for WRITE");
     }
     if (!source_unit->source) {
-        source_unit->source.emplace(CharSource::from_fd(source_unit->fd));
+        source_unit->source.emplace(CharSource::from_fd(source_unit->fd, source_unit->input_chunk));
     }
 
     const ListReadResult result = read_list(*source_unit->source, targets);
@@ -20,7 +22,8 @@ void read_free(int unit, const Locus& locus, std::span<double> targets) {
     if (result.status == ListReadStatus::end_of_file) {
         source_unit->end_state = detail::EndState::after_end;
     }
-    fail_statement(locus, unit, list_read_message(result, *source_unit->source));
+    std::array<char, max_list_read_message> message;
+    fail_statement(locus, unit, list_read_message_to(message, result, *source_unit->source));
 }
 
 }  // namespace zorvi::textio

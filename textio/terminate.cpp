@@ -52,7 +52,7 @@ void put_locus_line(const Locus& locus, int unit_number) {
         put(unit_number);
         if (const detail::Unit* unit = detail::find_unit(unit_number)) {
             put(", file = '");
-            put(unit->name);
+            put(unit->name.view());
             put("'");
         }
         put(")");

@@ -31,7 +31,10 @@ using Item = std::variant<std::string_view, std::int32_t, double>;
 // ---------------------------------------------------------------------------------------------
 // Start-up and run-time options
 
-// Connects unit 6 to standard output and keeps argc/argv (never interpreted).
+// Connects unit 6 to standard output and keeps argc/argv (never interpreted). First of all,
+// any of the descriptors 0, 1 and 2 that is closed is connected to /dev/null, so that no file
+// opened later takes its number, and SIGXFSZ is ignored, so that a write beyond the file-size
+// limit is reported at its statement ("File too large").
 void start(int argc, char** argv);
 
 // The eight run-time options, in the order in which the program sets them.
@@ -86,6 +89,16 @@ void read_free(int unit, const Locus& locus, std::span<double> targets);
 // The free-format reader: what read_free reads a unit with, for any program that reads text
 // by the same rules.
 
+// What a read statement left of its last record, for the next statement on the same source
+// to skip before it reads: a statement reads nothing after the character that ends its last
+// value, so that a source that delivers its bytes slowly (a FIFO, a pipe) is never waited on
+// for bytes that the statement does not need.
+enum class RecordLeftover : unsigned char {
+    nothing,         // the record ended with an LF, or the input ended
+    lf_after_cr,     // the record ended with a CR: an LF right after it belongs to that line end
+    rest_of_record,  // the rest of the record, its line end included
+};
+
 // Characters for the reader: either a copy of a text (the report, tests, fuzzing) or a file
 // descriptor read in chunks. get() returns the next byte as 0..255, or end_of_input. The end
 // is sticky: once get() has returned end_of_input it keeps doing so.
@@ -97,6 +110,8 @@ struct CharSource {
 
     static CharSource from_string(std::string_view text);  // copies the text
     static CharSource from_fd(int fd);                     // does not take ownership of fd
+    // The same, reading into `chunk` (which must outlive the source) instead of allocating.
+    static CharSource from_fd(int fd, std::span<char> chunk);
 
     CharSource() = default;
     CharSource(CharSource&&) = default;
@@ -123,10 +138,11 @@ struct CharSource {
     }
 
     int read_error = 0;  // errno of a failed read(2); get() then returns end_of_input
+    RecordLeftover leftover = RecordLeftover::nothing;  // of the last read statement
 
     // Internals: the current chunk [begin_, end_) with the read position next_, the bytes of
-    // the chunks before it, and the file descriptor to refill it from (only when reads_fd_; a
-    // string has nothing more).
+    // the chunks before it, and the file descriptor to refill it from into chunk_ (only when
+    // reads_fd_; a string has nothing more).
     const char* begin_ = nullptr;
     const char* next_ = nullptr;
     const char* end_ = nullptr;
@@ -135,6 +151,7 @@ struct CharSource {
     bool reads_fd_ = false;
     bool at_end_ = false;
     std::vector<char> buffer_;  // a vector keeps its storage when moved, so the pointers stay valid
+    std::span<char> chunk_;     // where refill() reads to: buffer_, or the caller's chunk
 
     int refill();  // loads the next chunk and returns its first byte, or end_of_input
 };
@@ -160,6 +177,11 @@ struct ListReadResult {
 
 // The report message for a failed result (empty for ok; "End of file" for end_of_file).
 std::string list_read_message(const ListReadResult& result, const CharSource& source);
+
+// The same message composed in `out` without allocating (cut to its size); returns it.
+inline constexpr std::size_t max_list_read_message = 256;
+std::string_view list_read_message_to(std::span<char> out, const ListReadResult& result,
+                                      const CharSource& source);
 
 // ---------------------------------------------------------------------------------------------
 // Renderers (pure; used by the writers, and handy for tests and other programs)

@@ -15,6 +15,8 @@ namespace {
 
 struct UnitTable {
     std::array<detail::Unit, detail::max_units> slots;
+    // Each slot's read buffer: reading a file allocates nothing.
+    std::array<std::array<char, CharSource::chunk_size>, detail::max_units> input_chunks{};
     bool ready = false;  // the console has been connected
 };
 
@@ -27,15 +29,22 @@ struct Arguments {
 };
 Arguments arguments;  // kept for the record, never interpreted
 
-void connect_console(detail::Unit& unit) {
+// Empties a slot of the table, giving it back its read buffer.
+void clear_slot(detail::Unit& unit) {
+    const auto slot = static_cast<std::size_t>(&unit - units.slots.data());
     unit = detail::Unit{};
+    unit.input_chunk = units.input_chunks[slot];
+}
+
+void connect_console(detail::Unit& unit) {
+    clear_slot(unit);
     unit.number = console_unit;
     unit.fd = STDOUT_FILENO;
     unit.is_console = true;
     unit.terminal = isatty(STDOUT_FILENO) == 1;
     unit.action = detail::Action::write;
     unit.end_state = detail::EndState::at_end;
-    unit.name = detail::console_name;
+    unit.name.assign(detail::console_name);
 }
 
 UnitTable& table() {
@@ -111,6 +120,7 @@ void close_quietly(detail::Unit& unit) {
 }  // namespace
 
 void start(int argc, char** argv) {
+    detail::prepare_process();
     arguments = Arguments{argc, argv};
     connect_console(units.slots[0]);
     units.ready = true;
@@ -138,7 +148,7 @@ Unit* claim_unit(int number) {
     assert(number > 0 && find_unit(number) == nullptr);
     for (Unit& unit : table().slots) {
         if (unit.number == 0) {
-            unit = Unit{};
+            clear_slot(unit);
             unit.number = number;
             return &unit;
         }
@@ -148,7 +158,7 @@ Unit* claim_unit(int number) {
 
 void free_unit(Unit& unit) {
     assert(unit.fd < 0 || unit.is_console);
-    unit = Unit{};
+    clear_slot(unit);
 }
 
 void note_statement(Unit& unit, const Locus& locus) {
@@ -196,7 +206,7 @@ void close_all_units(bool quiet) {
         if (quiet || unit.failed) {
             close_quietly(unit);
         } else {
-            close_unit(unit, Locus{unit.locus_file, unit.locus_line});
+            close_unit(unit, Locus{unit.locus_file.view(), unit.locus_line});
         }
     }
 }

@@ -1,11 +1,13 @@
 // Internal to the text layer: the unit table, record buffering and the exit path.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstring>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -16,6 +18,26 @@ namespace zorvi::textio::detail {
 inline constexpr std::size_t unit_buffer_size = 8192;
 inline constexpr std::size_t max_units = 4;  // the console and a few files
 inline constexpr std::string_view console_name = "stdout";
+inline constexpr std::size_t max_file_name = 4095;  // the system's limit on a path, NUL excluded
+inline constexpr std::size_t max_locus_file = 255;
+
+// Text kept in place, so that storing it never allocates; longer text is cut to `Capacity`.
+template <std::size_t Capacity>
+struct InlineText {
+    std::array<char, Capacity> chars{};
+    std::size_t size = 0;
+
+    void append(std::string_view text) {
+        const std::size_t length = std::min(text.size(), Capacity - size);
+        std::copy_n(text.data(), length, chars.data() + size);
+        size += length;
+    }
+    void assign(std::string_view text) {
+        size = 0;
+        append(text);
+    }
+    std::string_view view() const { return {chars.data(), size}; }
+};
 
 enum class Action { read, write, read_write };
 
@@ -31,17 +53,23 @@ struct Unit {
     bool failed = false;    // a write error was reported; the buffer was dropped
     Action action = Action::write;
     EndState end_state = EndState::at_end;
-    std::string name;  // trailing blanks trimmed; empty while an open is in progress
+    InlineText<max_file_name> name;  // trailing blanks trimmed; empty while an open is in progress
 
     // The last statement on this unit, for a write error met later (at exit, say).
-    std::string locus_file;
+    InlineText<max_locus_file> locus_file;
     int locus_line = 0;
 
     std::size_t used = 0;  // bytes waiting in `buffer`
     std::array<char, unit_buffer_size> buffer{};
 
-    std::optional<CharSource> source;  // made at the first read statement
+    std::span<char> input_chunk;       // the slot's own read buffer, static like the table
+    std::optional<CharSource> source;  // made at the first read statement, over `input_chunk`
 };
+
+// Before the first statement: connects any closed descriptor among 0, 1 and 2 to /dev/null
+// (or ends the run when it cannot) and ignores SIGXFSZ, so that a write beyond the file-size
+// limit fails with EFBIG.
+void prepare_process();
 
 // The unit connected as `number`, or nullptr.
 Unit* find_unit(int number);

@@ -1,6 +1,8 @@
 // Write statements under an edit format: the format is parsed once into field specs, and
 // each item is written by the field it meets.
 #include <algorithm>
+#include <array>
+#include <memory_resource>
 #include <new>
 #include <string>
 
@@ -12,30 +14,38 @@ namespace zorvi::textio {
 namespace {
 
 // The last format parsed: a program writes most of its records under the same few formats.
+// Its room is static: a format of up to `format_capacity` characters and as many fields is
+// parsed without allocating; a larger one takes the rest from the heap.
+constexpr std::size_t format_capacity = 64;
 struct FormatCache {
-    std::string text;
-    detail::EditFormat format;
+    alignas(detail::FieldSpec)
+        std::array<char, format_capacity * sizeof(detail::FieldSpec) + format_capacity + 1> bytes;
+    std::pmr::monotonic_buffer_resource room{bytes.data(), bytes.size()};
+    detail::EditFormat format{std::pmr::vector<detail::FieldSpec>(&room)};
+    std::pmr::string text{&room};
     bool filled = false;
+    FormatCache() {
+        format.fields.reserve(format_capacity);
+        text.reserve(format_capacity);
+    }
 };
 FormatCache format_cache;
 
 const detail::EditFormat& parsed_format(std::string_view text, const Locus& locus, int unit) {
     if (format_cache.filled && format_cache.text == text) return format_cache.format;
+    format_cache.filled = false;
     try {
-        detail::EditFormat format;
-        const detail::FormatStatus status = detail::parse_edit_format(text, format);
+        const detail::FormatStatus status = detail::parse_edit_format(text, format_cache.format);
         if (status != detail::FormatStatus::ok) {
             fail_statement(locus, unit,
                            "Invalid edit format '" + std::string(text) +
                                "': " + std::string(detail::format_status_text(status)));
         }
-        format_cache.filled = false;
         format_cache.text.assign(text);
-        format_cache.format = std::move(format);
-        format_cache.filled = true;
     } catch (const std::bad_alloc&) {
         detail::fail_out_of_memory();
     }
+    format_cache.filled = true;
     return format_cache.format;
 }
 
