@@ -144,7 +144,7 @@ void outerprod_d(benchmark::State& state) {
     const std::vector<double> a = ramp(static_cast<std::size_t>(state.range(0)) / outer_cols);
     const std::vector<double> b = ramp(outer_cols);
     for (auto _ : state) {
-        benchmark::DoNotOptimize(vkutil::outerprod_d(a, b).data.data());
+        benchmark::DoNotOptimize(vkutil::outerprod_d(a, b).elements().data());
     }
     finish(state, a.size() * b.size());
 }

@@ -274,9 +274,13 @@ TEST(HostileSurroundings, AddressSpaceLimit) {
         EXPECT_EQ(read_file(dir.path / data_name), shipped_data()) << "the data file was changed";
         return result;
     };
-    // The dynamic loader fails (127) while the libraries cannot be mapped: the process never
-    // starts. The lowest limit at which it starts, found by bisection in pages:
-    const auto started = [](const ProcessResult& r) { return r.status != 127 || !r.out.empty(); };
+    // The process never starts while the dynamic loader cannot map the program (127), or, lower
+    // still, the kernel cannot finish the exec (a signal, nothing written). The lowest limit
+    // at which it starts, found by bisection in pages:
+    const auto started = [](const ProcessResult& r) {
+        const bool written = !r.out.empty() || !r.err.empty();
+        return r.status != 127 && (r.status < 128 || written);
+    };
     rlim_t below = 256;    // 1 MiB: not even the loader fits
     rlim_t start = 16384;  // 64 MiB: the run completes
     while (start - below > 1) {

@@ -2,6 +2,7 @@
 // diagonal operations.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -25,10 +26,12 @@ constexpr std::int32_t int_min = std::numeric_limits<std::int32_t>::min();
 // A matrix given row by row, stored column by column.
 template <class T>
 Matrix<T> from_rows(std::initializer_list<std::initializer_list<T>> rows) {
-    Matrix<T> m;
-    m.rows = static_cast<std::int32_t>(rows.size());
-    m.cols = m.rows > 0 ? static_cast<std::int32_t>(rows.begin()->size()) : 0;
-    m.data.resize(static_cast<std::size_t>(m.rows) * static_cast<std::size_t>(m.cols));
+    const auto row_count = static_cast<std::int32_t>(rows.size());
+    const std::int32_t col_count =
+        row_count > 0 ? static_cast<std::int32_t>(rows.begin()->size()) : 0;
+    Matrix<T> m(
+        row_count, col_count,
+        std::vector<T>(static_cast<std::size_t>(row_count) * static_cast<std::size_t>(col_count)));
     std::int32_t r = 1;
     for (const auto& row : rows) {
         std::int32_t c = 1;
@@ -42,9 +45,9 @@ Matrix<T> from_rows(std::initializer_list<std::initializer_list<T>> rows) {
 
 template <class T>
 void expect_matrix(const Matrix<T>& got, const Matrix<T>& want) {
-    ASSERT_EQ(got.rows, want.rows);
-    ASSERT_EQ(got.cols, want.cols);
-    EXPECT_EQ(got.data, want.data);
+    ASSERT_EQ(got.rows(), want.rows());
+    ASSERT_EQ(got.cols(), want.cols());
+    EXPECT_TRUE(std::ranges::equal(got.elements(), want.elements()));
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -65,8 +68,8 @@ TEST(Outer, DivisionByZeroFollowsIeee) {
     const std::vector<double> a = {1, 0};
     const std::vector<double> b = {0};
     const Matrix<double> q = vkutil::outerdiv(a, b);
-    ASSERT_EQ(q.rows, 2);
-    ASSERT_EQ(q.cols, 1);
+    ASSERT_EQ(q.rows(), 2);
+    ASSERT_EQ(q.cols(), 1);
     EXPECT_EQ(q(1, 1), inf);
     EXPECT_TRUE(std::isnan(q(2, 1)));
 }
@@ -87,12 +90,12 @@ TEST(Outer, LogicalAndWritesZeroOrOne) {
 TEST(Outer, EmptyArguments) {
     const std::vector<double> a = {1, 2};
     const Matrix<double> no_rows = vkutil::outerprod_r({}, a);
-    EXPECT_EQ(no_rows.rows, 0);
-    EXPECT_EQ(no_rows.cols, 2);
+    EXPECT_EQ(no_rows.rows(), 0);
+    EXPECT_EQ(no_rows.cols(), 2);
     const Matrix<double> no_cols = vkutil::outersum(a, {});
-    EXPECT_EQ(no_cols.rows, 2);
-    EXPECT_EQ(no_cols.cols, 0);
-    EXPECT_TRUE(no_cols.data.empty());
+    EXPECT_EQ(no_cols.rows(), 2);
+    EXPECT_EQ(no_cols.cols(), 0);
+    EXPECT_TRUE(no_cols.elements().empty());
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -118,9 +121,9 @@ TEST(Triangle, NonSquareAndEmpty) {
     expect_matrix(vkutil::upper_triangle(2, 4), from_rows<Logical>({{0, 1, 1, 1}, {0, 0, 1, 1}}));
     expect_matrix(vkutil::lower_triangle(4, 2),
                   from_rows<Logical>({{0, 0}, {1, 0}, {1, 1}, {1, 1}}));
-    EXPECT_EQ(vkutil::upper_triangle(0, 3).rows, 0);
-    EXPECT_EQ(vkutil::lower_triangle(3, -1).cols, 0);
-    EXPECT_TRUE(vkutil::lower_triangle(3, 0).data.empty());
+    EXPECT_EQ(vkutil::upper_triangle(0, 3).rows(), 0);
+    EXPECT_EQ(vkutil::lower_triangle(3, -1).cols(), 0);
+    EXPECT_TRUE(vkutil::lower_triangle(3, 0).elements().empty());
 }
 
 TEST(Triangle, ExtremeShiftsDoNotOverflow) {
@@ -245,8 +248,8 @@ TEST(Reallocate, MatricesKeepTheLeadingBlockInPlace) {
     std::optional<Matrix<std::int32_t>> p = from_rows<std::int32_t>({{11, 12, 13}, {21, 22, 23}});
     const Matrix<std::int32_t> m = vkutil::reallocate_im(p, 3, 2);
     EXPECT_FALSE(p.has_value());
-    ASSERT_EQ(m.rows, 3);
-    ASSERT_EQ(m.cols, 2);
+    ASSERT_EQ(m.rows(), 3);
+    ASSERT_EQ(m.cols(), 2);
     EXPECT_EQ(m(1, 1), 11);
     EXPECT_EQ(m(1, 2), 12);
     EXPECT_EQ(m(2, 1), 21);
@@ -258,8 +261,8 @@ TEST(Reallocate, MatricesKeepTheLeadingBlockInPlace) {
     EXPECT_EQ(grown(1, 2), 2);
     std::optional<Matrix<double>> none;
     const Matrix<double> fresh = vkutil::reallocate_rm(none, 0, 7);
-    EXPECT_EQ(fresh.rows, 0);
-    EXPECT_EQ(fresh.cols, 7);
+    EXPECT_EQ(fresh.rows(), 0);
+    EXPECT_EQ(fresh.cols(), 7);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -283,6 +286,17 @@ TEST(ArrayCopy, CopiesWhatFits) {
     vkutil::array_copy_i({}, di, copied, left);
     EXPECT_EQ(di[0], 7);
     EXPECT_EQ(copied, 0);
+    EXPECT_EQ(left, 0);
+
+    // Overlapping arrays copy as if through a temporary (element by element forward, the
+    // first case gave 1, 1, 1, 1).
+    std::vector<double> up = {1, 2, 3, 4};
+    vkutil::array_copy_r(std::span(up).first(3), std::span(up).last(3), copied, left);
+    EXPECT_EQ(up, (std::vector<double>{1, 1, 2, 3}));
+    std::vector<std::int32_t> down = {1, 2, 3, 4};
+    vkutil::array_copy_i(std::span(down).last(3), std::span(down).first(3), copied, left);
+    EXPECT_EQ(down, (std::vector<std::int32_t>{2, 3, 4, 4}));
+    EXPECT_EQ(copied, 3);
     EXPECT_EQ(left, 0);
 }
 
@@ -369,7 +383,7 @@ TEST(Diagonal, GetDiagonalAndUnitMatrix) {
     expect_matrix(wide, from_rows<double>({{1, 0, 0}, {0, 1, 0}}));
     Matrix<double> empty;
     vkutil::unit_matrix(empty);
-    EXPECT_TRUE(empty.data.empty());
+    EXPECT_TRUE(empty.elements().empty());
 }
 
 }  // namespace

@@ -177,6 +177,55 @@ TEST(LengthCheck, ExtentsThatWouldLeaveTheArrays) {
 }
 
 // ---------------------------------------------------------------------------------------------
+// Shapes and lengths the 32-bit positions must represent
+
+TEST(Shape, InconsistentMatricesCannotBeBuilt) {
+    // A matrix whose element count disagreed with its extents made the diagonal routines,
+    // unit_matrix and reallocate_rm read and write outside its elements.
+    const std::vector<std::pair<std::function<void()>, std::string>> cases = {
+        {[] { Matrix<double>(2, 3, std::vector<double>(5)); },
+         "Matrix: the number of elements differs from rows times cols"},
+        {[] { Matrix<double>(-1, 0, {}); }, "Matrix: negative extent"},
+        {[] { Matrix<double>(65536, 65536, {}); }, "Matrix: more than 2147483647 elements"},
+        // asked for before any storage is sought
+        {[] { vkutil::outerprod_r(std::vector<double>(65536), std::vector<double>(65536)); },
+         "Matrix: more than 2147483647 elements"},
+    };
+    for (const auto& [body, message] : cases) {
+        expect_stop(body, "vkerror: " + message, "program terminated by vkerror");
+    }
+
+    // A matrix moved from is 0 × 0, which every routine takes.
+    Matrix<double> moved = zeros(2, 2);
+    const Matrix<double> taken = std::move(moved);
+    EXPECT_EQ(taken.rows(), 2);
+    EXPECT_EQ(moved, Matrix<double>());
+    vkutil::unit_matrix(moved);
+    EXPECT_TRUE(vkutil::get_diag_rv(moved).empty());
+}
+
+TEST(Shape, LengthsBeyond32BitPositions) {
+    // ifirstloc of 2^31 false values returned a negative position; swap_rv of 2^32 + 3
+    // elements against 3 passed its length check on the truncated lengths and then ran past
+    // the shorter array. Untouched pages of a reserved mapping stand in for the long arrays.
+    constexpr std::size_t long_length = (std::size_t{1} << 32) + 3;
+    const std::size_t bytes = long_length * sizeof(double);
+    void* pages =
+        mmap(nullptr, bytes, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+    if (pages == MAP_FAILED) GTEST_SKIP() << "cannot reserve 32 GiB of address space";
+    const std::span<const Logical> falses(static_cast<const Logical*>(pages), std::size_t{1} << 31);
+    const std::span<double> long_doubles(static_cast<double*>(pages), long_length);
+    std::vector<double> three = {1, 2, 3};
+    expect_stop([&] { vkutil::ifirstloc(falses); },
+                "vkerror: ifirstloc: array longer than 32-bit positions can count",
+                "program terminated by vkerror");
+    expect_stop([&] { vkutil::swap_rv(long_doubles, three); },
+                "vkerror: swap_rv: array longer than 32-bit positions can count",
+                "program terminated by vkerror");
+    munmap(pages, bytes);
+}
+
+// ---------------------------------------------------------------------------------------------
 // Storage
 
 TEST(Storage, MatrixElementCountBeyond32Bits) {

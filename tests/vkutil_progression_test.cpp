@@ -158,16 +158,16 @@ TEST(Geop, OneProgressionPerRow) {
     const std::vector<double> factor = {2, 3};
     for (const int n : {3, 6}) {
         const vkutil::Matrix<double> g = vkutil::geop_dv(first, factor, n);
-        ASSERT_EQ(g.rows, 2);
-        ASSERT_EQ(g.cols, n);
+        ASSERT_EQ(g.rows(), 2);
+        ASSERT_EQ(g.cols(), n);
         for (int c = 1; c <= n; ++c) {
             EXPECT_EQ(g(1, c), std::pow(2.0, c - 1));
             EXPECT_EQ(g(2, c), 2 * std::pow(3.0, c - 1));
         }
     }
     const vkutil::Matrix<double> none = vkutil::geop_dv(first, factor, 0);
-    EXPECT_EQ(none.rows, 2);
-    EXPECT_EQ(none.cols, 0);
+    EXPECT_EQ(none.rows(), 2);
+    EXPECT_EQ(none.cols(), 0);
     // Rows follow the scalar progression, bit for bit.
     const std::vector<double> f1 = {0.7};
     const std::vector<double> s1 = {1.1};

@@ -15,12 +15,13 @@ namespace {
 
 struct UnitTable {
     std::array<detail::Unit, detail::max_units> slots;
-    // Each slot's read buffer: reading a file allocates nothing.
-    std::array<std::array<char, CharSource::chunk_size>, detail::max_units> input_chunks{};
     bool ready = false;  // the console has been connected
 };
 
 UnitTable units;
+// Each slot's read buffer, so that reading a file allocates nothing. Kept apart from the
+// table, which has nonzero initial values, so that it takes no room in the program file.
+std::array<std::array<char, CharSource::chunk_size>, detail::max_units> input_chunks;
 Options current_options;
 
 struct Arguments {
@@ -36,7 +37,7 @@ void clear_slot(detail::Unit& unit) {
     static_cast<detail::UnitState&>(unit) = detail::UnitState{};
     unit.name.assign({});
     unit.locus_file.assign({});
-    unit.input_chunk = units.input_chunks[slot];
+    unit.input_chunk = input_chunks[slot];
 }
 
 void connect_console(detail::Unit& unit) {

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 #include "textio/textio.hpp"
@@ -21,6 +22,15 @@ void fail_out_of_memory() {
 
 void fail_size_overflow() {
     textio::fail_runtime("Integer overflow when calculating the amount of memory to allocate");
+}
+
+void fail_length(std::string_view routine) {
+    constexpr std::string_view what = ": array longer than 32-bit positions can count";
+    std::array<char, 128> message;
+    const std::size_t length = std::min(routine.size(), message.size() - what.size());
+    std::copy_n(routine.data(), length, message.data());
+    std::copy(what.begin(), what.end(), message.data() + length);
+    vkerror(std::string_view(message.data(), length + what.size()));
 }
 
 }  // namespace detail
@@ -114,7 +124,7 @@ std::vector<double> poly_vector(std::span<const double> x, std::span<const doubl
 
 std::vector<double> poly_masked(std::span<const double> x, std::span<const double> coefficients,
                                 std::span<const Logical> mask, std::string_view tag) {
-    const std::size_t m = assert_eq2(length_of(x), length_of(mask), tag);
+    const std::size_t m = assert_eq2(length_of(x, tag), length_of(mask, tag), tag);
     const std::size_t selected = static_cast<std::size_t>(
         std::count_if(mask.begin(), mask.end(), [](Logical b) { return b != 0; }));
     std::vector<double> packed = new_array<double>(selected);
@@ -413,12 +423,13 @@ std::vector<DoubleComplex> geop_c(DoubleComplex first, DoubleComplex factor, std
 
 Matrix<double> geop_dv(std::span<const double> first, std::span<const double> factor,
                        std::int32_t n) {
-    const std::size_t m = assert_eq2(length_of(first), length_of(factor), "geop_dv");
+    constexpr std::string_view tag = "geop_dv";
+    const std::size_t m = assert_eq2(length_of(first, tag), length_of(factor, tag), tag);
     const std::size_t cols = count_of(n);
     Matrix<double> g = new_matrix<double>(static_cast<std::int32_t>(m), n);
     if (cols == 0) return g;
-    // Column c starts at g.data[c·m].
-    double* const data = g.data.data();
+    // Column c starts at data[c·m].
+    double* const data = g.elements().data();
     std::copy(first.begin(), first.end(), data);
     if (cols <= geop_plain_up_to) {
         for (std::size_t c = 1; c < cols; ++c) {
@@ -493,12 +504,13 @@ namespace {
 
 // The length(a) × length(b) matrix of a(i) op b(j), walked column by column.
 template <class T, class R, class Op>
-Matrix<R> outer(std::span<const T> a, std::span<const T> b, Op op) {
-    Matrix<R> result = new_matrix<R>(length_of(a), length_of(b));
+Matrix<R> outer(std::span<const T> a, std::span<const T> b, std::string_view routine, Op op) {
+    Matrix<R> result = new_matrix<R>(length_of(a, routine), length_of(b, routine));
+    const std::span<R> elements = result.elements();
     std::size_t at = 0;
     for (const T bj : b) {
         for (const T ai : a) {
-            result.data[at++] = op(ai, bj);
+            elements[at++] = op(ai, bj);
         }
     }
     return result;
@@ -508,10 +520,11 @@ Matrix<R> outer(std::span<const T> a, std::span<const T> b, Op op) {
 template <class Keep>
 Matrix<Logical> triangle(std::int32_t j, std::int32_t k, Keep keep) {
     Matrix<Logical> mask = new_matrix<Logical>(j, k);
+    const std::span<Logical> elements = mask.elements();
     std::size_t at = 0;
-    for (std::int64_t c = 1; c <= mask.cols; ++c) {
-        for (std::int64_t r = 1; r <= mask.rows; ++r) {
-            mask.data[at++] = keep(r - c) ? 1 : 0;
+    for (std::int64_t c = 1; c <= mask.cols(); ++c) {
+        for (std::int64_t r = 1; r <= mask.rows(); ++r) {
+            elements[at++] = keep(r - c) ? 1 : 0;
         }
     }
     return mask;
@@ -520,36 +533,36 @@ Matrix<Logical> triangle(std::int32_t j, std::int32_t k, Keep keep) {
 }  // namespace
 
 Matrix<double> outerprod_r(std::span<const double> a, std::span<const double> b) {
-    return outer<double, double>(a, b, detail::Times{});
+    return outer<double, double>(a, b, "outerprod_r", detail::Times{});
 }
 
 Matrix<double> outerprod_d(std::span<const double> a, std::span<const double> b) {
-    return outer<double, double>(a, b, detail::Times{});
+    return outer<double, double>(a, b, "outerprod_d", detail::Times{});
 }
 
 Matrix<double> outerdiv(std::span<const double> a, std::span<const double> b) {
-    return outer<double, double>(a, b, [](double x, double y) { return x / y; });
+    return outer<double, double>(a, b, "outerdiv", [](double x, double y) { return x / y; });
 }
 
 Matrix<double> outersum(std::span<const double> a, std::span<const double> b) {
-    return outer<double, double>(a, b, detail::Plus{});
+    return outer<double, double>(a, b, "outersum", detail::Plus{});
 }
 
 Matrix<double> outerdiff_r(std::span<const double> a, std::span<const double> b) {
-    return outer<double, double>(a, b, [](double x, double y) { return x - y; });
+    return outer<double, double>(a, b, "outerdiff_r", [](double x, double y) { return x - y; });
 }
 
 Matrix<double> outerdiff_d(std::span<const double> a, std::span<const double> b) {
-    return outerdiff_r(a, b);
+    return outer<double, double>(a, b, "outerdiff_d", [](double x, double y) { return x - y; });
 }
 
 Matrix<std::int32_t> outerdiff_i(std::span<const std::int32_t> a, std::span<const std::int32_t> b) {
-    return outer<std::int32_t, std::int32_t>(a, b, detail::wrap_sub);
+    return outer<std::int32_t, std::int32_t>(a, b, "outerdiff_i", detail::wrap_sub);
 }
 
 Matrix<Logical> outerand(std::span<const Logical> a, std::span<const Logical> b) {
     return outer<Logical, Logical>(
-        a, b, [](Logical x, Logical y) -> Logical { return x != 0 && y != 0 ? 1 : 0; });
+        a, b, "outerand", [](Logical x, Logical y) -> Logical { return x != 0 && y != 0 ? 1 : 0; });
 }
 
 Matrix<Logical> upper_triangle(std::int32_t j, std::int32_t k, std::int32_t diagonal_shift) {
@@ -597,20 +610,20 @@ void exchange(std::span<T> a, std::span<T> b, Take take) {
 
 template <class T>
 void swap_arrays(std::span<T> a, std::span<T> b, std::string_view tag) {
-    assert_eq2(length_of(a), length_of(b), tag);
+    assert_eq2(length_of(a, tag), length_of(b, tag), tag);
     exchange(a, b, [](std::size_t) { return true; });
 }
 
 template <class T>
 void swap_matrices(Matrix<T>& a, Matrix<T>& b, std::string_view tag) {
-    assert_eq2(a.rows, b.rows, tag);
-    assert_eq2(a.cols, b.cols, tag);
-    swap_arrays<T>(a.data, b.data, tag);
+    assert_eq2(a.rows(), b.rows(), tag);
+    assert_eq2(a.cols(), b.cols(), tag);
+    swap_arrays<T>(a.elements(), b.elements(), tag);
 }
 
 void masked_exchange(std::span<double> a, std::span<double> b, std::span<const Logical> mask,
                      std::string_view tag) {
-    assert_eq3(length_of(a), length_of(b), length_of(mask), tag);
+    assert_eq3(length_of(a, tag), length_of(b, tag), length_of(mask, tag), tag);
     exchange(a, b, [mask](std::size_t i) { return mask[i] != 0; });
 }
 
@@ -659,9 +672,9 @@ void masked_swap_rv(std::span<double> a, std::span<double> b, std::span<const Lo
 
 void masked_swap_rm(Matrix<double>& a, Matrix<double>& b, const Matrix<Logical>& mask) {
     constexpr std::string_view tag = "masked_swap_rm";
-    assert_eq3(a.rows, b.rows, mask.rows, tag);
-    assert_eq3(a.cols, b.cols, mask.cols, tag);
-    masked_exchange(a.data, b.data, mask.data, tag);
+    assert_eq3(a.rows(), b.rows(), mask.rows(), tag);
+    assert_eq3(a.cols(), b.cols(), mask.cols(), tag);
+    masked_exchange(a.elements(), b.elements(), mask.elements(), tag);
 }
 
 // =============================================================================================
@@ -702,8 +715,8 @@ Matrix<T> reallocate_matrix(std::optional<Matrix<T>>& p, std::int32_t n, std::in
     if (cols > 0 && rows > std::numeric_limits<std::int32_t>::max() / cols) vkerror(message);
     Matrix<T> fresh{rows, cols, obtain_or_stop<T>(count_of(rows) * count_of(cols), message)};
     if (p) {
-        const std::int32_t keep_rows = std::min(rows, p->rows);
-        const std::int32_t keep_cols = std::min(cols, p->cols);
+        const std::int32_t keep_rows = std::min(rows, p->rows());
+        const std::int32_t keep_cols = std::min(cols, p->cols());
         for (std::int32_t c = 1; c <= keep_cols; ++c) {
             for (std::int32_t r = 1; r <= keep_rows; ++r) {
                 fresh(r, c) = (*p)(r, c);
@@ -743,22 +756,25 @@ Matrix<std::int32_t> reallocate_im(std::optional<Matrix<std::int32_t>>& p, std::
 
 namespace {
 
+// Overlapping spans are copied as if through a temporary: memmove's rule.
 template <class T>
 void bounded_copy(std::span<const T> source, std::span<T> destination, std::int32_t& count_copied,
-                  std::int32_t& count_left) {
-    const std::size_t copied = std::min(source.size(), destination.size());
-    // In order, one element at a time, so that overlapping arrays copy forward.
-    for (std::size_t i = 0; i < copied; ++i) {
-        destination[i] = source[i];
+                  std::int32_t& count_left, std::string_view routine) {
+    const std::int32_t source_length = length_of(source, routine);
+    const std::int32_t copied = std::min(source_length, length_of(destination, routine));
+    if (copied > 0) {
+        std::memmove(destination.data(), source.data(),
+                     static_cast<std::size_t>(copied) * sizeof(T));
     }
-    count_copied = static_cast<std::int32_t>(copied);
-    count_left = static_cast<std::int32_t>(source.size() - copied);
+    count_copied = copied;
+    count_left = source_length - copied;
 }
 
 // Position of the first element that no later one beats, NaN elements skipped; 1 when all
 // are NaN, 0 when there are none.
 template <class Beats>
-std::int32_t locate_real(std::span<const double> v, Beats beats) {
+std::int32_t locate_real(std::span<const double> v, std::string_view routine, Beats beats) {
+    detail::check_length(v, routine);
     if (v.empty()) return 0;
     std::size_t at = 0;
     bool found = false;
@@ -776,28 +792,29 @@ std::int32_t locate_real(std::span<const double> v, Beats beats) {
 
 void array_copy_r(std::span<const double> source, std::span<double> destination,
                   std::int32_t& count_copied, std::int32_t& count_left) {
-    bounded_copy(source, destination, count_copied, count_left);
+    bounded_copy(source, destination, count_copied, count_left, "array_copy_r");
 }
 
 void array_copy_d(std::span<const double> source, std::span<double> destination,
                   std::int32_t& count_copied, std::int32_t& count_left) {
-    bounded_copy(source, destination, count_copied, count_left);
+    bounded_copy(source, destination, count_copied, count_left, "array_copy_d");
 }
 
 void array_copy_i(std::span<const std::int32_t> source, std::span<std::int32_t> destination,
                   std::int32_t& count_copied, std::int32_t& count_left) {
-    bounded_copy(source, destination, count_copied, count_left);
+    bounded_copy(source, destination, count_copied, count_left, "array_copy_i");
 }
 
 std::int32_t iminloc(std::span<const double> v) {
-    return locate_real(v, [](double x, double best) { return x < best; });
+    return locate_real(v, "iminloc", [](double x, double best) { return x < best; });
 }
 
 std::int32_t imaxloc_r(std::span<const double> v) {
-    return locate_real(v, [](double x, double best) { return x > best; });
+    return locate_real(v, "imaxloc_r", [](double x, double best) { return x > best; });
 }
 
 std::int32_t imaxloc_i(std::span<const std::int32_t> v) {
+    detail::check_length(v, "imaxloc_i");
     if (v.empty()) return 0;
     std::size_t at = 0;
     for (std::size_t i = 1; i < v.size(); ++i) {
@@ -807,6 +824,8 @@ std::int32_t imaxloc_i(std::span<const std::int32_t> v) {
 }
 
 std::int32_t ifirstloc(std::span<const Logical> v) {
+    // Without a true element the result is length + 1, which must fit too.
+    detail::check_length(v, "ifirstloc", detail::max_length - 1);
     std::size_t i = 0;
     while (i < v.size() && v[i] == 0) {
         ++i;
@@ -832,7 +851,7 @@ namespace {
 template <class Update>
 void scatter(std::span<double> destination, std::span<const double> source,
              std::span<const std::int32_t> index, std::string_view tag, Update update) {
-    const std::size_t n = assert_eq2(length_of(source), length_of(index), tag);
+    const std::size_t n = assert_eq2(length_of(source, tag), length_of(index, tag), tag);
     const std::size_t size = destination.size();
     for (std::size_t j = 0; j < n; ++j) {
         const std::int32_t i = index[j];
@@ -853,7 +872,7 @@ double scatter_larger(double d, double s) {
 }
 
 std::int32_t diagonal_length(const Matrix<double>& matrix) {
-    return std::min(matrix.rows, matrix.cols);
+    return std::min(matrix.rows(), matrix.cols());
 }
 
 // Applies `change` to element (k, k) and v(k) for k = 1..length(v), after checking the
@@ -861,7 +880,7 @@ std::int32_t diagonal_length(const Matrix<double>& matrix) {
 template <class Change>
 void change_diagonal(Matrix<double>& matrix, std::span<const double> v, std::string_view tag,
                      Change change) {
-    const std::int32_t n = assert_eq2(length_of(v), diagonal_length(matrix), tag);
+    const std::int32_t n = assert_eq2(length_of(v, tag), diagonal_length(matrix), tag);
     for (std::int32_t k = 1; k <= n; ++k) {
         double& element = matrix(k, k);
         element = change(element, v[static_cast<std::size_t>(k - 1)]);
@@ -882,7 +901,7 @@ double replace(double, double s) {
 }
 
 std::vector<double> diagonal_of(const Matrix<double>& matrix, std::string_view tag) {
-    const std::int32_t n = assert_eq2(matrix.rows, matrix.cols, tag);
+    const std::int32_t n = assert_eq2(matrix.rows(), matrix.cols(), tag);
     std::vector<double> d = new_array<double>(count_of(n));
     for (std::int32_t k = 1; k <= n; ++k) {
         d[static_cast<std::size_t>(k - 1)] = matrix(k, k);
@@ -945,7 +964,7 @@ void put_diag_rv(std::span<const double> v, Matrix<double>& matrix) {
 }
 
 void unit_matrix(Matrix<double>& matrix) {
-    std::fill(matrix.data.begin(), matrix.data.end(), 0.0);
+    std::ranges::fill(matrix.elements(), 0.0);
     change_diagonal(matrix, 1.0, replace);
 }
 

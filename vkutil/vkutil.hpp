@@ -10,9 +10,15 @@
 //   `s` scalar, `v` vector, `m` matrix; `msk` marks a masked variant.
 // - Logicals are `Logical` (std::int32_t): any nonzero value is true; results are 0 or 1.
 // - Vectors are returned as new std::vector values owned by the caller; inputs are taken as
-//   std::span<const T>, in-place updates as std::span<T>. Array lengths must fit a 32-bit
-//   signed integer.
-// - Matrices are `Matrix<T>`: column-major, with 1-based element access (r, c).
+//   std::span<const T>, in-place updates as std::span<T>.
+// - Positions, counts and extents are 32-bit. A routine that returns or compares them (the
+//   location routines, the bounded copies, the outer operations and every routine with a
+//   length check) stops through `vkerror` with "<routine>: array longer than 32-bit positions
+//   can count" when an input array is longer than 2147483647 elements (2147483646 for
+//   `ifirstloc`, whose result can be one past the end), before anything is read or changed.
+//   The polynomials, running sums and `vabs` have no positions to represent.
+// - Matrices are `Matrix<T>`: column-major, with 1-based element access (r, c). A matrix's
+//   extents and its storage always agree (see `Matrix`).
 // - Every position a routine takes or returns is 1-based.
 // - Complex products are formed by the explicit formula (re·re' − im·im', re·im' + im·re')
 //   rather than by std::complex's operator*, so that results are bit-for-bit those of the
@@ -40,9 +46,11 @@
 #include <complex>
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <optional>
 #include <span>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace vkutil {
@@ -54,22 +62,69 @@ using DoubleComplex = std::complex<double>;
 // Exit status of every error stop (`vkerror` and the assertions).
 inline constexpr int error_stop_status = 3;
 
-// A rows × cols matrix stored column by column: element (r, c) is data[(c−1)·rows + (r−1)].
-// Invariant: data.size() == rows · cols, rows ≥ 0, cols ≥ 0.
+// Always stops; declared here for `Matrix`, described with the assertions below.
+[[noreturn]] void vkerror(std::string_view message);
+
+// A rows × cols matrix stored column by column: element (r, c) is
+// elements()[(c−1)·rows + (r−1)].
+//
+// Its extents and its storage always agree: rows ≥ 0, cols ≥ 0, rows · cols ≤ 2147483647 and
+// exactly rows · cols elements. The storage is private; a matrix is built only from extents
+// and elements that fit them, and a matrix moved from is left 0 × 0. So no routine can be
+// handed a matrix that would make it read or write outside its elements.
 template <class T>
-struct Matrix {
-    std::int32_t rows = 0;
-    std::int32_t cols = 0;
-    std::vector<T> data;
+class Matrix {
+  public:
+    Matrix() = default;  // 0 × 0
+
+    // rows × cols with `elements` column by column. Anything inconsistent stops through
+    // `vkerror`: "Matrix: negative extent", "Matrix: more than 2147483647 elements" or
+    // "Matrix: the number of elements differs from rows times cols".
+    Matrix(std::int32_t rows, std::int32_t cols, std::vector<T> elements)
+        : rows_(rows), cols_(cols), elements_(std::move(elements)) {
+        if (rows < 0 || cols < 0) vkerror("Matrix: negative extent");
+        const auto count = static_cast<std::uint64_t>(rows) * static_cast<std::uint64_t>(cols);
+        if (count > std::numeric_limits<std::int32_t>::max()) {
+            vkerror("Matrix: more than 2147483647 elements");
+        }
+        if (elements_.size() != count) {
+            vkerror("Matrix: the number of elements differs from rows times cols");
+        }
+    }
+
+    Matrix(const Matrix&) = default;
+    Matrix& operator=(const Matrix&) = default;
+    Matrix(Matrix&& other) noexcept
+        : rows_(std::exchange(other.rows_, 0)),
+          cols_(std::exchange(other.cols_, 0)),
+          elements_(std::exchange(other.elements_, {})) {}
+    Matrix& operator=(Matrix&& other) noexcept {
+        rows_ = std::exchange(other.rows_, 0);
+        cols_ = std::exchange(other.cols_, 0);
+        elements_ = std::exchange(other.elements_, {});
+        return *this;
+    }
+
+    std::int32_t rows() const { return rows_; }
+    std::int32_t cols() const { return cols_; }
+    std::span<T> elements() { return elements_; }
+    std::span<const T> elements() const { return elements_; }
 
     // Element (r, c), 1-based; caller guarantees 1 ≤ r ≤ rows and 1 ≤ c ≤ cols.
-    T& operator()(std::int32_t r, std::int32_t c) { return data[offset(r, c)]; }
-    const T& operator()(std::int32_t r, std::int32_t c) const { return data[offset(r, c)]; }
+    T& operator()(std::int32_t r, std::int32_t c) { return elements_[offset(r, c)]; }
+    const T& operator()(std::int32_t r, std::int32_t c) const { return elements_[offset(r, c)]; }
 
+    friend bool operator==(const Matrix&, const Matrix&) = default;
+
+  private:
     std::size_t offset(std::int32_t r, std::int32_t c) const {
-        return static_cast<std::size_t>(c - 1) * static_cast<std::size_t>(rows) +
+        return static_cast<std::size_t>(c - 1) * static_cast<std::size_t>(rows_) +
                static_cast<std::size_t>(r - 1);
     }
+
+    std::int32_t rows_ = 0;
+    std::int32_t cols_ = 0;
+    std::vector<T> elements_;
 };
 
 // ---------------------------------------------------------------------------------------------
@@ -110,8 +165,7 @@ std::vector<SingleComplex> poly_term_cc(std::span<const SingleComplex> a, Single
 // (prefix and text joined without a blank), then "STOP program terminated by <routine>" on
 // standard error, and ends with `error_stop_status`. On success they write nothing.
 
-// Always stops; the record is " vkerror: <message>".
-[[noreturn]] void vkerror(std::string_view message);
+// Always stops; the record is " vkerror: <message>" (declared above, before `Matrix`).
 
 // Stop when any condition is false; the record is
 // " vkerror: an assertion failed with this tag:<tag>".
@@ -227,8 +281,10 @@ Matrix<std::int32_t> reallocate_im(std::optional<Matrix<std::int32_t>>& p, std::
 // ---------------------------------------------------------------------------------------------
 // Copy and location.
 
-// Copies the first min(length(source), length(destination)) elements in order; the rest of
-// the destination is left as it was. count_left counts the source elements that did not fit.
+// Copies the first min(length(source), length(destination)) elements; the rest of the
+// destination is left as it was. Source and destination may overlap: the copy is made as if
+// through a temporary, so the destination receives the source's elements as they were before
+// the call. count_left counts the source elements that did not fit.
 void array_copy_r(std::span<const double> source, std::span<double> destination,
                   std::int32_t& count_copied, std::int32_t& count_left);
 void array_copy_d(std::span<const double> source, std::span<double> destination,

@@ -5,9 +5,11 @@
 #include <complex>
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <new>
 #include <span>
 #include <stdexcept>
+#include <string_view>
 #include <vector>
 
 #include "vkutil/vkutil.hpp"
@@ -30,17 +32,36 @@ std::vector<T> new_array(std::size_t n) {
     }
 }
 
+// The longest array whose positions and counts a 32-bit signed integer holds.
+inline constexpr std::size_t max_length = std::numeric_limits<std::int32_t>::max();
+
+// A new max(rows, 0) × max(cols, 0) matrix of value-initialised elements. A count beyond
+// max_length is handed to Matrix's constructor without storage, so that it stops there
+// ("Matrix: more than 2147483647 elements") before any storage is sought.
 template <class T>
 Matrix<T> new_matrix(std::int32_t rows, std::int32_t cols) {
     const std::size_t r = rows > 0 ? static_cast<std::size_t>(rows) : 0;
     const std::size_t c = cols > 0 ? static_cast<std::size_t>(cols) : 0;
-    return Matrix<T>{static_cast<std::int32_t>(r), static_cast<std::int32_t>(c),
-                     new_array<T>(r * c)};
+    std::vector<T> elements = r * c > max_length ? std::vector<T>() : new_array<T>(r * c);
+    return Matrix<T>(static_cast<std::int32_t>(r), static_cast<std::int32_t>(c),
+                     std::move(elements));
 }
 
-// A span's length as the module's 32-bit count; caller guarantees it fits.
+// Stops through vkerror: "<routine>: array longer than 32-bit positions can count".
+[[noreturn]] void fail_length(std::string_view routine);
+
+// Stops as above when `values` is longer than `longest`, before the routine reads or changes
+// anything.
 template <class T>
-std::int32_t length_of(std::span<T> values) {
+void check_length(std::span<T> values, std::string_view routine,
+                  std::size_t longest = max_length) {
+    if (values.size() > longest) fail_length(routine);
+}
+
+// A span's length as the module's 32-bit count, checked as above.
+template <class T>
+std::int32_t length_of(std::span<T> values, std::string_view routine) {
+    check_length(values, routine);
     return static_cast<std::int32_t>(values.size());
 }
 
