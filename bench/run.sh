@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Runs every built benchmark program, then times whole runs.
+# Runs every built benchmark program, then times whole runs and counts the instructions of one.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 for b in build/bench/*_bench; do
     [ -x "$b" ] && "$b" --benchmark_min_time=0.2
 done
 bench/whole_run.sh
+if command -v valgrind >/dev/null; then bench/instructions.sh build/bench/zorvi; fi

@@ -36,6 +36,11 @@ double normal_upper_tail(double z) {
     return bm::cdf(bm::complement(Normal(), z));
 }
 
+double normal_quantile(double q) {
+    if (!(q > 0.0 && q < 1.0)) return not_a_number;
+    return bm::quantile(Normal(), q);
+}
+
 double chi_squared_cdf(double x, double freedom) {
     if (std::isnan(x) || !(freedom > 0.0)) return not_a_number;
     if (x <= 0.0) return 0.0;

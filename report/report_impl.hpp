@@ -53,6 +53,7 @@ void add_sweep_sections(std::string& out, const Analysis& analysis);
 // Distribution functions; a NaN argument gives NaN, an infinite one the limit.
 double normal_cdf(double z);                            // Phi(z)
 double normal_upper_tail(double z);                     // 1 - Phi(z), exact far into the tail
+double normal_quantile(double q);                       // z with Phi(z) = q
 double chi_squared_cdf(double x, double freedom);       // lower tail
 double chi_squared_quantile(double q, double freedom);  // x with lower tail q
 

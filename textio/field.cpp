@@ -8,12 +8,28 @@
 
 namespace zorvi::textio::detail {
 
+namespace {
+
+// `count` blanks: the few before a number in at most three stores, more through memset.
+void put_blanks(char* out, std::size_t count) {
+    constexpr char blanks[4] = {' ', ' ', ' ', ' '};
+    if (count >= 8) {
+        std::memset(out, ' ', count);
+        return;
+    }
+    if (count & 4u) std::memcpy(out, blanks, 4);
+    if (count & 2u) std::memcpy(out + (count & 4u), blanks, 2);
+    if (count & 1u) out[count - 1] = ' ';
+}
+
+}  // namespace
+
 char* start_field(char* out, std::size_t width, std::size_t length) {
     if (length > width) {
         std::memset(out, '*', width);
         return nullptr;
     }
-    std::memset(out, ' ', width - length);
+    put_blanks(out, width - length);
     return out + (width - length);
 }
 

@@ -60,6 +60,13 @@ void put_locus_line(const Locus& locus, int unit_number) {
     put("\n");
 }
 
+// The message line of a run-time error report.
+void put_message_line(std::string_view message) {
+    put(runtime_error_prefix);
+    put(message);
+    put("\n");
+}
+
 }  // namespace
 
 void stop_normal() {
@@ -76,9 +83,7 @@ void stop_with_message(std::string_view text, int status) {
 void fail_statement(const Locus& locus, int unit, std::string_view message) {
     begin_report();
     put_locus_line(locus, unit);
-    put(runtime_error_prefix);
-    put(message);
-    put("\n");
+    put_message_line(message);
     leave(status_io);
 }
 
@@ -104,9 +109,7 @@ void detail::fail_out_of_memory() {
 
 void fail_runtime(std::string_view message) {
     begin_report();
-    put(runtime_error_prefix);
-    put(message);
-    put("\n");
+    put_message_line(message);
     leave(status_io);
 }
 

@@ -30,10 +30,13 @@ struct Arguments {
 };
 Arguments arguments;  // kept for the record, never interpreted
 
-// Empties a slot of the table, giving it back its read buffer.
+// Empties a slot of the table, giving it back its read buffer. Its storage is left as it
+// is rather than cleared, which would cost more than all the records of a run.
 void clear_slot(detail::Unit& unit) {
     const auto slot = static_cast<std::size_t>(&unit - units.slots.data());
-    unit = detail::Unit{};
+    static_cast<detail::UnitState&>(unit) = detail::UnitState{};
+    unit.name.assign({});
+    unit.locus_file.assign({});
     unit.input_chunk = input_chunks[slot];
 }
 

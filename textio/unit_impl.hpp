@@ -45,7 +45,8 @@ enum class Action { read, write, read_write };
 // written to it, which moves it to at_end.
 enum class EndState { not_at_end, at_end, after_end };
 
-struct Unit {
+// What a unit is apart from its storage: the part that an emptied slot starts afresh.
+struct UnitState {
     int number = 0;  // 0: the slot is free
     int fd = -1;     // -1 while an open is in progress, or after the file has been closed
     bool is_console = false;
@@ -53,17 +54,20 @@ struct Unit {
     bool failed = false;    // a write error was reported; the buffer was dropped
     Action action = Action::write;
     EndState end_state = EndState::at_end;
-    InlineText<max_file_name> name;  // trailing blanks trimmed; empty while an open is in progress
-
-    // The last statement on this unit, for a write error met later (at exit, say).
-    InlineText<max_locus_file> locus_file;
-    int locus_line = 0;
-
+    int locus_line = 0;    // of the last statement on this unit (with `locus_file` below)
     std::size_t used = 0;  // bytes waiting in `buffer`
-    std::array<char, unit_buffer_size> buffer{};
 
     std::span<char> input_chunk;       // the slot's own read buffer, static like the table
     std::optional<CharSource> source;  // made at the first read statement, over `input_chunk`
+};
+
+// A unit with its storage: texts and a record buffer kept in place, so that no statement
+// allocates. Only the first `used` bytes of `buffer` and the texts' own sizes count.
+struct Unit : UnitState {
+    InlineText<max_file_name> name;  // trailing blanks trimmed; empty while an open is in progress
+    // The last statement on this unit, for a write error met later (at exit, say).
+    InlineText<max_locus_file> locus_file;
+    std::array<char, unit_buffer_size> buffer{};
 };
 
 // Before the first statement: connects any closed descriptor among 0, 1 and 2 to /dev/null

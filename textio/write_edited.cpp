@@ -78,7 +78,7 @@ enum class ComposeStatus { ok, unsuited_item, no_field_left };
 [[nodiscard]] ComposeStatus compose_edited(detail::Record& record, const detail::EditFormat& format,
                                            std::span<const Item> items, bool sign_zero,
                                            std::size_t& bad_item) {
-    const std::pmr::vector<detail::FieldSpec>& fields = format.fields;
+    const std::span<const detail::FieldSpec> fields(format.fields);
     std::size_t next = 0;
     std::size_t pending_blanks = 0;  // X edits wait for the value that follows them
     for (std::size_t i = 0; i < items.size(); ++i) {
@@ -101,18 +101,18 @@ enum class ComposeStatus { ok, unsuited_item, no_field_left };
         const detail::FieldSpec& field = fields[next++];
 
         // Step 2: write the item by its field.
-        const auto* text = std::get_if<std::string_view>(&items[i]);
         const auto* real = std::get_if<double>(&items[i]);
-        const bool suits =
-            field.kind == detail::FieldKind::text ? text != nullptr : real != nullptr;
-        if (!suits) return ComposeStatus::unsuited_item;
-        record.append_blanks(pending_blanks);
-        pending_blanks = 0;
-        if (text != nullptr) {
+        const auto* text = std::get_if<std::string_view>(&items[i]);
+        if (field.kind == detail::FieldKind::fixed && real != nullptr) {
+            record.append_blanks(pending_blanks);
+            put_fixed(record, *real, field, sign_zero);
+        } else if (field.kind == detail::FieldKind::text && text != nullptr) {
+            record.append_blanks(pending_blanks);
             put_text(record, *text, field.width);
         } else {
-            put_fixed(record, *real, field, sign_zero);
+            return ComposeStatus::unsuited_item;
         }
+        pending_blanks = 0;
     }
     record.append(detail::record_end);
     return ComposeStatus::ok;

@@ -28,14 +28,17 @@ namespace {
 constexpr int max_exact_decimals = 27;                                  // 5^27 < 2^63
 constexpr std::uint64_t max_exact_units = 10'000'000'000'000'000'000u;  // 10^19 < 2^64
 
-constexpr std::array<std::uint64_t, max_exact_decimals + 1> make_powers_of_five() {
-    std::array<std::uint64_t, max_exact_decimals + 1> powers{};
+// base^0, base^1, ..., base^(count - 1); the caller sees that they fit in 64 bits.
+template <std::size_t count>
+constexpr std::array<std::uint64_t, count> powers_of(std::uint64_t base) {
+    std::array<std::uint64_t, count> powers{};
     powers[0] = 1;
-    for (std::size_t i = 1; i < powers.size(); ++i)
-        powers[i] = powers[i - 1] * 5;
+    for (std::size_t i = 1; i < count; ++i)
+        powers[i] = powers[i - 1] * base;
     return powers;
 }
-constexpr std::array<std::uint64_t, max_exact_decimals + 1> powers_of_five = make_powers_of_five();
+constexpr auto powers_of_five = powers_of<max_exact_decimals + 1>(5);
+constexpr auto powers_of_ten = powers_of<20>(10);  // to 10^19
 
 // A 128-bit unsigned number: high × 2^64 + low.
 struct Wide {
@@ -129,15 +132,6 @@ char* put_digits(char* end, Unsigned& value, int count) {
     }
     return end;
 }
-
-constexpr std::array<std::uint64_t, 20> make_powers_of_ten() {
-    std::array<std::uint64_t, 20> powers{};
-    powers[0] = 1;
-    for (std::size_t i = 1; i < powers.size(); ++i)
-        powers[i] = powers[i - 1] * 10;
-    return powers;
-}
-constexpr std::array<std::uint64_t, 20> powers_of_ten = make_powers_of_ten();  // to 10^19
 
 // The number of decimal digits of `value` (0 for zero): an estimate from its bit width
 // (log10 2 ≈ 1233 / 4096), corrected by one comparison.
