@@ -83,14 +83,18 @@ void add_class_marks(std::string& out, const Rect& plot, const Scale& x, const S
     }
 }
 
-// Shading over the points where the observed P is below 0.05, each reaching halfway to its
-// neighbours.
+// Shading over the points where the observed P is below 0.05, each run of them one region
+// reaching halfway to the neighbouring points.
 void add_observed_significance(std::string& out, const Rect& plot, const SweepView& view,
                                const std::vector<double>& xs) {
     const std::vector<SweepPoint>& points = *view.points;
+    const auto significant = [&](std::size_t j) { return points[j].observed_p < significance_05; };
     for (std::size_t j = 0; j < points.size(); ++j) {
-        if (!(points[j].observed_p < significance_05)) continue;
-        const double left = j == 0 ? plot.left : (xs[j - 1] + xs[j]) / 2;
+        if (!significant(j)) continue;
+        const std::size_t first = j;
+        while (j + 1 < points.size() && significant(j + 1))
+            ++j;
+        const double left = first == 0 ? plot.left : (xs[first - 1] + xs[first]) / 2;
         const double right = j + 1 == points.size() ? plot.right() : (xs[j] + xs[j + 1]) / 2;
         add_rect(out, {left, plot.top, right - left, plot.height}, significant_colour);
     }
