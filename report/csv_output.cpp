@@ -73,16 +73,6 @@ CsvTable m_counts_table(const Analysis& analysis) {
     return table;
 }
 
-CsvTable series_table(const Analysis& analysis) {
-    CsvTable table{"series.csv", {"series", "m", "u", "p", "rate_ratio_per_decade"}, {}};
-    for (std::size_t k = 0; k < analysis.simulated_tests.size(); ++k) {
-        const TrendTest& series = analysis.simulated_tests[k];
-        table.rows.push_back({cell(k + 1), std::to_string(series.m), cell(series.u), cell(series.p),
-                              cell(rate_ratio_per_decade(analysis.simulated_beta[k]))});
-    }
-    return table;
-}
-
 // One row per point of a sweep; the first column is the point's place, `place`.
 CsvTable sweep_table(std::string file_name, const char* place,
                      const std::vector<SweepPoint>& points) {
@@ -110,9 +100,12 @@ CsvTable start_sweep_table(const Analysis& analysis) {
     return sweep_table("sweep_start_year.csv", "start", analysis.sensitivity.sweeps.start);
 }
 
-constexpr std::array<CsvTable (*)(const Analysis&), 6> tables = {
-    tests_table,  events_table,          m_counts_table,
-    series_table, threshold_sweep_table, start_sweep_table};
+// series.csv, one row per simulated series, is written row by row as the series are made.
+constexpr std::array<CsvTable (*)(const Analysis&), 5> tables = {
+    tests_table, events_table, m_counts_table, threshold_sweep_table, start_sweep_table};
+constexpr std::string_view series_file_name = "series.csv";
+constexpr std::size_t flush_size = 64 * 1024;
+constexpr mode_t table_mode = 0666;
 
 // A cell with a separator, a quote or a line end is quoted, its quotes doubled.
 void append_cell(std::string& out, const std::string& text) {
@@ -143,6 +136,31 @@ std::vector<CsvTable> csv_tables(const Analysis& analysis) {
     for (const auto build : tables)
         out.push_back(build(analysis));
     return out;
+}
+
+bool detail::begin_series_table(const std::filesystem::path& directory,
+                                SeriesTableWriter& writer, std::string& error) {
+    if (!create_temporary(directory / series_file_name, table_mode, writer.file, error))
+        return false;
+    writer.buffer.clear();
+    append_row(writer.buffer, {"series", "m", "u", "p", "rate_ratio_per_decade"});
+    return true;
+}
+
+bool detail::add_series_row(SeriesTableWriter& writer, std::size_t series, const TrendTest& test,
+                            double rate_ratio, std::string& error) {
+    append_row(writer.buffer,
+               {cell(series + 1), std::to_string(test.m), cell(test.u), cell(test.p),
+                cell(rate_ratio)});
+    if (writer.buffer.size() < flush_size) return true;
+    const bool written = write_temporary(writer.file, writer.buffer, error);
+    writer.buffer.clear();
+    return written;
+}
+
+bool detail::finish_series_table(SeriesTableWriter& writer, std::string& error) {
+    return write_temporary(writer.file, writer.buffer, error) &&
+           commit_temporary(writer.file, error);
 }
 
 std::string csv_text(const CsvTable& table) {

@@ -1,13 +1,21 @@
-// The data file read as the program reads it.
+// The data file read as the program reads it, and a study's free-format data file of any
+// number of events.
 #include <algorithm>
+#include <array>
+#include <cmath>
+#include <limits>
 #include <string>
 
 #include "driver/run_files.hpp"
 #include "report/report.hpp"
+#include "report/report_impl.hpp"
 #include "textio/textio.hpp"
 
 namespace zorvi::report {
 namespace {
+
+constexpr std::array<std::string_view, driver::values_per_event> value_names = {
+    "time", "magnitude", "standard error"};
 
 // The line the reader stopped on: the last line begun in the text it consumed, which ends just
 // past the character that made the value fail.
@@ -18,7 +26,88 @@ std::size_t line_of_failure(std::string_view consumed) {
     return ended_on_line_end ? line_ends : line_ends + 1;
 }
 
+// Marks a target that a statement left unassigned (a null value, or a slash before it).
+constexpr double unassigned = std::numeric_limits<double>::lowest();
+
+std::string at_event(std::string_view file_name, std::size_t line, std::size_t event) {
+    return std::string(file_name) + ", line " + std::to_string(line) + " (event " +
+           std::to_string(event) + "): ";
+}
+
 }  // namespace
+
+bool parse_free_format_events(std::string_view text, std::string_view file_name,
+                              EventData& data, std::string& error) {
+    data = {};
+    textio::CharSource source = textio::CharSource::from_string(text);
+    for (;;) {
+        std::array<double, driver::values_per_event> values = {unassigned, unassigned,
+                                                               unassigned};
+        const textio::ListReadResult result = textio::read_list(source, values);
+        const std::size_t event = data.lines.size() + 1;
+        const std::size_t line = line_of_failure(text.substr(0, source.consumed()));
+        if (result.status == textio::ListReadStatus::end_of_file && values[0] == unassigned)
+            break;  // the text ends between events
+        if (result.status == textio::ListReadStatus::end_of_file) {
+            error = std::string(file_name) + ": ends in event " + std::to_string(event) +
+                    "; each event is three values (time, magnitude, standard error)";
+            return false;
+        }
+        if (result.status != textio::ListReadStatus::ok) {
+            error = at_event(file_name, line, event) + textio::list_read_message(result, source);
+            return false;
+        }
+        for (std::size_t k = 0; k < values.size(); ++k) {
+            if (values[k] != unassigned) continue;
+            error = at_event(file_name, line, event) + "no value for the " +
+                    std::string(value_names[k]) + "; each event is three values";
+            return false;
+        }
+        data.events.t.push_back(values[0]);
+        data.events.x.push_back(values[1]);
+        data.events.sx.push_back(values[2]);
+        data.lines.push_back(line);
+    }
+    if (data.lines.empty()) {
+        error = std::string(file_name) + ": no events; each event is three values (time, "
+                "magnitude, standard error)";
+        return false;
+    }
+    return true;
+}
+
+bool check_events(const EventData& data, std::string_view file_name,
+                  const StudySettings& settings, std::string& error) {
+    const EventSeries& events = data.events;
+    std::size_t outside = 0;
+    std::size_t first_outside = 0;
+    for (std::size_t i = 0; i < events.t.size(); ++i) {
+        const std::array<double, driver::values_per_event> values = {events.t[i], events.x[i],
+                                                                     events.sx[i]};
+        const std::string where = at_event(file_name, data.lines[i], i + 1);
+        for (std::size_t k = 0; k < values.size(); ++k) {
+            if (std::isfinite(values[k])) continue;
+            error = where + "the " + std::string(value_names[k]) + " is " +
+                    detail::shortest_text(values[k]) + ", not a finite number";
+            return false;
+        }
+        if (events.sx[i] < 0.0) {
+            error = where + "the standard error " + detail::shortest_text(events.sx[i]) +
+                    " is negative";
+            return false;
+        }
+        if (events.t[i] >= settings.start && events.t[i] <= settings.end) continue;
+        if (outside == 0) first_outside = i;
+        ++outside;
+    }
+    if (outside == 0) return true;
+    error = at_event(file_name, data.lines[first_outside], first_outside + 1) + "the time " +
+            detail::shortest_text(events.t[first_outside]) + " lies outside the interval " +
+            detail::shortest_text(settings.start) + " to " + detail::shortest_text(settings.end) +
+            "; " + std::to_string(outside) + " of the " + std::to_string(events.t.size()) +
+            " events do (--interval A B sets the interval)";
+    return false;
+}
 
 bool parse_event_data(std::string_view text, std::string_view file_name, EventSeries& events,
                       std::string& error) {

@@ -16,15 +16,8 @@ double selection_probability(double x, double sx, double threshold) {
 
 }  // namespace
 
-std::vector<EventRow> event_rows(const EventSeries& events, const SimulatedMagnitudes& simulated,
-                                 double threshold) {
-    std::vector<std::size_t> selected(events.x.size(), 0);
-    for (std::size_t k = 0; k < simulated.series; ++k) {
-        const std::span<const double> magnitudes = series_magnitudes(simulated, k);
-        for (std::size_t i = 0; i < magnitudes.size(); ++i)
-            selected[i] += magnitudes[i] >= threshold ? 1u : 0u;  // no branch to mispredict
-    }
-
+std::vector<EventRow> event_rows(const EventSeries& events, std::span<const std::size_t> selected,
+                                 std::size_t series, double threshold) {
     std::vector<EventRow> rows;
     rows.reserve(events.x.size());
     for (std::size_t i = 0; i < events.x.size(); ++i) {
@@ -33,9 +26,9 @@ std::vector<EventRow> event_rows(const EventSeries& events, const SimulatedMagni
         row.magnitude = events.x[i];
         row.standard_error = events.sx[i];
         row.selected_observed = events.x[i] >= threshold;
-        row.selected_share = simulated.series == 0 ? not_a_number
-                                                   : static_cast<double>(selected[i]) /
-                                                         static_cast<double>(simulated.series);
+        row.selected_share = series == 0 ? not_a_number
+                                         : static_cast<double>(selected[i]) /
+                                               static_cast<double>(series);
         row.selection_probability = selection_probability(events.x[i], events.sx[i], threshold);
         rows.push_back(row);
     }

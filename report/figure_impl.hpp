@@ -11,14 +11,15 @@
 
 namespace zorvi::report::detail {
 
-// What the panels show: the series of the results file, and the analysis of the study.
+// What the panels show: the analysis of the study, the simulated series as its results file
+// shows them among it.
 struct FigureData {
-    const Results& results;
     const Analysis& analysis;
     const StudySettings& settings() const { return analysis.settings; }
     const Summary& summary() const { return analysis.summary; }
     const Sweeps& sweeps() const { return analysis.sensitivity.sweeps; }
     const EventCounts& counts() const { return analysis.sensitivity.counts; }
+    const SimulatedValues& simulated() const { return analysis.simulated_values; }
 };
 
 // ---------------------------------------------------------------------------------------------

@@ -48,7 +48,9 @@ Json settings_json(const Analysis& analysis, const ReportNames&) {
             {"threshold", settings.threshold},
             {"start", settings.start},
             {"end", settings.end},
-            {"series", settings.series}};
+            {"series", settings.series},
+            {"seed", settings.seed},
+            {"quantiles", settings.exact_quantiles() ? "exact" : "histogram"}};
 }
 
 Json observed_tests_json(const Analysis& analysis) {
@@ -81,7 +83,7 @@ Json observed_json(const Analysis& analysis, const ReportNames&) {
             {"tests", observed_tests_json(analysis)},
             {"detectable_rate_ratio_per_decade", rate_ratio_per_decade(analysis.detectable_beta)},
             {"detection",
-             {{"power", detection_power}, {"significance", significance_05}, {"method", "exact"}}}};
+             {{"power", detection_power}, {"significance", significance_05}, {"method", exact_power(summary.m) ? "exact" : "normal approximation"}}}};
 }
 
 Json m_counts_json(const Summary& summary) {

@@ -2,15 +2,25 @@
 // simulated series (text or JSON), writes the figure Zorvireport.svg and, when asked, the
 // tables as CSV files.
 #include <CLI/CLI.hpp>
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <cmath>
 #include <cstdio>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "report/report.hpp"
+#include "textio/textio.hpp"
 
 namespace {
 
 constexpr int status_usage = 2;
+
+// Any of these asks for a study of one's own.
+constexpr std::array<const char*, 7> study_option_names = {
+    "--data", "--columns", "--threshold", "--interval", "--series", "--seed", "--results"};
 
 constexpr std::string_view description =
     "Run in the directory of a finished zorvi run. Reads Zorviresult.dat and the data file\n"
@@ -72,9 +82,64 @@ void print(std::FILE* stream, std::string_view text) {
     std::fwrite(text.data(), 1, text.size(), stream);
 }
 
+// The options of a study of one's own, before they are checked.
+struct StudyArguments {
+    std::string data;
+    std::vector<std::string> columns;
+    double threshold = 0.0;
+    std::vector<double> interval;
+    double series = 0.0;
+    std::int32_t seed = 0;
+    std::string results = std::string(zorvi::report::study_results_file_name);
+};
+
+bool ends_with_csv(std::string name) {
+    std::transform(name.begin(), name.end(), name.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return name.size() >= 4 && name.compare(name.size() - 4, 4, ".csv") == 0;
+}
+
+// The study the options ask for, with the program's values where they are silent. False,
+// with `error`, for a series count that is not a whole number in range.
+bool study_options(const CLI::App& app, const StudyArguments& arguments,
+                   zorvi::report::StudyOptions& study, zorvi::report::ReportPaths& paths,
+                   std::string& error) {
+    for (const char* name : study_option_names)
+        study.requested = study.requested || app.count(name) > 0;
+    if (!study.requested) return true;
+    zorvi::report::StudySettings& settings = study.settings;
+    if (app.count("--threshold") > 0) settings.threshold = arguments.threshold;
+    if (app.count("--interval") > 0) {
+        settings.start = arguments.interval[0];
+        settings.end = arguments.interval[1];
+    }
+    if (app.count("--seed") > 0) settings.seed = arguments.seed;
+    if (app.count("--series") > 0) {
+        const double n = arguments.series;
+        if (!(n >= 1 && n <= static_cast<double>(zorvi::report::max_series) && std::floor(n) == n)) {
+            error = "--series: the number of series must be a whole number from 1 to " +
+                    std::to_string(zorvi::report::max_series);
+            return false;
+        }
+        settings.series = static_cast<std::size_t>(n);
+    }
+    if (app.count("--data") > 0) paths.data = arguments.data;
+    if (app.count("--columns") > 0) {
+        study.columns = {arguments.columns[0], arguments.columns[1], arguments.columns[2]};
+    }
+    study.csv = app.count("--columns") > 0 || ends_with_csv(paths.data.filename().string());
+    paths.results = arguments.results;
+    return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Closed standard streams are connected to /dev/null first, so that no file written later
+    // takes their place, and a write beyond the file-size limit fails instead of ending the
+    // process.
+    zorvi::textio::start(argc, argv);
+
     CLI::App app(std::string(description), "zorvi-report");
     app.footer(std::string(footer));
     app.set_version_flag("--version", "zorvi-report " ZORVI_VERSION);
@@ -82,6 +147,7 @@ int main(int argc, char** argv) {
     zorvi::report::ReportOptions options;
     bool no_figure = false;
     std::string csv_directory;
+    StudyArguments study;
     app.add_flag("--json", options.json, "Print the analysis as one JSON document");
     app.add_option("--csv", csv_directory, "Write the tables as CSV files into DIR")
         ->type_name("DIR");
@@ -90,6 +156,27 @@ int main(int argc, char** argv) {
     app.add_flag("--png", options.png,
                  "Also write the figure as Zorvireport.png, through rsvg-convert")
         ->excludes(no_figure_flag);
+    app.add_option("--data", study.data,
+                   "A study: the events of FILE (free format, or CSV when it ends in .csv)")
+        ->type_name("FILE");
+    app.add_option("--columns", study.columns,
+                   "The CSV columns of time, magnitude and standard error (default "
+                   "time_decimal_year,max_wind_kt,stderr_kt)")
+        ->type_name("TIME,MAG,SE")
+        ->expected(3)
+        ->delimiter(',');
+    app.add_option("--threshold", study.threshold, "A study: the lowest magnitude selected")
+        ->type_name("X");
+    app.add_option("--interval", study.interval, "A study: the test's interval, decimal years")
+        ->type_name("A B")
+        ->expected(2);
+    app.add_option("--series", study.series, "A study: the number of simulated series")
+        ->type_name("N");
+    app.add_option("--seed", study.seed, "A study: the seed word of the program's generator")
+        ->type_name("S");
+    app.add_option("--results", study.results,
+                   "A study: its results file (default study-results.dat)")
+        ->type_name("FILE");
 
     try {
         app.parse(argc, argv);
@@ -108,9 +195,15 @@ int main(int argc, char** argv) {
     }
     options.figure = !no_figure;
     options.csv_directory = csv_directory;
+    options.progress = true;  // when standard error is a terminal and the work is long
 
-    const zorvi::report::ReportOutcome outcome =
-        zorvi::report::run_report(zorvi::report::paths_in({}), options);  // the working directory
+    zorvi::report::ReportPaths paths = zorvi::report::paths_in({});  // the working directory
+    std::string error;
+    if (!study_options(app, study, options.study, paths, error)) {
+        print(stderr, "zorvi-report: " + error + "\n");
+        return zorvi::report::status_failed;
+    }
+    const zorvi::report::ReportOutcome outcome = zorvi::report::run_report(paths, options);
     if (outcome.status != 0) {
         print(stderr, "zorvi-report: ");
         print(stderr, outcome.error);

@@ -2,6 +2,7 @@
 // of u and the empirical distribution function of P.
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "report/figure_impl.hpp"
 #include "report/report_impl.hpp"
@@ -36,11 +37,56 @@ Bins bin_values(const std::vector<double>& values, double low, double high) {
     return bins;
 }
 
+// The bins of a sample: its values counted, or its histogram's fine bins counted at their
+// centres.
+Bins bin_sample(const ValueSample& sample, double low, double high) {
+    if (sample.exact) {
+        std::vector<double> finite;
+        for (double v : sample.values)
+            if (std::isfinite(v)) finite.push_back(v);
+        return bin_values(finite, low, high);
+    }
+    Bins bins = bin_values({}, low, high);
+    const double last = static_cast<double>(bins.counts.size() - 1);
+    for (std::size_t k = 0; k < sample.bins.size(); ++k) {
+        if (sample.bins[k] == 0) continue;
+        const double centre = bin_start(sample, k) + sample.width / 2;
+        const double place = std::clamp(std::floor((centre - bins.start) / bins.width), 0.0, last);
+        bins.counts[static_cast<std::size_t>(place)] += sample.bins[k];
+    }
+    return bins;
+}
+
+// The extremes of a sample's finite values, or of its histogram's occupied bins; false when
+// it has none.
+bool sample_range(const ValueSample& sample, double& low, double& high) {
+    low = std::numeric_limits<double>::infinity();
+    high = -low;
+    if (sample.exact) {
+        for (double v : sample.values) {
+            if (!std::isfinite(v)) continue;
+            low = std::min(low, v);
+            high = std::max(high, v);
+        }
+    } else {
+        for (std::size_t k = 0; k < sample.bins.size(); ++k) {
+            if (sample.bins[k] == 0) continue;
+            low = std::min(low, bin_start(sample, k));
+            high = std::max(high, bin_start(sample, k + 1));
+        }
+    }
+    return low <= high;
+}
+
 // The range of u shown: the values, the observed u, and the critical value on each side that
 // the values or the observed u reach; at least `min_u_window` wide.
-Interval u_window(const std::vector<double>& values, double observed, double critical) {
-    double low = values.empty() ? -critical : *std::min_element(values.begin(), values.end());
-    double high = values.empty() ? critical : *std::max_element(values.begin(), values.end());
+Interval u_window(const ValueSample& sample, double observed, double critical) {
+    double low = 0.0;
+    double high = 0.0;
+    if (!sample_range(sample, low, high)) {
+        low = -critical;
+        high = critical;
+    }
     if (std::isfinite(observed)) {
         low = std::min(low, observed);
         high = std::max(high, observed);
@@ -75,12 +121,10 @@ void draw_u_histogram(std::string& out, const PanelFrame& frame, const FigureDat
     add_heading(out, frame, "Simulated u: histogram",
                 "Cox–Lewis statistic of each simulated series; positive: a rising rate");
 
-    std::vector<double> values;
-    for (double u : data.results.u)
-        if (std::isfinite(u)) values.push_back(u);
+    const ValueSample& values = data.simulated().u;
     const double critical = summary.critical_u_05;
     const Interval window = u_window(values, summary.u, critical);
-    const Bins bins = bin_values(values, window.low, window.high);
+    const Bins bins = bin_sample(values, window.low, window.high);
 
     const std::size_t tallest = *std::max_element(bins.counts.begin(), bins.counts.end());
     const AxisSpec y_axis = count_axis(static_cast<double>(tallest), 5, "number of series");
@@ -90,7 +134,7 @@ void draw_u_histogram(std::string& out, const PanelFrame& frame, const FigureDat
         "u, bins of width " + fixed_text(bins.width, decimals_for_step(bins.width));
     add_axes(out, plot, x, y, axis_over(bins.start, bins.end(), 6, x_label), y_axis);
     add_bars(out, plot, bins, x, y);
-    if (values.empty()) {
+    if (tallest == 0) {
         add_text(out, plot.centre_x(), plot.centre_y(), "No series had a selected event",
                  Anchor::middle, label_size + 1);
     }
@@ -120,21 +164,32 @@ void draw_p_distribution(std::string& out, const PanelFrame& frame, const Figure
     add_axes(out, plot, x, y, axis_over(0.0, p_axis_end, 5, "P"),
              axis_over(0.0, 1.0, 5, "share of series with P ≤ x"));
 
-    std::vector<double> values;
-    for (double p : data.results.p)
-        if (!std::isnan(p)) values.push_back(p);
-    std::sort(values.begin(), values.end());
-    const double series = std::max<double>(1.0, static_cast<double>(data.results.p.size()));
+    const double series = std::max<double>(1.0, static_cast<double>(summary.series));
     auto clamp_x = [&](double p) { return x(std::clamp(p, 0.0, p_axis_end)); };
 
     std::string path;
     append(path, {"M", px(plot.left), " ", px(plot.bottom())});
+    // A step up at every value, or at the end of every occupied bin of a histogram.
     std::size_t at_or_below_05 = 0;
-    for (std::size_t k = 0; k < values.size(); ++k) {
-        if (values[k] <= significance_05) at_or_below_05 = k + 1;
-        if (k + 1 < values.size() && values[k + 1] == values[k]) continue;
-        append(path,
-               {"H", px(clamp_x(values[k])), "V", px(y(static_cast<double>(k + 1) / series))});
+    const auto step = [&](double p, std::size_t so_far) {
+        if (p <= significance_05) at_or_below_05 = so_far;
+        append(path, {"H", px(clamp_x(p)), "V", px(y(static_cast<double>(so_far) / series))});
+    };
+    const ValueSample& sample = data.simulated().p;
+    std::size_t so_far = 0;
+    if (sample.exact) {
+        std::vector<double> values = sample.values;
+        std::sort(values.begin(), values.end());
+        for (std::size_t k = 0; k < values.size(); ++k) {
+            if (k + 1 < values.size() && values[k + 1] == values[k]) continue;
+            step(values[k], k + 1);
+        }
+    } else {
+        for (std::size_t k = 0; k < sample.bins.size(); ++k) {
+            if (sample.bins[k] == 0) continue;
+            so_far += sample.bins[k];
+            step(bin_start(sample, k + 1), so_far);
+        }
     }
     append(path, {"H", px(plot.right())});
     append(out, {"<path d=\"", path, "\" fill=\"none\" stroke=\"", curve_colour,

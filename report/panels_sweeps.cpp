@@ -29,7 +29,9 @@ SweepView threshold_view(const FigureData& data) {
     view.points = &data.sweeps().threshold;
     view.place = [](const SweepPoint& p) { return p.threshold; };
     view.main = settings.threshold;
-    view.x_label = "threshold (" + std::string(settings.magnitude_unit) + ")";
+    view.x_label = settings.magnitude_unit.empty()
+                       ? std::string("threshold")
+                       : "threshold (" + std::string(settings.magnitude_unit) + ")";
     view.about = "the threshold";
     view.fixed = "events of " + year_text(settings.start) + "–" + year_text(settings.end);
     view.classes = settings.class_bounds;

@@ -97,10 +97,48 @@ double upper_tail(double limit, double theta, std::size_t m) {
     return tail;
 }
 
+// The mean and the variance of one tilted uniform: mu = 1 / (1 - exp(-theta)) - 1 / theta,
+// sigma^2 = 1 / theta^2 - 1 / (4 sinh(theta / 2)^2); by their series near theta = 0, where the
+// closed forms cancel.
+constexpr double series_limit = 0.1;
+
+double tilted_mean(double theta) {
+    if (std::fabs(theta) < series_limit) {
+        const double t2 = theta * theta;
+        return 0.5 + theta * (1.0 / 12.0 - t2 * (1.0 / 720.0 - t2 * (1.0 / 30240.0 -
+                                                                      t2 / 1209600.0)));
+    }
+    return -1.0 / std::expm1(-theta) - 1.0 / theta;
+}
+
+double tilted_variance(double theta) {
+    if (std::fabs(theta) < series_limit) {
+        const double t2 = theta * theta;
+        return 1.0 / 12.0 - t2 * (1.0 / 240.0 - t2 * (1.0 / 6048.0 - t2 / 172800.0));
+    }
+    const double sinh = std::sinh(theta / 2.0);
+    return 1.0 / (theta * theta) - 1.0 / (4.0 * sinh * sinh);
+}
+
 }  // namespace
+
+bool exact_power(std::int32_t m) {
+    return m <= max_exact_power_events;
+}
+
+double approximate_rising_trend_power(double beta, std::int32_t m, double length,
+                                      double critical) {
+    if (m <= 0 || std::isnan(beta)) return not_a_number;
+    const double events = static_cast<double>(m);
+    const double limit = events / 2.0 + critical * std::sqrt(events / 12.0);
+    const double theta = beta * length;
+    const double spread = std::sqrt(events * tilted_variance(theta));
+    return detail::normal_upper_tail((limit - events * tilted_mean(theta)) / spread);
+}
 
 double rising_trend_power(double beta, std::int32_t m, double length, double critical) {
     if (m <= 0 || std::isnan(beta)) return not_a_number;
+    if (!exact_power(m)) return approximate_rising_trend_power(beta, m, length, critical);
     const auto count = static_cast<std::size_t>(m);
     const double events = static_cast<double>(m);
     const double limit = events / 2.0 + critical * std::sqrt(events / 12.0);

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <limits>
 #include <span>
 #include <string>
@@ -33,11 +34,16 @@ struct EventSeries {
     std::vector<double> sx;  // standard errors of the magnitudes
 };
 
-// What is selected and tested, and how the series are simulated; the program's own values by
-// default.
 // Saffir-Simpson category bounds (kt): the shipped magnitudes' classes.
 inline constexpr std::array<double, 5> category_bounds = {64, 83, 96, 113, 137};
 
+// Up to this many series every quantile is exact (type 7, from every value); beyond it the
+// quantiles come from histograms (ValueSample), while counts and shares stay exact.
+inline constexpr std::size_t exact_quantile_limit = 100000;
+inline constexpr std::size_t max_series = 1000000000;
+
+// What is selected and tested, and how the series are simulated; the program's own values by
+// default.
 struct StudySettings {
     double threshold = static_cast<double>(driver::threshold);  // lowest magnitude selected
     double start = driver::tstart;                              // test interval, decimal years
@@ -48,6 +54,11 @@ struct StudySettings {
     // (class 1, 2, ...) marked along the threshold sweep.
     std::string_view magnitude_unit = "kt";
     std::span<const double> class_bounds = category_bounds;
+    // The threshold sweep's range, in whole units: the categories by default.
+    double sweep_low = category_bounds.front();
+    double sweep_high = category_bounds.back();
+    std::size_t exact_limit = exact_quantile_limit;
+    bool exact_quantiles() const { return series <= exact_limit; }
 };
 
 // The simulated magnitudes of every series, series-major: series k, event i at
@@ -112,6 +123,39 @@ struct Recomputed {
 [[nodiscard]] bool parse_event_data(std::string_view text, std::string_view file_name,
                                     EventSeries& events, std::string& error);
 
+// A study's events as its data file holds them, with the line of each event (its last value's
+// line in a free-format file, its row's in a CSV file).
+struct EventData {
+    EventSeries events;
+    std::vector<std::size_t> lines;
+};
+
+// The columns of a CSV data file that hold the times, the magnitudes and their standard
+// errors, named as in its header line; the shipped table's by default.
+struct CsvColumns {
+    std::string time = "time_decimal_year";
+    std::string magnitude = "max_wind_kt";
+    std::string standard_error = "stderr_kt";
+};
+
+// Every event of a free-format data file (at least one): statements of three values, read with
+// the program's reader until the text ends. A null value is an error here. On failure `error`
+// names the file, the line and the event.
+[[nodiscard]] bool parse_free_format_events(std::string_view text, std::string_view file_name,
+                                            EventData& data, std::string& error);
+
+// Every event of a CSV file (at least one): a header line naming the columns, then one event a
+// line; other columns are ignored, a cell may be quoted, blank lines are skipped.
+[[nodiscard]] bool parse_csv_events(std::string_view text, std::string_view file_name,
+                                    const CsvColumns& columns, EventData& data,
+                                    std::string& error);
+
+// Checks a study's events against its settings: every value a finite number, every standard
+// error at least 0, every time within the interval (the error names the first event outside
+// and counts them all).
+[[nodiscard]] bool check_events(const EventData& data, std::string_view file_name,
+                                const StudySettings& settings, std::string& error);
+
 // The observed test and the test of every simulated series.
 Recomputed recompute(const EventSeries& events, const SimulatedMagnitudes& simulated,
                      const StudySettings& settings);
@@ -142,6 +186,40 @@ Interval wilson_interval(std::size_t successes, std::size_t trials, double z);
 // The |u| at which the test's one-sided P equals `alpha` (0 < alpha < 0.5), found by bisection
 // on the P that the program's own test computes.
 double critical_u(double alpha);
+
+// Values gathered one at a time. Exact: every value kept, in the order added. Binned: only a
+// histogram of equal bins from `low` on, a value beyond either end counted in the end bin;
+// its quantiles spread each bin's values evenly over the bin, so they are off by less than a
+// bin's width.
+struct ValueSample {
+    bool exact = true;
+    std::vector<double> values;  // exact
+    double low = 0.0;            // binned: bin k holds [low + k width, low + (k + 1) width)
+    double width = 1.0;
+    double per_width = 1.0;  // 1 / width
+    std::vector<std::uint32_t> bins;
+    std::size_t count = 0;  // values added
+};
+
+ValueSample exact_sample(std::size_t expected);
+// Bins of `width` from a multiple of it at or below `low` to one at or above `high`.
+ValueSample binned_sample(double low, double high, double width);
+// Adds a value that is not NaN; in a binned sample, one beyond either end (an infinity too)
+// counts in the end bin.
+inline void add_value(ValueSample& sample, double value) {
+    ++sample.count;
+    if (sample.exact) {
+        sample.values.push_back(value);
+        return;
+    }
+    const double place = (value - sample.low) * sample.per_width;
+    const auto last = static_cast<double>(sample.bins.size() - 1);
+    ++sample.bins[static_cast<std::size_t>(place < 0.0 ? 0.0 : place > last ? last : place)];
+}
+// Quantiles at ascending `qs`: exact ones (type 7) reorder the values. NaN when empty.
+std::vector<double> sample_quantiles(ValueSample& sample, std::span<const double> qs);
+// The bins' places: the lower edge of bin k.
+double bin_start(const ValueSample& sample, std::size_t k);
 
 // Series per number of selected events m, from m = 0 to the largest m of any series.
 using MCounts = std::vector<std::size_t>;
@@ -175,10 +253,17 @@ inline constexpr double significance_05 = 0.05;
 inline constexpr double significance_10 = 0.10;
 inline constexpr double interval_tail = 0.025;  // each tail of a 95 % interval
 
+// What the results file's field shows for `value`, read back as a reader finds it.
+double as_in_results_field(double value);
 // True when `file_value` is what the results file's field shows for `value`.
 bool same_in_results_field(double file_value, double value);
+// `p` where it decides a count below 0.05 or 0.10 as the results file shows it: within the
+// field's rounding of either, as the field shows it, elsewhere p itself.
+double as_counted(double p);
 
+// The summary of a results file against its recomputed series, as a pass makes it.
 Summary summarise(const Results& results, const Recomputed& recomputed);
+
 
 // ---------------------------------------------------------------------------------------------
 // Sensitivity sweeps: the observed and the simulated tests repeated at other thresholds and
@@ -238,6 +323,30 @@ struct Sweeps {
     std::vector<SweepPoint> start;
 };
 
+// What the binned sweeps need to select and test a series fast: each event counted once, in
+// a bucket at the last point it reaches, the counts and sums then accumulated from the last
+// point down; |u| of every point at once as sqrt(12 / m) |s - m (a + d/2)| / d. The sums are
+// then not added in the test's order and |u| may be off by `error` (a bound), so within that
+// of the critical value the point's exact sum decides. The counts and |u| in flat arrays, one
+// row of `bins` bins per point, are made into the points' figures at the end.
+struct FastSweep {
+    std::vector<double> earliest;        // per point: the earliest time counted
+    std::vector<double> centre;          // per point: (start + end) / 2
+    std::vector<double> inverse_length;  // per point: 1 / (end - start)
+    std::vector<double> bucket_counts;   // per point: events whose last point it is
+    std::vector<double> bucket_sums;     // and the sum of their times
+    std::vector<double> sizes;           // per point: |u| of the series
+    std::vector<std::uint32_t> without_event;  // per point
+    std::vector<std::uint32_t> below_05;       // per point
+    std::vector<std::uint32_t> histogram;      // per point, `bins` counts of |u|
+    std::size_t bins = 0;
+    double per_width = 1.0;          // bins per unit of |u|
+    std::size_t series = 0;
+    double threshold_spacing = 1.0;  // average spacing of the thresholds, for a first guess
+    double start_spacing = 1.0;      // and of the starts
+    double error = 0.0;
+};
+
 // The sweeps over simulated series given one at a time, so that a caller generating series
 // on the fly holds one series, not all of them. Every series visits every point at once: per
 // point, the count and the sum of the selected times, added in position order as the test
@@ -250,12 +359,19 @@ struct SweepAccumulator {
     // Per point, the bound its sweep moves: the threshold along the threshold sweep, the
     // earliest time counted along the start sweep.
     std::vector<double> bounds;
-    std::vector<double> counts;                 // per point: selected events of one series
-    std::vector<double> sums;                   // per point: the sum of their times
-    std::vector<std::vector<double>> p_values;  // per point, the simulated P that are numbers
+    std::vector<double> counts;  // per point: selected events of one series
+    std::vector<double> sums;    // per point: the sum of their times
+    // Per point, the simulated series with a number for P: their P (exact quantiles), or a
+    // histogram of their |u|, from which P follows (binned).
+    std::vector<ValueSample> samples;
+    // Binned: below critical.low |u| gives P >= 0.05, above critical.high P < 0.05; between
+    // the two P itself decides.
+    Interval critical;
+    FastSweep fast;
 };
 
-SweepAccumulator begin_sweeps(const SweepSetup& setup);
+// `series` simulated series will follow; their quantiles are exact when `exact`.
+SweepAccumulator begin_sweeps(const SweepSetup& setup, std::size_t series, bool exact);
 // One simulated series: the events' times and the series' magnitudes, in file order.
 void add_series(SweepAccumulator& sweeps, std::span<const double> times,
                 std::span<const double> magnitudes);
@@ -300,8 +416,8 @@ struct Sensitivity {
     Sweeps sweeps;
     EventCounts counts;
 };
-Sensitivity analyse_sensitivity(const EventSeries& events, const SimulatedMagnitudes& simulated,
-                                const StudySettings& settings);
+// The sweeps' points around the study's threshold and start, and their accumulators.
+SweepAccumulator begin_study_sweeps(const EventSeries& events, const StudySettings& settings);
 
 // ---------------------------------------------------------------------------------------------
 // The analysis: the size of the trend, the other tests, the power, the deciding events
@@ -324,6 +440,10 @@ struct TrendFit {
 };
 TrendFit fit_trend(std::span<const double> times, double start, double end);
 double fit_beta(std::span<const double> times, double start, double end);  // beta alone
+// r = mean(s) / h of the times, in [-1, 1] for times within the interval; NaN without one. The
+// fitted beta follows from r alone and grows with it.
+double relative_mean_position(std::span<const double> times, double start, double end);
+double beta_of_position(double r, double start, double end);
 
 // exp(10 beta): how many times the rate grows in ten years.
 double rate_ratio_per_decade(double beta);
@@ -369,6 +489,15 @@ Estimate mil_hdbk_189_shape(std::span<const double> times, double start, double 
 // polynomial pieces.
 double rising_trend_power(double beta, std::int32_t m, double length, double critical);
 
+// Beyond this many events the power is found from the normal approximation to the sum of the
+// m scaled times (their exact mean and variance under the tilt), whose error falls as
+// 1 / sqrt(m): the exact density's work grows as m^2 (m = 1000: about 1 s for the detectable
+// trend, m = 2000: 3 s).
+inline constexpr std::int32_t max_exact_power_events = 1000;
+bool exact_power(std::int32_t m);
+double approximate_rising_trend_power(double beta, std::int32_t m, double length,
+                                      double critical);
+
 // The beta that such a test detects with probability `power`; NaN for m = 0.
 double detectable_beta(std::int32_t m, double length, double critical, double power);
 
@@ -383,8 +512,9 @@ struct EventRow {
     double selected_share = 0.0;         // of the simulated series
     double selection_probability = 0.0;  // Phi((x - threshold) / |sx|)
 };
-std::vector<EventRow> event_rows(const EventSeries& events, const SimulatedMagnitudes& simulated,
-                                 double threshold);
+// `selected[i]`: the simulated series, of `series`, that select event i.
+std::vector<EventRow> event_rows(const EventSeries& events, std::span<const std::size_t> selected,
+                                 std::size_t series, double threshold);
 
 // A count of series out of all, with its Wilson 95 % interval.
 struct Share {
@@ -410,23 +540,59 @@ struct TestRow {
     Share simulated_below_05;
 };
 
+// The simulated u and P as the results file shows them (the P of the series with one).
+struct SimulatedValues {
+    ValueSample u;
+    ValueSample p;
+};
+
 struct Analysis {
     StudySettings settings;
     Summary summary;
     TrendFit observed_fit;
     std::vector<TestRow> tests;  // in the order of trend_test_names
     double detectable_beta = not_a_number;
-    std::vector<TrendTest> simulated_tests;  // per series, recomputed
-    std::vector<double> simulated_beta;      // per series; NaN for a series without an event
-    Quantiles simulated_ratio;               // of the rate ratio per decade, type 7
-    std::size_t simulated_fits = 0;          // series with a beta
+    Quantiles simulated_ratio;       // of the rate ratio per decade
+    std::size_t simulated_fits = 0;  // series with a beta
     std::vector<EventRow> events;
     double expected_m = 0.0;
     Sensitivity sensitivity;
+    SimulatedValues simulated_values;
 };
 
-Analysis analyse(const Summary& summary, const EventSeries& events,
-                 const SimulatedMagnitudes& simulated, const StudySettings& settings);
+// What the results file shows for one series: the record a study writes, or the record of a
+// finished run's file. Called once per series, in order (`series` from 0), with the series'
+// recomputed test; false, with `error` saying why, when the record cannot be written or read.
+using RecordStep = std::function<bool(std::size_t series, const TrendTest& test, double& file_u,
+                                      double& file_p, std::string& error)>;
+// One series for the series table: its m, u and P, and its rate ratio per decade.
+using SeriesRowStep = std::function<bool(std::size_t series, const TrendTest& test,
+                                         double rate_ratio, std::string& error)>;
+// Called every so often with the number of series done.
+using ProgressStep = std::function<void(std::size_t done)>;
+
+struct PassSteps {
+    RecordStep record;
+    bool records_read = false;  // the records come from a file: check each against its series
+    // The step gives the values as the file shows them; else u and P themselves, which the
+    // counts of P below 0.05 and 0.10 then round as the file does where it matters.
+    bool records_exact = true;
+    SeriesRowStep row;      // none: no series table
+    ProgressStep progress;  // none: no progress shown
+};
+
+// The whole analysis of a study in one pass over its simulated series: each series drawn once
+// with the program's generator, selected and tested as the program does, its record handed to
+// `steps.record`, and gathered into the summary, the tests' shares, the fitted trends, the
+// events' shares and the sweeps; memory does not grow with the number of series beyond the
+// exact quantiles' values. The observed series is analysed as well. False, with `error`, when
+// a step fails.
+bool analyse_study(const EventSeries& events, const StudySettings& settings,
+                   const PassSteps& steps, Analysis& analysis, std::string& error);
+
+// The steps of a pass that writes no file, its records showing every value exactly: for
+// callers that want the analysis alone.
+PassSteps without_files();
 
 // ---------------------------------------------------------------------------------------------
 // Outputs
@@ -455,8 +621,8 @@ struct CsvTable {
     std::vector<std::vector<std::string>> rows;
 };
 
-// The tables of `--csv`: tests.csv, events.csv, m_counts.csv, series.csv, sweep_threshold.csv
-// and sweep_start_year.csv.
+// The tables of `--csv` made at the end: tests.csv, events.csv, m_counts.csv,
+// sweep_threshold.csv and sweep_start_year.csv (series.csv is written during the pass).
 std::vector<CsvTable> csv_tables(const Analysis& analysis);
 
 // The text of a CSV file, quoting the cells that need it, one line end per row.
@@ -466,7 +632,7 @@ std::string csv_text(const CsvTable& table);
 // simulated u (histogram) and P (distribution function); the cumulative count of selected
 // events against time and each event's selection share; P and the share with P < 0.05 against
 // the threshold and against the start of the interval.
-std::string render_svg(const Results& results, const Analysis& analysis);
+std::string render_svg(const Analysis& analysis);
 
 // ---------------------------------------------------------------------------------------------
 // The whole report
@@ -492,16 +658,30 @@ struct ReportOutcome {
 
 inline constexpr int status_failed = 1;  // an input could not be read, or the figure written
 
+inline constexpr std::string_view study_results_file_name = "study-results.dat";
+
+// A study of one's own: its data file, settings and results file.
+struct StudyOptions {
+    bool requested = false;  // simulate anew and write `paths.results`
+    bool csv = false;        // the data file is a CSV file with `columns`
+    CsvColumns columns;
+    StudySettings settings;
+};
+
 struct ReportOptions {
     bool json = false;                    // the summary as JSON instead of the text
     bool figure = true;                   // write the figure
     bool png = false;                     // and a PNG of it, through rsvg-convert
+    bool progress = false;                // show a progress bar on standard error for long work
     std::filesystem::path csv_directory;  // write the CSV tables there, unless empty
+    StudyOptions study;
 };
 
-// Reads both inputs, writes the figure and the CSV files asked for, and composes the summary.
-// The results file and the data file are only read; every file written is written whole or
-// not at all.
+// Without a study: reads the finished run's results file and its data file, recomputes its
+// series and checks every record. With one: reads the study's data file, simulates its series
+// and writes their results file (never over the data file or the program's results file). Both
+// then write the figure and the CSV files asked for, and compose the summary. The data file is
+// only read; every file written is written whole or not at all.
 ReportOutcome run_report(const ReportPaths& paths, const ReportOptions& options = {});
 
 }  // namespace zorvi::report

@@ -2,6 +2,12 @@
 // and the distributions and root finder shared by the statistics.
 #pragma once
 
+#include <sys/types.h>
+
+#include <array>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
 #include <cstddef>
 #include <filesystem>
 #include <functional>
@@ -65,6 +71,112 @@ double root_between(const std::function<double(double)>& f, double low, double h
 // its value and its derivative.
 double newton_root(const std::function<std::pair<double, double>(double)>& f, double guess,
                    double low, double high);
+
+// The observed series of `analysis.settings`: its m, u and P in the summary, its fitted trend,
+// its tests and the detectable trend.
+void analyse_observed(const EventSeries& events, Analysis& analysis);
+
+// The simulated magnitudes of a study drawn ahead on a second thread (series_ahead.cpp).
+struct SeriesAhead {
+    std::size_t width = 0;         // events a series
+    std::size_t block_series = 0;  // series a block
+    std::array<std::vector<double>, 2> blocks;
+    std::array<std::size_t, 2> filled{};  // series drawn into each block, 0 while it is free
+    std::size_t slot = 0;                 // the caller's block
+    std::size_t available = 0;            // series in it
+    std::size_t position = 0;             // the next of them
+    bool stopping = false;
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::thread drawer;
+    ~SeriesAhead();  // stops the drawer and waits for it
+};
+// Starts drawing the series of `settings` from a freshly started generator; `events` and
+// `settings` must outlive `ahead`.
+void start_drawing(SeriesAhead& ahead, const EventSeries& events, const StudySettings& settings);
+// The magnitudes of the next series, valid until the call after next.
+std::span<const double> next_series(SeriesAhead& ahead);
+
+// The simulated series as the results file shows them.
+struct SummaryAccumulator {
+    Summary summary;
+    SimulatedValues values;
+    double u_sum = 0.0;  // binned: the moments, by Welford's updating for the deviation
+    double u_welford_mean = 0.0;
+    double u_welford_squares = 0.0;
+};
+
+SummaryAccumulator begin_summary(const EventSeries& events, const StudySettings& settings);
+// A record's u and P as the file shows them, or (`exact` false) u and P themselves.
+void add_record(SummaryAccumulator& acc, double u, double p, bool exact, std::int32_t m);
+// Counts the record as a mismatch unless it shows the recomputed test.
+void check_record(Summary& summary, std::size_t k, double u, double p, const TrendTest& test);
+void finish_summary(SummaryAccumulator& acc);
+
+// The binned sweeps (FastSweep): set up once, then one series at a time.
+void begin_binned_sweeps(SweepAccumulator& sweeps, std::span<const double> times);
+void add_binned_series(SweepAccumulator& sweeps, std::span<const double> times,
+                       std::span<const double> magnitudes);
+// The points' counts and histograms, before their shares and quantiles.
+void finish_binned_sweeps(SweepAccumulator& sweeps);
+
+// Which trend tests find P < 0.05 in many series: the same answers as comparing
+// trend_test_statistics' P with 0.05, with a distribution function evaluated only where a
+// statistic lies within a hair of its critical value.
+struct TestDecider {
+    double start = 0.0;
+    double end = 0.0;
+    double normal_critical = 0.0;               // 1 - Phi(z) = 0.05
+    std::vector<double> chi_squared_critical;   // per m, the 0.05 quantile of chi-square(2m)
+    std::vector<double> gaps;                   // working space
+};
+TestDecider make_test_decider(double start, double end);
+std::array<bool, trend_test_count> tests_below_05(TestDecider& decider,
+                                                  std::span<const double> times,
+                                                  const TrendTest& cox_lewis);
+
+// A file being written under a temporary name beside its target, renamed into place once
+// whole; removed when writing it fails or a signal ends the process.
+struct TemporaryFile {
+    std::filesystem::path path;    // the temporary name; empty once committed or discarded
+    std::filesystem::path target;  // the final name
+    int fd = -1;
+};
+// `mode` is what the file gets, less the process's umask.
+bool create_temporary(const std::filesystem::path& target, mode_t mode, TemporaryFile& file,
+                      std::string& error);
+// These discard the file when they fail.
+bool write_temporary(TemporaryFile& file, std::string_view bytes, std::string& error);
+bool commit_temporary(TemporaryFile& file, std::string& error);
+void discard_temporary(TemporaryFile& file);
+
+// A study's results file in the program's format, written record by record.
+struct ResultsWriter {
+    TemporaryFile file;
+    std::string buffer;  // records not yet written out
+};
+bool begin_results(const std::filesystem::path& path, ResultsWriter& writer, std::string& error);
+// Writes the record of (u, P) and gives the values that a reader of the file finds in it
+// (`read_back`), or u and P themselves.
+bool write_record(ResultsWriter& writer, double u, double p, bool read_back, double& file_u,
+                  double& file_p, std::string& error);
+bool finish_results(ResultsWriter& writer, std::string& error);
+
+// A progress bar on standard error for `series` series of `events` events, drawn only when
+// standard error is a terminal and the work is expected to take more than about a second;
+// none otherwise. Called with the series count at the end, it clears its line.
+ProgressStep progress_bar(std::size_t series, std::size_t events);
+
+// series.csv written row by row, for any number of series.
+struct SeriesTableWriter {
+    TemporaryFile file;
+    std::string buffer;  // rows not yet written out
+};
+bool begin_series_table(const std::filesystem::path& directory, SeriesTableWriter& writer,
+                        std::string& error);
+bool add_series_row(SeriesTableWriter& writer, std::size_t series, const TrendTest& test,
+                    double rate_ratio, std::string& error);
+bool finish_series_table(SeriesTableWriter& writer, std::string& error);
 
 // Renames a file written whole to its final name, replacing what was there. False, with
 // `error` saying why and the written file removed, when it cannot.

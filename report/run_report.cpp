@@ -1,8 +1,7 @@
-// The whole report: read the results file and the data file, recompute, summarise, and write
-// the figure.
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
+// The whole report: read the inputs, make or check the simulated series in one pass, and write
+// the figure, the tables and the summary.
+#include <algorithm>
+#include <cmath>
 #include <system_error>
 
 #include "driver/run_files.hpp"
@@ -12,54 +11,134 @@
 namespace zorvi::report {
 namespace {
 
-// Writes `text` to `path` through a temporary file beside it, so that a failed write leaves
-// no half figure behind. False, with `error` saying why, when it cannot.
+constexpr mode_t output_mode = 0666;  // less the umask, as for any file a user makes
+
+// Writes `text` to `path` whole or not at all. False, with `error` saying why, when it cannot.
 bool write_file_whole(const std::filesystem::path& path, const std::string& text,
                       std::string& error) {
-    std::filesystem::path temporary = path;
-    temporary += ".tmp";
-    std::FILE* file = std::fopen(temporary.c_str(), "wb");
-    if (file == nullptr) {
-        error = "cannot write '" + path.string() + "': " + std::strerror(errno);
-        return false;
-    }
-    const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
-    const int write_errno = errno;
-    const bool closed = std::fclose(file) == 0;
-    if (!written || !closed) {
-        error =
-            "cannot write '" + path.string() + "': " + std::strerror(written ? errno : write_errno);
-        std::remove(temporary.c_str());
-        return false;
-    }
-    return detail::move_into_place(temporary, path, error);
+    detail::TemporaryFile file;
+    return detail::create_temporary(path, output_mode, file, error) &&
+           detail::write_temporary(file, text, error) && detail::commit_temporary(file, error);
 }
 
-// Writes every CSV table into `directory`, made when missing.
+// Writes every CSV table made at the end into `directory`.
 bool write_csv_tables(const std::filesystem::path& directory, const Analysis& analysis,
                       std::string& error) {
-    std::error_code ec;
-    std::filesystem::create_directories(directory, ec);
-    if (ec) {
-        error = "cannot make the directory '" + directory.string() + "': " + ec.message();
-        return false;
-    }
     for (const CsvTable& table : csv_tables(analysis))
         if (!write_file_whole(directory / table.file_name, csv_text(table), error)) return false;
     return true;
 }
 
-}  // namespace
-
-bool detail::move_into_place(const std::filesystem::path& temporary,
-                             const std::filesystem::path& path, std::string& error) {
+bool make_directory(const std::filesystem::path& directory, std::string& error) {
     std::error_code ec;
-    std::filesystem::rename(temporary, path, ec);
+    std::filesystem::create_directories(directory, ec);
     if (!ec) return true;
-    error = "cannot write '" + path.string() + "': " + ec.message();
-    std::remove(temporary.c_str());
+    error = "cannot make the directory '" + directory.string() + "': " + ec.message();
     return false;
 }
+
+// The settings a study may be given, checked before anything is read.
+bool check_settings(const StudySettings& settings, std::string& error) {
+    if (!std::isfinite(settings.threshold)) {
+        error = "--threshold: the threshold must be a finite number";
+    } else if (!std::isfinite(settings.start) || !std::isfinite(settings.end) ||
+               !(settings.start < settings.end)) {
+        error = "--interval: the start " + detail::shortest_text(settings.start) +
+                " must be a finite number before the end " + detail::shortest_text(settings.end);
+    } else if (settings.series < 1 || settings.series > max_series) {
+        error = "--series: the number of series must be from 1 to " + std::to_string(max_series);
+    } else {
+        return true;
+    }
+    return false;
+}
+
+// True when `a` and `b` name the same file, or would once written.
+bool same_file(const std::filesystem::path& a, const std::filesystem::path& b) {
+    std::error_code ec;
+    if (std::filesystem::equivalent(a, b, ec)) return true;
+    return std::filesystem::weakly_canonical(a, ec) == std::filesystem::weakly_canonical(b, ec);
+}
+
+// A study's results file may replace neither its data file, nor the program's own files, nor
+// the report's figure.
+bool check_results_path(const ReportPaths& paths, std::string& error) {
+    const std::string name = paths.results.filename().string();
+    std::string clash;
+    if (name == driver::results_file_name || name == driver::data_file_name)
+        clash = "the program's own file of that name";
+    else if (same_file(paths.results, paths.data))
+        clash = "the data file";
+    else if (same_file(paths.results, paths.figure) || same_file(paths.results, paths.png))
+        clash = "the report's figure";
+    else if (std::filesystem::is_directory(paths.results))
+        clash = "a directory";
+    if (clash.empty()) return true;
+    error = "--results '" + paths.results.string() + "' would replace " + clash +
+            "; name another results file";
+    return false;
+}
+
+// The magnitudes' unit, classes and sweep range: the shipped table's winds and categories, or
+// for other data the data's own range.
+void describe_magnitudes(const ReportPaths& paths, const StudyOptions& study,
+                         const EventSeries& events, StudySettings& settings) {
+    const bool shipped = study.csv ? study.columns.magnitude == CsvColumns{}.magnitude
+                                   : paths.data.filename() == driver::data_file_name;
+    if (shipped) return;
+    settings.magnitude_unit = "";
+    settings.class_bounds = {};
+    settings.sweep_low = *std::min_element(events.x.begin(), events.x.end());
+    settings.sweep_high = *std::max_element(events.x.begin(), events.x.end());
+}
+
+// The inputs of a study: its data file, read and checked against its settings.
+bool read_study_data(const ReportPaths& paths, const StudyOptions& study, EventSeries& events,
+                     StudySettings& settings, std::string& error) {
+    settings = study.settings;
+    if (!check_settings(settings, error) || !check_results_path(paths, error)) return false;
+    std::string text;
+    if (!read_text_file(paths.data, text, error)) return false;
+    const std::string name = paths.data.string();
+    EventData data;
+    const bool parsed = study.csv ? parse_csv_events(text, name, study.columns, data, error)
+                                  : parse_free_format_events(text, name, data, error);
+    if (!parsed || !check_events(data, name, settings, error)) return false;
+    events = std::move(data.events);
+    describe_magnitudes(paths, study, events, settings);
+    return true;
+}
+
+// The inputs of a finished run: its results file and its data file, read as the program
+// reads it.
+bool read_finished_run(const ReportPaths& paths, Results& results, EventSeries& events,
+                       std::string& error) {
+    std::string text;
+    if (!read_text_file(paths.results, text, error)) {
+        error += " (run zorvi in this directory first)";
+        return false;
+    }
+    if (!parse_results(text, paths.results.filename().string(),
+                       static_cast<std::size_t>(driver::nsim), results, error))
+        return false;
+    if (!read_text_file(paths.data, text, error)) {
+        error += " (the data file of the run, needed to recompute m, u and P)";
+        return false;
+    }
+    return parse_event_data(text, paths.data.filename().string(), events, error);
+}
+
+// The files a pass writes as it goes, given up together when anything fails.
+struct PassFiles {
+    detail::ResultsWriter results;
+    detail::SeriesTableWriter series;
+    ~PassFiles() {
+        detail::discard_temporary(results.file);
+        detail::discard_temporary(series.file);
+    }
+};
+
+}  // namespace
 
 ReportPaths paths_in(const std::filesystem::path& directory) {
     return {directory / driver::results_file_name, directory / driver::data_file_name,
@@ -69,40 +148,63 @@ ReportPaths paths_in(const std::filesystem::path& directory) {
 ReportOutcome run_report(const ReportPaths& paths, const ReportOptions& options) {
     ReportOutcome outcome;
     outcome.status = status_failed;
-    ReportNames names{paths.results.filename().string(), paths.data.filename().string(), {}};
-
-    std::string text;
-    Results results;
-    if (!read_text_file(paths.results, text, outcome.error)) {
-        outcome.error += " (run zorvi in this directory first)";
-        return outcome;
-    }
-    if (!parse_results(text, names.results, static_cast<std::size_t>(driver::nsim), results,
-                       outcome.error))
-        return outcome;
+    std::string& error = outcome.error;
+    const bool study = options.study.requested;
+    ReportNames names{study ? paths.results.string() : paths.results.filename().string(),
+                      study ? paths.data.string() : paths.data.filename().string(),
+                      {}};
 
     EventSeries events;
-    if (!read_text_file(paths.data, text, outcome.error)) {
-        outcome.error += " (the data file of the run, needed to recompute m, u and P)";
-        return outcome;
-    }
-    if (!parse_event_data(text, names.data, events, outcome.error)) return outcome;
-
     StudySettings settings;
-    settings.series = results.u.size();
-    const SimulatedMagnitudes simulated = simulate_magnitudes(events, settings);
-    const Recomputed recomputed = recompute(events, simulated, settings);
-    const Summary summary = summarise(results, recomputed);
-    const Analysis analysis = analyse(summary, events, simulated, settings);
-    if (options.figure) {
-        if (!write_file_whole(paths.figure, render_svg(results, analysis), outcome.error))
+    Results results;
+    PassFiles files;
+    PassSteps steps;
+    if (study) {
+        if (!read_study_data(paths, options.study, events, settings, error) ||
+            !detail::begin_results(paths.results, files.results, error))
             return outcome;
+        // With exact quantiles the values are read back from each record; otherwise only
+        // the counts need the file's rounding, and they apply it themselves.
+        steps.records_exact = settings.exact_quantiles();
+        steps.record = [&](std::size_t, const TrendTest& test, double& u, double& p,
+                           std::string& step_error) {
+            return detail::write_record(files.results, test.u, test.p, steps.records_exact, u, p,
+                                        step_error);
+        };
+    } else {
+        if (!read_finished_run(paths, results, events, error)) return outcome;
+        settings.series = results.u.size();
+        steps.records_read = true;
+        steps.record = [&](std::size_t k, const TrendTest&, double& u, double& p, std::string&) {
+            u = results.u[k];
+            p = results.p[k];
+            return true;
+        };
+    }
+
+    const bool tables = !options.csv_directory.empty();
+    if (tables) {
+        if (!make_directory(options.csv_directory, error) ||
+            !detail::begin_series_table(options.csv_directory, files.series, error))
+            return outcome;
+        steps.row = [&](std::size_t k, const TrendTest& test, double ratio,
+                        std::string& step_error) {
+            return detail::add_series_row(files.series, k, test, ratio, step_error);
+        };
+    }
+    if (options.progress) steps.progress = detail::progress_bar(settings.series, events.x.size());
+
+    Analysis analysis;
+    if (!analyse_study(events, settings, steps, analysis, error)) return outcome;
+    if (study && !detail::finish_results(files.results, error)) return outcome;
+    if (options.figure) {
+        if (!write_file_whole(paths.figure, render_svg(analysis), error)) return outcome;
         names.figure = paths.figure.filename().string();
-        if (options.png && !detail::convert_to_png(paths.figure, paths.png, outcome.error))
+        if (options.png && !detail::convert_to_png(paths.figure, paths.png, error))
             return outcome;
     }
-    if (!options.csv_directory.empty() &&
-        !write_csv_tables(options.csv_directory, analysis, outcome.error))
+    if (tables && (!detail::finish_series_table(files.series, error) ||
+                   !write_csv_tables(options.csv_directory, analysis, error)))
         return outcome;
     outcome.summary = options.json ? format_json(analysis, names) : format_summary(analysis, names);
     outcome.status = 0;

@@ -247,9 +247,14 @@ void add_observed_marker(std::string& out, const Rect& plot, double x, std::stri
 }
 
 std::string selection_text(const FigureData& data) {
-    return "magnitude ≥ " +
-           fixed_text(data.settings().threshold, decimals_for_step(data.settings().threshold)) +
-           " " + std::string(data.settings().magnitude_unit);
+    const StudySettings& settings = data.settings();
+    std::string text = "magnitude ≥ ";  // built in steps: g++ 12 warns wrongly on "" + string
+    text += fixed_text(settings.threshold, decimals_for_step(settings.threshold));
+    if (!settings.magnitude_unit.empty()) {
+        text += ' ';
+        text += settings.magnitude_unit;
+    }
+    return text;
 }
 
 std::string year_text(double year) {

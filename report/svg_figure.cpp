@@ -52,8 +52,8 @@ void add_page_note(std::string& out, const Rect& page, const FigureData& data) {
 
 }  // namespace
 
-std::string render_svg(const Results& results, const Analysis& analysis) {
-    const FigureData data{results, analysis};
+std::string render_svg(const Analysis& analysis) {
+    const FigureData data{analysis};
     const Rect page = page_rect(figure_layout, panels.size());
     std::string out;
     out.reserve(256 * 1024);

@@ -68,8 +68,11 @@ void add_sweep_sections(std::string& out, const Analysis& analysis) {
     const StudySettings& settings = analysis.settings;
     const Sweeps& sweeps = analysis.sensitivity.sweeps;
     const std::string own = "the run's own";
-    std::string unit = " ";  // built in steps: g++ 12 warns wrongly on " " + string
-    unit += settings.magnitude_unit;
+    std::string unit;  // built in steps: g++ 12 warns wrongly on " " + string
+    if (!settings.magnitude_unit.empty()) {
+        unit = " ";
+        unit += settings.magnitude_unit;
+    }
     out += "Sensitivity to the threshold, events of " + fixed_text(settings.start, 3) + " to " +
            fixed_text(settings.end, 3) + "\n";
     out += column_heads("threshold");

@@ -7,12 +7,18 @@
 #include <limits>
 
 #include "report/report.hpp"
+#include "report/report_impl.hpp"
 #include "stats/stats.hpp"
 
 namespace zorvi::report {
 namespace {
 
 constexpr double no_earlier_limit = -std::numeric_limits<double>::infinity();
+// Binned sweeps: |u| in bins of this width up to at least this value (P about 1e-9 there), and
+// the relative margin around the critical value within which P itself decides.
+constexpr double u_bin_width = 0.002;
+constexpr double binned_u_limit = 6.0;
+constexpr double critical_margin = 1e-9;  // relative; P changes by about 1e-10 across it
 
 SweepPoint point_at(double threshold, double start) {
     SweepPoint point;
@@ -68,6 +74,30 @@ void test_point(const SweepAccumulator& sweeps, std::size_t j, std::int32_t& m, 
     stats::test_of_sum(sweeps.points[j].start, sweeps.end, m, sweeps.sums[j], u, p);
 }
 
+// A higher threshold selects a subset: the same count is the same selection, and the same
+// test as the point before.
+bool same_as_before(const SweepAccumulator& sweeps, std::size_t j) {
+    return j > 0 && j < sweeps.threshold_points && sweeps.counts[j] == sweeps.counts[j - 1];
+}
+
+// Exact: every point's P, kept.
+void test_every_point(SweepAccumulator& sweeps) {
+    std::int32_t m = 0;
+    double u = 0.0;
+    double p = 0.0;
+    for (std::size_t j = 0; j < sweeps.points.size(); ++j) {
+        if (!same_as_before(sweeps, j)) test_point(sweeps, j, m, u, p);
+        SweepPoint& point = sweeps.points[j];
+        ++point.series;
+        if (std::isnan(p)) {
+            ++point.without_event;
+            continue;
+        }
+        add_value(sweeps.samples[j], p);
+        if (p < significance_05) ++point.below_05;
+    }
+}
+
 }  // namespace
 
 std::vector<double> whole_thresholds(double low, double high, std::size_t max_points) {
@@ -105,7 +135,7 @@ std::vector<double> sweep_starts(double start, double end, double step, double m
     return starts;
 }
 
-SweepAccumulator begin_sweeps(const SweepSetup& setup) {
+SweepAccumulator begin_sweeps(const SweepSetup& setup, std::size_t series, bool exact) {
     assert(setup.times.size() == setup.magnitudes.size());
     assert(std::is_sorted(setup.thresholds.begin(), setup.thresholds.end()));
     assert(std::is_sorted(setup.starts.begin(), setup.starts.end()));
@@ -125,8 +155,16 @@ SweepAccumulator begin_sweeps(const SweepSetup& setup) {
     }
     sweeps.counts.resize(sweeps.points.size());
     sweeps.sums.resize(sweeps.points.size());
-    sweeps.p_values.resize(sweeps.points.size());
 
+    // |u| of m events within the interval is at most sqrt(3 m).
+    const double u_limit =
+        std::fmax(binned_u_limit, std::sqrt(3.0 * static_cast<double>(setup.times.size())));
+    sweeps.samples.assign(sweeps.points.size(), exact ? exact_sample(series)
+                                                      : binned_sample(0.0, u_limit, u_bin_width));
+    const double critical = critical_u(significance_05);
+    sweeps.critical = {critical * (1.0 - critical_margin), critical * (1.0 + critical_margin)};
+
+    if (!exact) detail::begin_binned_sweeps(sweeps, setup.times);
     select_everywhere(sweeps, setup.times, setup.magnitudes);
     for (std::size_t j = 0; j < sweeps.points.size(); ++j) {
         SweepPoint& point = sweeps.points[j];
@@ -137,68 +175,60 @@ SweepAccumulator begin_sweeps(const SweepSetup& setup) {
 
 void add_series(SweepAccumulator& sweeps, std::span<const double> times,
                 std::span<const double> magnitudes) {
-    select_everywhere(sweeps, times, magnitudes);
-    std::int32_t m = 0;
-    double u = 0.0;
-    double p = 0.0;
-    for (std::size_t j = 0; j < sweeps.points.size(); ++j) {
-        // A higher threshold selects a subset: the same count is the same selection, and the
-        // same test as the point before.
-        const bool same_as_before =
-            j > 0 && j < sweeps.threshold_points && sweeps.counts[j] == sweeps.counts[j - 1];
-        if (!same_as_before) test_point(sweeps, j, m, u, p);
-        SweepPoint& point = sweeps.points[j];
-        ++point.series;
-        if (std::isnan(p)) {
-            ++point.without_event;
-            continue;
-        }
-        sweeps.p_values[j].push_back(p);
-        if (p < significance_05) ++point.below_05;
+    if (!sweeps.samples.empty() && !sweeps.samples.front().exact) {
+        detail::add_binned_series(sweeps, times, magnitudes);
+        return;
     }
+    select_everywhere(sweeps, times, magnitudes);
+    test_every_point(sweeps);
 }
 
 Sweeps finish_sweeps(SweepAccumulator& sweeps, double z) {
+    if (!sweeps.samples.empty() && !sweeps.samples.front().exact)
+        detail::finish_binned_sweeps(sweeps);
     Sweeps out;
+    constexpr std::array<double, 3> levels = {interval_tail, 0.5, 1.0 - interval_tail};
     for (std::size_t j = 0; j < sweeps.points.size(); ++j) {
         SweepPoint point = sweeps.points[j];
         point.share_05 = point.series == 0 ? std::numeric_limits<double>::quiet_NaN()
                                            : static_cast<double>(point.below_05) /
                                                  static_cast<double>(point.series);
         point.share_05_95 = wilson_interval(point.below_05, point.series, z);
-        constexpr std::array<double, 3> levels = {interval_tail, 0.5, 1.0 - interval_tail};
-        const std::vector<double> q = quantiles_in_place(sweeps.p_values[j], levels);
-        point.p_q025 = q[0];
-        point.p_median = q[1];
-        point.p_q975 = q[2];
+        ValueSample& sample = sweeps.samples[j];
+        if (sample.exact) {
+            const std::vector<double> q = sample_quantiles(sample, levels);
+            point.p_q025 = q[0];
+            point.p_median = q[1];
+            point.p_q975 = q[2];
+        } else {
+            // P falls as |u| grows: its low quantiles are the high ones of |u|.
+            const std::vector<double> q = sample_quantiles(sample, levels);
+            point.p_q025 = stats::one_sided_p(q[2]);
+            point.p_median = stats::one_sided_p(q[1]);
+            point.p_q975 = stats::one_sided_p(q[0]);
+        }
         (j < sweeps.threshold_points ? out.threshold : out.start).push_back(point);
     }
     return out;
 }
 
-Sensitivity analyse_sensitivity(const EventSeries& events, const SimulatedMagnitudes& simulated,
-                                const StudySettings& settings) {
+SweepAccumulator begin_study_sweeps(const EventSeries& events, const StudySettings& settings) {
     SweepSetup setup;
     setup.times = events.t;
     setup.magnitudes = events.x;
     setup.threshold = settings.threshold;
     setup.start = settings.start;
     setup.end = settings.end;
-    setup.thresholds =
-        whole_thresholds(threshold_sweep_low, threshold_sweep_high, max_sweep_points);
+    setup.thresholds = whole_thresholds(settings.sweep_low, settings.sweep_high, max_sweep_points);
+    // The main threshold is always a point, so that the sweeps cross at the study itself.
+    const auto at = std::lower_bound(setup.thresholds.begin(), setup.thresholds.end(),
+                                     settings.threshold);
+    if (at == setup.thresholds.end() || *at != settings.threshold)
+        setup.thresholds.insert(at, settings.threshold);
     setup.starts = sweep_starts(settings.start, settings.end, start_sweep_step,
                                 start_sweep_min_span, max_sweep_points);
-    SweepAccumulator sweeps = begin_sweeps(setup);
-    EventCountAccumulator counts =
-        begin_event_counts(events.t, events.x, settings.threshold, settings.start);
-    for (std::vector<double>& p : sweeps.p_values)
-        p.reserve(simulated.series);
-    for (std::size_t k = 0; k < simulated.series; ++k) {
-        const std::span<const double> magnitudes = series_magnitudes(simulated, k);
-        add_series(sweeps, events.t, magnitudes);
-        add_series(counts, magnitudes);
-    }
-    return {finish_sweeps(sweeps, critical_u(interval_tail)), finish_event_counts(counts)};
+    if (setup.starts.empty()) setup.starts.push_back(settings.start);
+    return begin_sweeps(setup, settings.series, settings.exact_quantiles());
 }
 
 }  // namespace zorvi::report

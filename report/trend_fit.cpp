@@ -54,7 +54,8 @@ double log_likelihood(double x, double r) {
     return x * r - log_sinhc(x);
 }
 
-// r = mean(s) / h of the times.
+}  // namespace
+
 double relative_mean_position(std::span<const double> times, double start, double end) {
     if (times.empty()) return not_a_number;
     double sum = 0.0;
@@ -63,6 +64,8 @@ double relative_mean_position(std::span<const double> times, double start, doubl
     const double half = (end - start) / 2.0;
     return sum / static_cast<double>(times.size()) / half - 1.0;
 }
+
+namespace {
 
 // The x that solves coth(x) - 1/x = r; infinite when every time lies at or beyond one end.
 double fit_x(double r) {
@@ -102,7 +105,11 @@ double interval_end(double x_hat, double r, double m, double drop, double direct
 }  // namespace
 
 double fit_beta(std::span<const double> times, double start, double end) {
-    return fit_x(relative_mean_position(times, start, end)) / ((end - start) / 2.0);
+    return beta_of_position(relative_mean_position(times, start, end), start, end);
+}
+
+double beta_of_position(double r, double start, double end) {
+    return fit_x(r) / ((end - start) / 2.0);
 }
 
 TrendFit fit_trend(std::span<const double> times, double start, double end) {

@@ -30,9 +30,9 @@ TestStatistic mil_hdbk_189(std::span<const double> times, double start, double e
 }
 
 // The coefficient of variation of the gaps between successive times, the first gap measured
-// from the start; standard deviation with divisor n - 1.
-double gap_variation(std::span<const double> times, double start) {
-    std::vector<double> gaps(times.begin(), times.end());
+// from the start; standard deviation with divisor n - 1. `gaps` is working space.
+double gap_variation(std::span<const double> times, double start, std::vector<double>& gaps) {
+    gaps.assign(times.begin(), times.end());
     std::sort(gaps.begin(), gaps.end());
     double previous = start;
     for (double& gap : gaps) {
@@ -44,10 +44,30 @@ double gap_variation(std::span<const double> times, double start) {
 }
 
 // u divided by the gaps' coefficient of variation, normal; P one-sided like the program's.
+double lewis_robinson_statistic(std::span<const double> times, double start, double u,
+                                std::vector<double>& gaps) {
+    return u / gap_variation(times, start, gaps);
+}
+
 TestStatistic lewis_robinson(std::span<const double> times, double start, double u) {
     if (times.size() < 2) return {};
-    const double statistic = u / gap_variation(times, start);
+    std::vector<double> gaps;
+    const double statistic = lewis_robinson_statistic(times, start, u, gaps);
     return {statistic, detail::normal_upper_tail(std::fabs(statistic))};
+}
+
+// Relative margin around a critical value within which the distribution function decides.
+constexpr double critical_margin = 1e-9;
+
+// Whether `statistic` lies below (`lower_tail`) or above the critical value whose tail is
+// 0.05, with the tail's `probability` computed only within the margin around it.
+template <class Probability>
+bool beyond_critical(double statistic, double critical, bool lower_tail, Probability probability) {
+    const double low = critical * (1.0 - critical_margin);
+    const double high = critical * (1.0 + critical_margin);
+    if (lower_tail ? statistic < low : statistic > high) return true;
+    if (lower_tail ? statistic > high : statistic < low) return false;
+    return probability() < significance_05;  // near the critical value, or not a number
 }
 
 }  // namespace
@@ -61,6 +81,43 @@ TestStatistics trend_test_statistics(std::span<const double> times, const TrendT
     out[test_mil_hdbk_189] = mil_hdbk_189(times, start, end);
     out[test_lewis_robinson] = lewis_robinson(times, start, cox_lewis.u);
     return out;
+}
+
+detail::TestDecider detail::make_test_decider(double start, double end) {
+    TestDecider decider;
+    decider.start = start;
+    decider.end = end;
+    decider.normal_critical = normal_quantile(1.0 - significance_05);
+    return decider;
+}
+
+std::array<bool, trend_test_count> detail::tests_below_05(TestDecider& decider,
+                                                          std::span<const double> times,
+                                                          const TrendTest& cox_lewis) {
+    std::array<bool, trend_test_count> below{};
+    if (times.empty()) return below;
+    below[test_cox_lewis] = cox_lewis.p < significance_05;
+    below[test_cox_lewis_two_sided] = std::fmin(1.0, 2.0 * cox_lewis.p) < significance_05;
+
+    // MIL-HDBK-189: small statistics are significant; chi-square(2m)'s critical value per m.
+    const std::size_t m = times.size();
+    if (decider.chi_squared_critical.size() <= m)
+        decider.chi_squared_critical.resize(m + 1, not_a_number);
+    const double freedom = 2.0 * static_cast<double>(m);
+    double& critical = decider.chi_squared_critical[m];
+    if (std::isnan(critical)) critical = chi_squared_quantile(significance_05, freedom);
+    const double statistic = 2.0 * log_ratio_sum(times, decider.start, decider.end);
+    below[test_mil_hdbk_189] = beyond_critical(statistic, critical, true, [&] {
+        return chi_squared_cdf(statistic, freedom);
+    });
+
+    if (m >= 2) {
+        const double ratio =
+            std::fabs(lewis_robinson_statistic(times, decider.start, cox_lewis.u, decider.gaps));
+        below[test_lewis_robinson] = beyond_critical(ratio, decider.normal_critical, false,
+                                                     [&] { return normal_upper_tail(ratio); });
+    }
+    return below;
 }
 
 Estimate mil_hdbk_189_shape(std::span<const double> times, double start, double end) {

@@ -19,14 +19,22 @@ void test(double a, double b, std::int32_t m, std::span<const double> times, dou
 }
 
 void test_of_sum(double a, double b, std::int32_t m, double s, double& u, double& p) {
+    u = statistic_of_sum(a, b, m, s);
+    p = one_sided_p(u);
+}
+
+double statistic_of_sum(double a, double b, std::int32_t m, double s) {
     const double d = b - a;
     const double count = static_cast<double>(m);
     const double r = std::sqrt(12.0 * count);
     const double mean = s / count;
     // The start is taken off the mean before half the interval; the midpoint is never formed.
     const double c = (mean - a) - 0.5 * d;
-    u = (r * c) / d;
-    p = 0.5 * erfcc_s(std::fabs(u) / sqrt2);
+    return (r * c) / d;
+}
+
+double one_sided_p(double u) {
+    return 0.5 * erfcc_s(std::fabs(u) / sqrt2);
 }
 
 }  // namespace zorvi::stats

@@ -25,4 +25,10 @@ void test(double a, double b, std::int32_t m, std::span<const double> times, dou
 // The same test from the sum of the m times, added in order from 0.0 as test() adds them.
 void test_of_sum(double a, double b, std::int32_t m, double s, double& u, double& p);
 
+// The statistic u alone, as test_of_sum() computes it.
+double statistic_of_sum(double a, double b, std::int32_t m, double s);
+
+// The test's one-sided P-value of a statistic u: 1 - Phi(|u|), as test() computes it.
+double one_sided_p(double u);
+
 }  // namespace zorvi::stats

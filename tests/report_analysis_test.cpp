@@ -139,9 +139,9 @@ TEST(ReportEvents, SharesFollowTheSelectionProbability) {
     ASSERT_TRUE(parse_event_data(zorvi::testing::read_file(zorvi::testing::shipped_data_file()),
                                  "data", events, error))
         << error;
-    const StudySettings settings;
-    const std::vector<EventRow> rows =
-        event_rows(events, simulate_magnitudes(events, settings), settings.threshold);
+    Analysis analysis;
+    ASSERT_TRUE(analyse_study(events, StudySettings{}, without_files(), analysis, error));
+    const std::vector<EventRow>& rows = analysis.events;
     ASSERT_EQ(rows.size(), 60u);
     double expected_m = 0.0;
     for (const EventRow& row : rows) {
@@ -162,10 +162,9 @@ TEST(ReportAnalysis, WithoutAnObservedEventTheTrendIsUndefined) {
     const EventSeries events = {{1990.0, 2000.0, 2010.0}, {100.0, 110.0, 90.0}, {10.0, 10.0, 10.0}};
     StudySettings settings;
     settings.series = 50;
-    const SimulatedMagnitudes simulated = simulate_magnitudes(events, settings);
-    const Recomputed recomputed = recompute(events, simulated, settings);
-    const Analysis analysis = analyse(summarise({recomputed.usim, recomputed.psim}, recomputed),
-                                      events, simulated, settings);
+    Analysis analysis;
+    std::string error;
+    ASSERT_TRUE(analyse_study(events, settings, without_files(), analysis, error));
     const ReportNames names{"r", "d", ""};
     const std::string text = format_summary(analysis, names);
     EXPECT_NE(text.find("  undefined: the observed series has no selected event\n"),

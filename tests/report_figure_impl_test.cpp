@@ -51,13 +51,12 @@ TEST(ReportFigureLayout, GridCellsAndPage) {
 
 TEST(ReportFigureLayout, ObservedLineStandsWhereTheObservedUIs) {
     // Equal values: one bin around them, and the observed u in its middle.
-    Results results;
-    results.u.assign(10, 0.0);
-    results.p.assign(10, 0.5);
     Analysis analysis;
+    analysis.simulated_values.u.values.assign(10, 0.0);
+    analysis.simulated_values.p.values.assign(10, 0.5);
     analysis.summary.series = 10;
     analysis.summary.critical_u_05 = 1.6448536;
-    const FigureData data{results, analysis};
+    const FigureData data{analysis};
     std::string svg;
     const PanelFrame frame = panel_frame(figure_layout, 0);
     draw_u_histogram(svg, frame, data);

@@ -70,7 +70,7 @@ TEST_F(ReportRun, SummarisesTheShippedRun) {
     EXPECT_EQ(result.status, 0) << result.err;
     EXPECT_EQ(result.err, "");
     EXPECT_TRUE(contains(result.out, "m = 6, u = 1.58326, P = 0.05668")) << result.out;
-    EXPECT_TRUE(contains(result.out, "Simulated series                  2000\n"));
+    EXPECT_TRUE(contains(result.out, "Simulated series                  2000, seed -206761862\n"));
     EXPECT_TRUE(contains(result.out, "  without a selected event (NaN)  0\n"));
     EXPECT_TRUE(contains(result.out, "agree with all 2000 records to " +
                                          std::to_string(zorvi::driver::results_field_decimals) +

@@ -1,6 +1,7 @@
 // The report's figure: a well-formed SVG document that marks the observed values.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <limits>
 #include <string>
@@ -44,7 +45,10 @@ std::string render(const Results& results, const Summary& summary, const EventCo
     Analysis analysis;
     analysis.summary = summary;
     analysis.sensitivity = {sweeps, counts};
-    return render_svg(results, analysis);
+    analysis.simulated_values.u.values = results.u;
+    for (double p : results.p)
+        if (!std::isnan(p)) analysis.simulated_values.p.values.push_back(p);
+    return render_svg(analysis);
 }
 
 std::size_t occurrences(const std::string& text, const std::string& part) {

@@ -62,8 +62,13 @@ const ShippedRun& shipped() {
 }
 
 const Sensitivity& shipped_sensitivity() {
-    static const Sensitivity sensitivity =
-        analyse_sensitivity(shipped().events, shipped().simulated, shipped().settings);
+    static const Sensitivity sensitivity = [] {
+        Analysis analysis;
+        std::string error;
+        EXPECT_TRUE(analyse_study(shipped().events, shipped().settings, without_files(),
+                                  analysis, error));
+        return analysis.sensitivity;
+    }();
     return sensitivity;
 }
 

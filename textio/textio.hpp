@@ -54,6 +54,9 @@ const Options& options();
 // ---------------------------------------------------------------------------------------------
 // Record output. Each statement writes exactly one record ending in CR LF.
 
+// Every record ends with these two bytes, on the console and in files alike.
+inline constexpr std::string_view record_end = "\r\n";
+
 // Free format: a leading blank, one blank between items except between two text items,
 // integers in 11 characters, reals in 25 (or a right-justified NaN/Infinity).
 void write_free(int unit, const Locus& locus, std::span<const Item> items);

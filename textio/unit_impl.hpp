@@ -103,9 +103,6 @@ void close_unit(Unit& unit, const Locus& locus);
 // every error is ignored; otherwise a file unit's error is reported at its last statement.
 void close_all_units(bool quiet);
 
-// Every record ends with these two bytes, on the console and in files alike.
-inline constexpr std::string_view record_end = "\r\n";
-
 // The record being composed by the current output statement. Its first `room_size` characters
 // have static room, so that composing a record allocates nothing; a longer record moves to the
 // heap. One instance, reached through record_buffer().

@@ -90,7 +90,7 @@ enum class ComposeStatus { ok, unsuited_item, no_field_left };
             if (next == fields.size()) {
                 if (restarted) return ComposeStatus::no_field_left;
                 restarted = true;
-                record.append(detail::record_end);
+                record.append(record_end);
                 pending_blanks = 0;
                 next = format.reversion;
                 continue;
@@ -114,7 +114,7 @@ enum class ComposeStatus { ok, unsuited_item, no_field_left };
         }
         pending_blanks = 0;
     }
-    record.append(detail::record_end);
+    record.append(record_end);
     return ComposeStatus::ok;
 }
 

@@ -27,7 +27,7 @@ void compose_free(detail::Record& record, std::span<const Item> items, bool sign
             },
             items[i]);
     }
-    record.append(detail::record_end);
+    record.append(record_end);
 }
 
 }  // namespace

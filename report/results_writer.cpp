@@ -1,0 +1,84 @@
+// A study's results file in the program's format, written record by record into a temporary
+// file beside it and renamed into place once whole.
+#include <array>
+
+#include "driver/run_files.hpp"
+#include "report/report_impl.hpp"
+#include "textio/textio.hpp"
+
+namespace zorvi::report::detail {
+namespace {
+
+constexpr std::size_t flush_size = 64 * 1024;
+constexpr mode_t results_mode = 0600;  // as the program creates its results file
+constexpr int field_width = driver::results_field_width;
+constexpr int field_decimals = driver::results_field_decimals;
+// A record of the program's format "(2(1x,fW.D))": two values, each a blank and a fixed field.
+constexpr std::size_t record_values = 2;
+constexpr std::size_t record_size = record_values * (1 + field_width) + textio::record_end.size();
+// The program writes a negative value that rounds to zero with its sign.
+constexpr bool sign_zero = true;
+
+void append_record(std::string& out, std::string_view text) {
+    out += text;
+    out += textio::record_end;
+}
+
+// The values as a reader of the file finds them in a record.
+bool read_record_values(std::string_view text, ResultsWriter& writer, double& file_u,
+                        double& file_p, std::string& error) {
+    textio::CharSource source = textio::CharSource::from_string(text);
+    std::array<double, record_values> values = {not_a_number, not_a_number};
+    const textio::ListReadResult read = textio::read_list(source, values);
+    if (read.status != textio::ListReadStatus::ok) {
+        error = "cannot read back a record of '" + writer.file.target.string() +
+                "': " + textio::list_read_message(read, source);
+        discard_temporary(writer.file);
+        return false;
+    }
+    file_u = values[0];
+    file_p = values[1];
+    return true;
+}
+
+}  // namespace
+
+bool begin_results(const std::filesystem::path& path, ResultsWriter& writer,
+                   std::string& error) {
+    if (!create_temporary(path, results_mode, writer.file, error)) return false;
+    writer.buffer.clear();
+    writer.buffer.reserve(flush_size + record_size);
+    append_record(writer.buffer, driver::results_title);
+    append_record(writer.buffer, driver::results_heads);
+    append_record(writer.buffer, driver::results_blank);
+    return true;
+}
+
+bool write_record(ResultsWriter& writer, double u, double p, bool read_back, double& file_u,
+                  double& file_p, std::string& error) {
+    std::array<char, record_size> record;
+    char* next = record.data();
+    for (double value : {u, p}) {
+        *next++ = ' ';
+        next += textio::format_fixed_to(next, value, field_width, field_decimals, sign_zero);
+    }
+    for (char c : textio::record_end)
+        *next++ = c;
+    const std::string_view text(record.data(), record.size());
+    writer.buffer += text;
+
+    file_u = u;
+    file_p = p;
+    if (read_back && !read_record_values(text, writer, file_u, file_p, error)) return false;
+    if (writer.buffer.size() < flush_size) return true;
+    const bool written = write_temporary(writer.file, writer.buffer, error);
+    writer.buffer.clear();
+    return written;
+}
+
+bool finish_results(ResultsWriter& writer, std::string& error) {
+    return write_temporary(writer.file, writer.buffer, error) &&
+           commit_temporary(writer.file, error);
+}
+
+}  // namespace zorvi::report::detail

@@ -1,0 +1,231 @@
+// Studies of one's own with zorvi-report: the program's run given as options, the shipped CSV,
+// another CSV, bad input, and histograms against exact quantiles.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+#include "report/report.hpp"
+#include "test_support.hpp"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace zorvi::testing;
+using namespace zorvi::report;
+
+const std::string report_binary = ZORVI_REPORT_BINARY;
+const fs::path source_dir = ZORVI_SOURCE_DIR;
+const fs::path shipped_csv = source_dir / "data" / "us-hurricane-landfalls-1980-2018.csv";
+const std::vector<std::string> fixed_values = {"--threshold", "113", "--interval", "1980.417",
+                                               "2018.917", "--series", "2000", "--seed",
+                                               "-206761862"};
+
+ProcessResult report(const fs::path& dir, std::vector<std::string> arguments) {
+    arguments.insert(arguments.begin(), report_binary);
+    return run_program(arguments, dir);
+}
+
+std::vector<std::string> with(std::vector<std::string> arguments,
+                              const std::vector<std::string>& more) {
+    arguments.insert(arguments.end(), more.begin(), more.end());
+    return arguments;
+}
+
+// The text without its first line, which names the results file.
+std::string after_first_line(const std::string& text) {
+    return text.substr(text.find('\n'));
+}
+
+// The program's data file and fixed values given as options: the study writes the program's
+// results file byte for byte, and its report is the fixed run's.
+TEST(ReportStudy, TheProgramsValuesGiveTheProgramsRun) {
+    TempDir dir;
+    write_file(dir.path / data_file_name, read_file(shipped_data_file()));
+    ASSERT_EQ(run_program({zorvi_binary().string()}, dir.path).status, 0);
+    const ProcessResult fixed = report(dir.path, {"--no-figure"});
+    ASSERT_EQ(fixed.status, 0) << fixed.err;
+
+    const ProcessResult study =
+        report(dir.path, with({"--data", data_file_name, "--no-figure"}, fixed_values));
+    ASSERT_EQ(study.status, 0) << study.err;
+    EXPECT_EQ(study.err, "");
+    EXPECT_EQ(read_file(dir.path / "study-results.dat"),
+              read_file(source_dir / "tests" / "golden" / results_file_name));
+    EXPECT_EQ(study.out.substr(0, study.out.find('\n')), "Zorvi report on study-results.dat");
+    EXPECT_EQ(after_first_line(study.out), after_first_line(fixed.out));
+    EXPECT_EQ(read_file(dir.path / results_file_name),
+              read_file(source_dir / "tests" / "golden" / results_file_name));
+}
+
+// The shipped CSV holds the same events as the shipped data file: the same study, number for
+// number.
+TEST(ReportStudy, TheShippedCsvGivesTheSameNumbers) {
+    TempDir dir;
+    write_file(dir.path / data_file_name, read_file(shipped_data_file()));
+    const ProcessResult from_data =
+        report(dir.path, {"--data", data_file_name, "--json", "--no-figure", "--results", "a.dat"});
+    const ProcessResult from_csv = report(
+        dir.path, {"--data", shipped_csv.string(), "--json", "--no-figure", "--results", "b.dat"});
+    ASSERT_EQ(from_data.status, 0) << from_data.err;
+    ASSERT_EQ(from_csv.status, 0) << from_csv.err;
+    nlohmann::json a = nlohmann::json::parse(from_data.out);
+    nlohmann::json b = nlohmann::json::parse(from_csv.out);
+    EXPECT_EQ(a["files"]["data"], data_file_name);
+    EXPECT_EQ(b["files"]["data"], shipped_csv.string());
+    a.erase("files");
+    b.erase("files");
+    EXPECT_EQ(a, b);
+    EXPECT_EQ(read_file(dir.path / "a.dat"), read_file(dir.path / "b.dat"));
+}
+
+// 25 events of another kind in a CSV of its own columns: every part of the report follows the
+// data, with a threshold between whole units.
+TEST(ReportStudy, ACsvOfItsOwn) {
+    TempDir dir;
+    std::string csv = "id,Mw,when,se,\"place, country\"\n";
+    std::vector<double> magnitudes;
+    for (int i = 0; i < 25; ++i) {
+        const double x = 5.0 + (i * 37 % 25) / 10.0;  // 5.0 to 7.4
+        magnitudes.push_back(x);
+        csv += std::to_string(i) + "," + std::to_string(x) + "," + std::to_string(1950 + 2.7 * i) +
+               ",0.3,\"Nowhere, \"\"Land\"\"\"\n";
+    }
+    write_file(dir.path / "quakes.csv", csv);
+    const ProcessResult result =
+        report(dir.path, {"--data", "quakes.csv", "--columns", "when,Mw,se",
+                          "--threshold", "6.5", "--interval", "1950", "2020", "--json", "--csv",
+                          "tables", "--results", "quakes.dat"});
+    ASSERT_EQ(result.status, 0) << result.err;
+    const nlohmann::json json = nlohmann::json::parse(result.out);
+    EXPECT_EQ(json["settings"]["events"], 25);
+    EXPECT_EQ(json["settings"]["threshold"], 6.5);
+    const auto selected = std::count_if(magnitudes.begin(), magnitudes.end(),
+                                        [](double x) { return x >= 6.5; });
+    EXPECT_EQ(json["observed"]["m"], selected);
+    // The threshold sweep: whole units over the magnitudes' range, and the study's own point.
+    std::vector<double> thresholds;
+    for (const auto& point : json["sweeps"]["threshold"])
+        thresholds.push_back(point["threshold"].get<double>());
+    EXPECT_EQ(thresholds, (std::vector<double>{5, 6, 6.5, 7}));
+    EXPECT_EQ(json["sweeps"]["threshold"][2]["observed_m"], selected);
+    EXPECT_EQ(json["sweeps"]["start_year"].size(), 61u);  // 1950 to 2010
+    const std::string records = read_file(dir.path / "quakes.dat");
+    EXPECT_EQ(std::count(records.begin(), records.end(), '\n'), 2003);
+    EXPECT_EQ(read_file(dir.path / "tables" / "series.csv").rfind("series,m,u,p,", 0), 0u);
+    const std::string svg = read_file(dir.path / "Zorvireport.svg");
+    EXPECT_NE(svg.find("magnitude ≥ 6.5 up to each time"), std::string::npos);
+    EXPECT_EQ(svg.find(" kt"), std::string::npos);
+    if (std::system("xmllint --version >/dev/null 2>&1") != 0) GTEST_SKIP() << "no xmllint";
+    const std::string command = "xmllint --noout '" + (dir.path / "Zorvireport.svg").string() + "'";
+    EXPECT_EQ(std::system(command.c_str()), 0);
+}
+
+// Each bad input: one line naming the file, the line and the event, status 1, and nothing
+// written beside the data file.
+TEST(ReportStudy, BadInputIsNamedAndNothingIsWritten) {
+    struct Case {
+        std::string data;
+        std::vector<std::string> arguments;
+        std::string error;
+    };
+    const std::string three = "1990.5 100 5\n2000.5 120 5\n2010.5 90 5\n";
+    const std::vector<Case> cases = {
+        {three, {"--data", "missing.dat"},
+         "cannot open 'missing.dat': No such file or directory"},
+        {"1990.5 100 5\n1991.x 90 5\n", {}, "d.dat, line 2 (event 2): Bad real number in item 1 "
+                                            "of list input"},
+        {"1990.5,,5\n", {}, "d.dat, line 1 (event 1): no value for the magnitude; each event is "
+                            "three values"},
+        {"", {}, "d.dat: no events; each event is three values (time, magnitude, standard error)"},
+        {"1975 100 5\n2000.5 120 5\n2030 90 5\n", {},
+         "d.dat, line 1 (event 1): the time 1975 lies outside the interval 1980.417 to 2018.917; "
+         "2 of the 3 events do (--interval A B sets the interval)"},
+        {"1990.5 100 5\n2000.5 120 -1\n", {},
+         "d.dat, line 2 (event 2): the standard error -1 is negative"},
+        {three, {"--interval", "2000", "1990"},
+         "--interval: the start 2000 must be a finite number before the end 1990"},
+        {three, {"--series", "0"},
+         "--series: the number of series must be a whole number from 1 to 1000000000"},
+        {three, {"--results", "./d.dat"},
+         "--results './d.dat' would replace the data file; name another results file"},
+        {three, {"--results", "Zorviresult.dat"},
+         "--results 'Zorviresult.dat' would replace the program's own file of that name; name "
+         "another results file"},
+    };
+    const std::vector<std::pair<std::string, std::string>> csv_cases = {
+        {"time_decimal_year,max_wind_kt,stderr_kt\n1990,100,5\n1991,abc,5\n",
+         "d.csv, line 3 (event 2): the magnitude 'abc' (column 'max_wind_kt') is not a number"},
+        {"time,max_wind_kt,stderr_kt\n1990,100,5\n",
+         "d.csv, line 1: no column 'time_decimal_year' in the header (time, max_wind_kt, "
+         "stderr_kt); --columns TIME,MAG,SE names the columns to use"},
+        {"time_decimal_year,max_wind_kt,stderr_kt\n1990,100,inf\n",
+         "d.csv, line 2 (event 1): the standard error is Infinity, not a finite number"},
+    };
+    const auto check = [](const std::string& name, const std::string& data,
+                          std::vector<std::string> arguments, const std::string& error) {
+        TempDir dir;
+        write_file(dir.path / name, data);
+        if (std::find(arguments.begin(), arguments.end(), "--data") == arguments.end())
+            arguments.insert(arguments.begin(), {"--data", name});
+        const ProcessResult result = report(dir.path, arguments);
+        EXPECT_EQ(result.status, 1) << error;
+        EXPECT_EQ(result.out, "");
+        EXPECT_EQ(result.err, "zorvi-report: " + error + "\n");
+        EXPECT_EQ(read_file(dir.path / name), data);
+        std::vector<std::string> left;
+        for (const auto& entry : fs::directory_iterator(dir.path))
+            left.push_back(entry.path().filename().string());
+        EXPECT_EQ(left, std::vector<std::string>{name}) << error;
+    };
+    for (const Case& c : cases)
+        check("d.dat", c.data, c.arguments, c.error);
+    for (const auto& [data, error] : csv_cases)
+        check("d.csv", data, {}, error);
+}
+
+// Counts and shares from a pass of histograms are the exact ones; quantiles lie within a bin.
+TEST(ReportStudy, HistogramsKeepCountsExactAndQuantilesClose) {
+    EventSeries events;
+    std::string error;
+    ASSERT_TRUE(parse_event_data(read_file(shipped_data_file()), "data", events, error));
+    StudySettings settings;
+    Analysis exact, binned;
+    ASSERT_TRUE(analyse_study(events, settings, without_files(), exact, error));
+    settings.exact_limit = 0;
+    ASSERT_TRUE(analyse_study(events, settings, without_files(), binned, error));
+
+    const Summary& a = exact.summary;
+    const Summary& b = binned.summary;
+    EXPECT_EQ(b.below_05, a.below_05);
+    EXPECT_EQ(b.below_10, a.below_10);
+    EXPECT_EQ(b.m_counts, a.m_counts);
+    EXPECT_NEAR(b.u_mean, a.u_mean, 1e-12);
+    EXPECT_NEAR(b.u_sd, a.u_sd, 1e-12);
+    for (auto [x, y] : {std::pair{a.u_q025, b.u_q025}, {a.u_median, b.u_median},
+                        {a.u_q975, b.u_q975}})
+        EXPECT_NEAR(y, x, 0.002);
+    for (std::size_t t = 0; t < trend_test_count; ++t)
+        EXPECT_EQ(binned.tests[t].simulated_below_05.count, exact.tests[t].simulated_below_05.count);
+    EXPECT_NEAR(binned.simulated_ratio.median, exact.simulated_ratio.median, 1e-3);
+    EXPECT_NEAR(binned.simulated_ratio.q975, exact.simulated_ratio.q975, 2e-3);
+    const auto& exact_points = exact.sensitivity.sweeps.threshold;
+    const auto& binned_points = binned.sensitivity.sweeps.threshold;
+    ASSERT_EQ(binned_points.size(), exact_points.size());
+    for (std::size_t j = 0; j < exact_points.size(); ++j) {
+        EXPECT_EQ(binned_points[j].below_05, exact_points[j].below_05) << j;
+        EXPECT_EQ(binned_points[j].without_event, exact_points[j].without_event) << j;
+        EXPECT_NEAR(binned_points[j].p_median, exact_points[j].p_median, 1e-3) << j;
+        EXPECT_NEAR(binned_points[j].p_q025, exact_points[j].p_q025, 1e-3) << j;
+    }
+    for (std::size_t j = 0; j < exact.sensitivity.sweeps.start.size(); ++j)
+        EXPECT_EQ(binned.sensitivity.sweeps.start[j].below_05,
+                  exact.sensitivity.sweeps.start[j].below_05)
+            << j;
+}
+
+}  // namespace
