@@ -23,10 +23,17 @@ constexpr std::array<const char*, 7> study_option_names = {
     "--data", "--columns", "--threshold", "--interval", "--series", "--seed", "--results"};
 
 constexpr std::string_view description =
-    "Run in the directory of a finished zorvi run. Reads Zorviresult.dat and the data file\n"
-    "Hurricanes-CAT-1-5-DATA-US-landfall-1980-2018.dat (neither is changed), recomputes the\n"
-    "observed m, u and P and the simulated series with zorvi's own code, prints the analysis\n"
-    "and writes the figure Zorvireport.svg.\n";
+    "Without study options: run in the directory of a finished zorvi run. Reads Zorviresult.dat\n"
+    "and the data file Hurricanes-CAT-1-5-DATA-US-landfall-1980-2018.dat (neither is changed),\n"
+    "recomputes the observed m, u and P and the simulated series with zorvi's own code, prints\n"
+    "the analysis and writes the figure Zorvireport.svg.\n"
+    "\n"
+    "With any of --data, --columns, --threshold, --interval, --series, --seed or --results: a\n"
+    "study of one's own. The report simulates the series itself, with zorvi's generator,\n"
+    "selection and test, on the events of --data (any number; default the data file above),\n"
+    "writes their u and P to its own results file in zorvi's format, and prints the same\n"
+    "analysis. Unset options take zorvi's values: threshold 113, interval 1980.417 to\n"
+    "2018.917, 2000 series, seed -206761862.\n";
 
 constexpr std::string_view footer =
     "The analysis gives the number of series and how many had no selected event (NaN); the\n"
@@ -68,6 +75,16 @@ constexpr std::string_view footer =
     "constant-rate line, the fitted log-linear curve and the simulated series' 2.5 to 97.5 %\n"
     "band; each event's selection share; and P and the share with P < 0.05 along both sweeps.\n"
     "--png also writes it as a PNG with rsvg-convert (Debian package librsvg2-bin).\n"
+    "\n"
+    "A study's data file holds three numbers per event (time in decimal years, magnitude,\n"
+    "standard error) in zorvi's free format, or, when its name ends in .csv or --columns is\n"
+    "given, a CSV table with a header row naming the columns. Every time must lie within the\n"
+    "interval; a standard error must be finite and not negative. For data other than the\n"
+    "shipped table the threshold sweep runs over the whole units of the magnitudes' range (at\n"
+    "most 200 points). With more than 100000 series the quantiles come from fine histograms\n"
+    "(the summary gives their bins); counts and shares stay exact, and memory does not grow\n"
+    "with the number of series. A progress bar is drawn on standard error when it is a\n"
+    "terminal and the work is long.\n"
     "\n"
     "--json prints the same analysis as one JSON document; numbers are full-precision doubles,\n"
     "and a value that is undefined (NaN) or infinite is null; the sweeps are sweeps.threshold\n"

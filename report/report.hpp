@@ -603,6 +603,7 @@ struct ReportNames {
     std::string results;
     std::string data;
     std::string figure;
+    bool results_written = false;  // a study wrote the results file from these very series
 };
 
 // The aligned text summary.

@@ -152,7 +152,8 @@ ReportOutcome run_report(const ReportPaths& paths, const ReportOptions& options)
     const bool study = options.study.requested;
     ReportNames names{study ? paths.results.string() : paths.results.filename().string(),
                       study ? paths.data.string() : paths.data.filename().string(),
-                      {}};
+                      {},
+                      study};
 
     EventSeries events;
     StudySettings settings;

@@ -41,7 +41,10 @@ std::size_t record_line(std::size_t series_index) {
     return driver::results_header_records + series_index + 1;
 }
 
-std::string check_text(const Summary& summary) {
+std::string check_text(const Summary& summary, bool results_written) {
+    if (results_written)
+        return "none needed: the results file was written from these " +
+               std::to_string(summary.series) + " series";
     if (summary.mismatches == 0) {
         return "u and P recomputed from the data file agree with all " +
                std::to_string(summary.series) + " records to " +
@@ -126,7 +129,7 @@ std::string format_summary(const Analysis& analysis, const ReportNames& names) {
     detail::add_sweep_sections(out, analysis);
     out += '\n';
 
-    add_row(out, "Check", check_text(summary));
+    add_row(out, "Check", check_text(summary, names.results_written));
     if (!names.figure.empty()) add_row(out, "Figure", names.figure);
     out += '\n';
 

@@ -9,7 +9,7 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
 cmake --install "$build" --prefix "$work/prefix" >/dev/null
-for file in bin/zorvi bin/zorvi-report share/man/man1/zorvi.1; do
+for file in bin/zorvi bin/zorvi-report share/man/man1/zorvi.1 share/man/man1/zorvi-report.1; do
     [ -e "$work/prefix/$file" ] || { echo "not installed: $file"; exit 1; }
 done
 
@@ -17,6 +17,9 @@ mkdir "$work/run"
 cp "$source/data/Hurricanes-CAT-1-5-DATA-US-landfall-1980-2018.dat" "$work/run/"
 (cd "$work/run" && "$work/prefix/bin/zorvi" >/dev/null)
 cmp "$work/run/Zorviresult.dat" "$source/tests/golden/Zorviresult.dat"
+# The installed report runs a study of the program's own values: the same results file.
+(cd "$work/run" && "$work/prefix/bin/zorvi-report" --no-figure --seed -206761862 >/dev/null)
+cmp "$work/run/study-results.dat" "$source/tests/golden/Zorviresult.dat"
 
 if ! command -v groff >/dev/null; then
     echo "groff is not installed: manual pages not checked"
