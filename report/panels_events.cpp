@@ -109,7 +109,10 @@ void draw_cumulative_count(std::string& out, const PanelFrame& frame, const Figu
     const Steps observed = steps_over(counts.times, counts.observed, x, y);
     add_polyline(out, observed.x, observed.y, observed_colour, 2,
                  "id=\"cumulative-observed\" data-last-step=\"" + std::to_string(m) + "\"");
-    add_text(out, plot.right() - 4, y(m) - 6, "m = " + std::to_string(m), Anchor::end, label_size,
+    // Above the last step, or below it when the step reaches the top and the legend is there.
+    const double above = y(m) - 6;
+    const double label_y = above - label_size < plot.top ? y(m) + label_size + 6 : above;
+    add_text(out, plot.right() - 4, label_y, "m = " + std::to_string(m), Anchor::end, label_size,
              colour_attribute(observed_colour) + " " + halo);
 }
 
