@@ -116,44 +116,56 @@ bool load_inputs(Inputs& inputs, std::string& error) {
     return true;
 }
 
-void BM_analyse(benchmark::State& state) {
+// The whole analysis in one pass: the series drawn, selected and tested, every accumulator fed
+// (summary, tests, fitted trends, events, sweeps); state.range(0) series, quantiles exact up
+// to 100000 and from histograms beyond.
+void BM_study_pass(benchmark::State& state) {
     Inputs inputs;
     std::string error;
     if (!load_inputs(inputs, error)) state.SkipWithError(error.c_str());
-    const report::Summary summary = report::summarise(inputs.results, inputs.recomputed);
+    inputs.settings.series = static_cast<std::size_t>(state.range(0));
     for (auto _ : state) {
-        const report::Analysis analysis =
-            report::analyse(summary, inputs.events, inputs.simulated, inputs.settings);
+        report::Analysis analysis;
+        if (!report::analyse_study(inputs.events, inputs.settings, report::without_files(),
+                                   analysis, error))
+            state.SkipWithError(error.c_str());
         benchmark::DoNotOptimize(analysis.expected_m);
     }
+    state.SetItemsProcessed(state.iterations() * state.range(0));
 }
-BENCHMARK(BM_analyse)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_study_pass)->Arg(2000)->Arg(200000)->Unit(benchmark::kMillisecond);
 
-// The sweeps and the cumulative counts: 74 thresholds and 29 starts over 2000 series.
-void BM_sensitivity(benchmark::State& state) {
+// The sweeps alone over the run's 2000 series: 74 thresholds and 29 starts, exact quantiles,
+// and (second argument 1) the histograms used beyond 100000 series.
+void BM_sweeps(benchmark::State& state) {
     Inputs inputs;
     std::string error;
     if (!load_inputs(inputs, error)) state.SkipWithError(error.c_str());
+    if (state.range(0) == 1) inputs.settings.exact_limit = 0;
     for (auto _ : state) {
-        const report::Sensitivity sensitivity =
-            report::analyse_sensitivity(inputs.events, inputs.simulated, inputs.settings);
-        benchmark::DoNotOptimize(sensitivity.sweeps.threshold.data());
+        report::SweepAccumulator sweeps = report::begin_study_sweeps(inputs.events, inputs.settings);
+        for (std::size_t k = 0; k < inputs.settings.series; ++k)
+            report::add_series(sweeps, inputs.events.t,
+                               report::series_magnitudes(inputs.simulated, k));
+        const report::Sweeps result = report::finish_sweeps(sweeps, 1.959963984540054);
+        benchmark::DoNotOptimize(result.threshold.data());
     }
 }
-BENCHMARK(BM_sensitivity)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_sweeps)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 void BM_summarise_and_render(benchmark::State& state) {
     Inputs inputs;
     std::string error;
     if (!load_inputs(inputs, error)) state.SkipWithError(error.c_str());
-    const report::Summary fixed_summary = report::summarise(inputs.results, inputs.recomputed);
-    const report::Analysis analysis =
-        report::analyse(fixed_summary, inputs.events, inputs.simulated, inputs.settings);
+    report::Analysis analysis;
+    if (!report::analyse_study(inputs.events, inputs.settings, report::without_files(), analysis,
+                               error))
+        state.SkipWithError(error.c_str());
     const report::ReportNames names{"r", "d", "f"};
     for (auto _ : state) {
         const report::Summary summary = report::summarise(inputs.results, inputs.recomputed);
         benchmark::DoNotOptimize(summary.u_mean);
-        const std::string svg = report::render_svg(inputs.results, analysis);
+        const std::string svg = report::render_svg(analysis);
         const std::string text = report::format_summary(analysis, names);
         const std::string json = report::format_json(analysis, names);
         benchmark::DoNotOptimize(svg.data());

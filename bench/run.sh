@@ -6,4 +6,5 @@ for b in build/bench/*_bench; do
     [ -x "$b" ] && "$b" --benchmark_min_time=0.2
 done
 bench/whole_run.sh
+bench/study_run.sh
 if command -v valgrind >/dev/null; then bench/instructions.sh build/bench/zorvi; fi

@@ -336,6 +336,7 @@ struct FastSweep {
     std::vector<double> bucket_counts;   // per point: events whose last point it is
     std::vector<double> bucket_sums;     // and the sum of their times
     std::vector<double> sizes;           // per point: |u| of the series
+    std::vector<double> root_12_over;    // per count k of events: sqrt(12 / k), infinite for 0
     std::vector<std::uint32_t> without_event;  // per point
     std::vector<std::uint32_t> below_05;       // per point
     std::vector<std::uint32_t> histogram;      // per point, `bins` counts of |u|

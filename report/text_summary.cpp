@@ -68,7 +68,7 @@ std::string binned_note(const Analysis& analysis) {
                           detail::shortest_text(analysis.simulated_values.u.width) +
                           ", the rate ratio through the mean place of the selected "
                           "times in bins of 0.00002 of the half interval, and the sweeps' P "
-                          "through |u| in bins of 0.002, each bin's values taken as evenly "
+                          "through |u| in bins of 0.002 up to 6 (P about 1e-9), each bin's values taken as evenly "
                           "spread; the mean and standard deviation of u are of the values "
                           "as the results file shows them, the deviation by Welford's "
                           "updating.",
