@@ -194,6 +194,31 @@ TEST(ReportStudy, BadInputIsNamedAndNothingIsWritten) {
         check("d.csv", data, {}, error);
 }
 
+// A million series (fewer under the sanitizers, still beyond the exact limit) complete,
+// streamed: every record written, nothing on standard error when it is not a terminal, and
+// the share with P < 0.05 within the Wilson interval of the program's 2000 series.
+TEST(ReportStudy, ManySeriesAgreeWithTheProgramsRun) {
+    TempDir dir;
+    write_file(dir.path / data_file_name, read_file(shipped_data_file()));
+    const std::size_t series = ZORVI_STUDY_MANY_SERIES;
+    const ProcessResult few = report(dir.path, {"--json", "--no-figure", "--results", "few.dat"});
+    const ProcessResult many = report(
+        dir.path, {"--series", std::to_string(series), "--json", "--no-figure", "--results",
+                   "many.dat"});
+    ASSERT_EQ(few.status, 0) << few.err;
+    ASSERT_EQ(many.status, 0) << many.err;
+    EXPECT_EQ(many.err, "");
+    EXPECT_EQ(fs::file_size(dir.path / "many.dat"),
+              fs::file_size(dir.path / "few.dat") + 36 * (series - 2000));
+    const nlohmann::json a = nlohmann::json::parse(few.out);
+    const nlohmann::json b = nlohmann::json::parse(many.out);
+    EXPECT_EQ(b["settings"]["quantiles"], "histogram");
+    const nlohmann::json& share = b["simulated"]["share_p_below_005"];
+    EXPECT_EQ(share["of"], series);
+    EXPECT_GE(share["share"].get<double>(), a["simulated"]["share_p_below_005"]["conf_low"].get<double>());
+    EXPECT_LE(share["share"].get<double>(), a["simulated"]["share_p_below_005"]["conf_high"].get<double>());
+}
+
 // Counts and shares from a pass of histograms are the exact ones; quantiles lie within a bin.
 TEST(ReportStudy, HistogramsKeepCountsExactAndQuantilesClose) {
     EventSeries events;
