@@ -84,7 +84,8 @@ std::string format_summary(const Analysis& analysis, const ReportNames& names) {
 
     const StudySettings& settings = analysis.settings;
     add_row(out, "Data file",
-            names.data + " (" + std::to_string(analysis.events.size()) + " events)");
+            names.data + " (" + std::to_string(analysis.events.size()) +
+                (analysis.events.size() == 1 ? " event)" : " events)"));
     std::string unit;  // built in steps: g++ 12 warns wrongly on " " + string
     if (!settings.magnitude_unit.empty()) {
         unit = " ";
