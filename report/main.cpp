@@ -7,6 +7,7 @@
 #include <cctype>
 #include <cmath>
 #include <cstdio>
+#include <new>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -220,7 +221,15 @@ int main(int argc, char** argv) {
         print(stderr, "zorvi-report: " + error + "\n");
         return zorvi::report::status_failed;
     }
-    const zorvi::report::ReportOutcome outcome = zorvi::report::run_report(paths, options);
+    zorvi::report::ReportOutcome outcome;
+    try {
+        outcome = zorvi::report::run_report(paths, options);
+    } catch (const std::bad_alloc&) {
+        // Under a memory limit: the files begun are given up on the way here, and the report
+        // ends as any other failure does.
+        outcome.status = zorvi::report::status_failed;
+        outcome.error = "not enough memory for the analysis (a memory limit?)";
+    }
     if (outcome.status != 0) {
         print(stderr, "zorvi-report: ");
         print(stderr, outcome.error);

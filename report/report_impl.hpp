@@ -86,6 +86,8 @@ struct SeriesAhead {
     std::size_t available = 0;            // series in it
     std::size_t position = 0;             // the next of them
     bool stopping = false;
+    // Set when no second thread could be started: the caller draws each series itself.
+    const EventSeries* drawn_here = nullptr;
     std::mutex mutex;
     std::condition_variable changed;
     std::thread drawer;

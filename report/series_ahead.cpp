@@ -3,6 +3,7 @@
 // it draws the series one after another as the program does: the caller receives exactly the
 // series it would have drawn itself, in the same order.
 #include <algorithm>
+#include <system_error>
 
 #include "report/report_impl.hpp"
 
@@ -41,10 +42,22 @@ void start_drawing(SeriesAhead& ahead, const EventSeries& events, const StudySet
     ahead.block_series = std::max<std::size_t>(1, block_values / std::max<std::size_t>(1, ahead.width));
     for (std::vector<double>& block : ahead.blocks)
         block.resize(ahead.block_series * ahead.width);
-    ahead.drawer = std::thread(draw_blocks, std::ref(ahead), std::cref(events), std::cref(settings));
+    try {
+        ahead.drawer =
+            std::thread(draw_blocks, std::ref(ahead), std::cref(events), std::cref(settings));
+    } catch (const std::system_error&) {
+        // No thread to be had (a process or memory limit): the same series, drawn in turn.
+        start_generator(settings.seed);
+        ahead.drawn_here = &events;
+    }
 }
 
 std::span<const double> next_series(SeriesAhead& ahead) {
+    if (ahead.drawn_here != nullptr) {
+        const std::span<double> series = std::span<double>(ahead.blocks[0]).first(ahead.width);
+        draw_series(*ahead.drawn_here, series);
+        return series;
+    }
     if (ahead.position == ahead.available) {
         std::unique_lock lock(ahead.mutex);
         if (ahead.available > 0) {  // the block just used goes back to the drawer

@@ -1,6 +1,7 @@
 // Studies of one's own with zorvi-report: the program's run given as options, the shipped CSV,
 // another CSV, bad input, and histograms against exact quantiles.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include <algorithm>
 #include <cmath>
@@ -217,6 +218,45 @@ TEST(ReportStudy, ManySeriesAgreeWithTheProgramsRun) {
     EXPECT_EQ(share["of"], series);
     EXPECT_GE(share["share"].get<double>(), a["simulated"]["share_p_below_005"]["conf_low"].get<double>());
     EXPECT_LE(share["share"].get<double>(), a["simulated"]["share_p_below_005"]["conf_high"].get<double>());
+}
+
+// Under an address-space limit a study completes with the program's bytes, or ends with its
+// report and status 1 and leaves no file behind; never an abort. Below about 12 MB there is
+// no room for the drawing thread's stack, so the series are drawn in turn.
+TEST(ReportStudy, AMemoryLimitEndsWithAReport) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the address sanitizer reserves more address space than any limit allows";
+#else
+    const std::string golden = read_file(source_dir / "tests" / "golden" / results_file_name);
+    int completed = 0;
+    int refused = 0;
+    for (rlim_t kib = 6000; kib <= 20000; kib += 1000) {
+        TempDir dir;
+        write_file(dir.path / data_file_name, read_file(shipped_data_file()));
+        const ProcessResult result =
+            run_program_with({report_binary, "--seed", "-206761862", "--no-figure"}, dir.path, [&] {
+                const rlimit limit{kib * 1024, kib * 1024};
+                setrlimit(RLIMIT_AS, &limit);
+            });
+        if (result.status == 0) {
+            ++completed;
+            EXPECT_EQ(read_file(dir.path / "study-results.dat"), golden) << kib;
+            continue;
+        }
+        if (result.err.find("error while loading shared libraries") != std::string::npos)
+            continue;  // too little even to start
+        ++refused;
+        EXPECT_EQ(result.status, 1) << kib << " KiB: " << result.err;
+        EXPECT_EQ(result.err, "zorvi-report: not enough memory for the analysis (a memory limit?)\n")
+            << kib;
+        std::vector<std::string> left;
+        for (const auto& entry : fs::directory_iterator(dir.path))
+            left.push_back(entry.path().filename().string());
+        EXPECT_EQ(left, std::vector<std::string>{data_file_name}) << kib;
+    }
+    EXPECT_GT(completed, 0);
+    EXPECT_GT(refused, 0);
+#endif
 }
 
 // Counts and shares from a pass of histograms are the exact ones; quantiles lie within a bin.
