@@ -64,6 +64,10 @@ bool same_file(const std::filesystem::path& a, const std::filesystem::path& b) {
 // the report's figure.
 bool check_results_path(const ReportPaths& paths, std::string& error) {
     const std::string name = paths.results.filename().string();
+    if (name.empty()) {
+        error = "--results '" + paths.results.string() + "' names no file; name a results file";
+        return false;
+    }
     std::string clash;
     if (name == driver::results_file_name || name == driver::data_file_name)
         clash = "the program's own file of that name";

@@ -65,6 +65,13 @@ std::string quoted_path(const std::filesystem::path& path) {
 bool create_temporary(const std::filesystem::path& target, mode_t mode, TemporaryFile& file,
                       std::string& error) {
     watch_signals();
+    // The rename at the end would replace a device, a pipe or a socket of that name (as root,
+    // even /dev/null) with a plain file.
+    struct stat existing {};
+    if (::stat(target.c_str(), &existing) == 0 && !S_ISREG(existing.st_mode)) {
+        error = "cannot write " + quoted_path(target) + ": not a regular file, left as it is";
+        return false;
+    }
     const std::filesystem::path directory = target.parent_path();
     std::string hidden(1, '.');  // built in steps: g++ 12 warns wrongly on "." + string
     hidden += target.filename().string();

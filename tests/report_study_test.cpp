@@ -154,6 +154,11 @@ TEST(ReportStudy, BadInputIsNamedAndNothingIsWritten) {
          "--series: the number of series must be a whole number from 1 to 1000000000"},
         {three, {"--results", "./d.dat"},
          "--results './d.dat' would replace the data file; name another results file"},
+        {three, {"--results", "tables/"},
+         "--results 'tables/' names no file; name a results file"},
+        // null.dat is a link to /dev/null, which the rename would replace.
+        {three, {"--results", "null.dat"}, "cannot write 'null.dat': not a regular file, left "
+                                           "as it is"},
         {three, {"--results", "Zorviresult.dat"},
          "--results 'Zorviresult.dat' would replace the program's own file of that name; name "
          "another results file"},
@@ -171,6 +176,7 @@ TEST(ReportStudy, BadInputIsNamedAndNothingIsWritten) {
                           std::vector<std::string> arguments, const std::string& error) {
         TempDir dir;
         write_file(dir.path / name, data);
+        fs::create_symlink("/dev/null", dir.path / "null.dat");
         if (std::find(arguments.begin(), arguments.end(), "--data") == arguments.end())
             arguments.insert(arguments.begin(), {"--data", name});
         const ProcessResult result = report(dir.path, arguments);
@@ -178,10 +184,12 @@ TEST(ReportStudy, BadInputIsNamedAndNothingIsWritten) {
         EXPECT_EQ(result.out, "");
         EXPECT_EQ(result.err, "zorvi-report: " + error + "\n");
         EXPECT_EQ(read_file(dir.path / name), data);
+        EXPECT_TRUE(fs::is_symlink(dir.path / "null.dat")) << error;
         std::vector<std::string> left;
         for (const auto& entry : fs::directory_iterator(dir.path))
             left.push_back(entry.path().filename().string());
-        EXPECT_EQ(left, std::vector<std::string>{name}) << error;
+        std::sort(left.begin(), left.end());
+        EXPECT_EQ(left, (std::vector<std::string>{name, "null.dat"})) << error;
     };
     for (const Case& c : cases)
         check("d.dat", c.data, c.arguments, c.error);
