@@ -5,8 +5,10 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -210,6 +212,14 @@ int main(int argc, char** argv) {
         print(stderr, "\n");
         return outcome.status;
     }
+    // A summary longer than the stream's buffer is written at once: a failure shows in the
+    // stream's error flag, not in the flush.
+    errno = 0;
     print(stdout, outcome.summary);
-    return std::fflush(stdout) == 0 ? 0 : zorvi::report::status_failed;
+    if (std::fflush(stdout) == 0 && std::ferror(stdout) == 0) return 0;
+    const int reason = errno;
+    print(stderr, "zorvi-report: cannot write the analysis to standard output");
+    print(stderr, reason == 0 ? std::string() : std::string(": ") + std::strerror(reason));
+    print(stderr, "\n");
+    return zorvi::report::status_failed;
 }
