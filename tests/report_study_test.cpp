@@ -171,6 +171,12 @@ TEST(ReportStudy, BadInputIsNamedAndNothingIsWritten) {
          "stderr_kt); --columns TIME,MAG,SE names the columns to use"},
         {"time_decimal_year,max_wind_kt,stderr_kt\n1990,100,inf\n",
          "d.csv, line 2 (event 1): the standard error is Infinity, not a finite number"},
+        {"time_decimal_year,max_wind_kt,stderr_kt\n1990,-1e400,5\n",
+         "d.csv, line 2 (event 1): the magnitude is -Infinity, not a finite number"},
+        // A byte-order mark before the header is no part of its first name.
+        {"\xEF\xBB\xBFtime,max_wind_kt,stderr_kt\r\n1990,100,5\r\n",
+         "d.csv, line 1: no column 'time_decimal_year' in the header (time, max_wind_kt, "
+         "stderr_kt); --columns TIME,MAG,SE names the columns to use"},
     };
     const auto check = [](const std::string& name, const std::string& data,
                           std::vector<std::string> arguments, const std::string& error) {
