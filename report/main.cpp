@@ -9,6 +9,8 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <exception>
+#include <new>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -205,7 +207,17 @@ int main(int argc, char** argv) {
         print(stderr, "zorvi-report: " + error + "\n");
         return zorvi::report::status_failed;
     }
-    const zorvi::report::ReportOutcome outcome = zorvi::report::run_report(paths, options);
+    // An exception ends the report like any failure: the files begun are given up as the stack
+    // unwinds, where an uncaught one would leave them behind.
+    zorvi::report::ReportOutcome outcome;
+    outcome.status = zorvi::report::status_failed;
+    try {
+        outcome = zorvi::report::run_report(paths, options);
+    } catch (const std::bad_alloc&) {
+        outcome.error = "out of memory";
+    } catch (const std::exception& exception) {
+        outcome.error = exception.what();
+    }
     if (outcome.status != 0) {
         print(stderr, "zorvi-report: ");
         print(stderr, outcome.error);

@@ -1,6 +1,7 @@
 // Studies of one's own with zorvi-report: the program's run given as options, the shipped CSV,
 // another CSV, bad input, and histograms against exact quantiles.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include <algorithm>
 #include <cmath>
@@ -201,6 +202,30 @@ TEST(ReportStudy, BadInputIsNamedAndNothingIsWritten) {
         check("d.dat", c.data, c.arguments, c.error);
     for (const auto& [data, error] : csv_cases)
         check("d.csv", data, {}, error);
+}
+
+// Out of memory in the middle of a study: an error line, status 1, and no file begun is left.
+TEST(ReportStudy, OutOfMemoryLeavesNoFileBehind) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the address sanitizer reserves more address space than any limit allows";
+#else
+    TempDir dir;
+    write_file(dir.path / data_file_name, read_file(shipped_data_file()));
+    const ProcessResult result = run_program_with(
+        {report_binary, "--data", data_file_name, "--series", "100000", "--csv", "tables"},
+        dir.path, [] {
+            constexpr rlim_t limit = rlim_t{48} << 20;  // enough to start, not for the samples
+            const rlimit address_space{limit, limit};
+            setrlimit(RLIMIT_AS, &address_space);
+        });
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.err, "zorvi-report: out of memory\n");
+    std::vector<std::string> left;
+    for (const auto& entry : fs::recursive_directory_iterator(dir.path))
+        left.push_back(entry.path().filename().string());
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, (std::vector<std::string>{data_file_name, "tables"}));
+#endif
 }
 
 // Counts and shares from a pass of histograms are the exact ones; quantiles lie within a bin.
