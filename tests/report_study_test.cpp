@@ -1,10 +1,14 @@
 // Studies of one's own with zorvi-report: the program's run given as options, the shipped CSV,
 // another CSV, bad input, and histograms against exact quantiles.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
+#include <csignal>
 #include <filesystem>
 #include <nlohmann/json.hpp>
 #include <string>
@@ -226,6 +230,40 @@ TEST(ReportStudy, OutOfMemoryLeavesNoFileBehind) {
     std::sort(left.begin(), left.end());
     EXPECT_EQ(left, (std::vector<std::string>{data_file_name, "tables"}));
 #endif
+}
+
+// A long study ended by SIGTERM while it writes: no temporary file is left, and the results
+// file of an earlier study is as it was.
+TEST(ReportStudy, EndedBySignalLeavesNoFileBehind) {
+    TempDir dir;
+    write_file(dir.path / data_file_name, read_file(shipped_data_file()));
+    write_file(dir.path / "old.dat", "earlier results\n");
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (chdir(dir.path.c_str()) != 0) _exit(127);
+        const int null = open("/dev/null", O_WRONLY);
+        dup2(null, STDOUT_FILENO);
+        execl(report_binary.c_str(), report_binary.c_str(), "--data", data_file_name, "--series",
+              "1000000000", "--results", "old.dat", "--csv", "tables", nullptr);
+        _exit(127);
+    }
+    const auto begun = [&] {  // the results and series.csv under their temporary names
+        std::size_t hidden = 0;
+        for (const auto& entry : fs::recursive_directory_iterator(dir.path))
+            hidden += entry.path().filename().string().front() == '.' ? 1 : 0;
+        return hidden;
+    };
+    for (int wait = 0; wait < 3000 && begun() < 2; ++wait)
+        usleep(10000);
+    EXPECT_EQ(begun(), 2u);
+    usleep(200000);  // well into the pass
+    kill(child, SIGTERM);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
+    EXPECT_EQ(begun(), 0u);
+    EXPECT_EQ(read_file(dir.path / "old.dat"), "earlier results\n");
 }
 
 // Counts and shares from a pass of histograms are the exact ones; quantiles lie within a bin.
