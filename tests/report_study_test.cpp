@@ -138,6 +138,7 @@ TEST(ReportStudy, BadInputIsNamedAndNothingIsWritten) {
         std::string data;
         std::vector<std::string> arguments;
         std::string error;
+        std::string name = "d.dat";  // of the data file
     };
     const std::string three = "1990.5 100 5\n2000.5 120 5\n2010.5 90 5\n";
     const std::vector<Case> cases = {
@@ -164,6 +165,11 @@ TEST(ReportStudy, BadInputIsNamedAndNothingIsWritten) {
         // null.dat is a link to /dev/null, which the rename would replace.
         {three, {"--results", "null.dat"}, "cannot write 'null.dat': not a regular file, left "
                                            "as it is"},
+        {three,
+         {"--csv", "."},
+         "--csv '.': its table events.csv would replace the data file 'events.csv'; write the "
+         "tables into another directory",
+         "events.csv"},
         {three, {"--results", "Zorviresult.dat"},
          "--results 'Zorviresult.dat' would replace the program's own file of that name; name "
          "another results file"},
@@ -203,7 +209,7 @@ TEST(ReportStudy, BadInputIsNamedAndNothingIsWritten) {
         EXPECT_EQ(left, (std::vector<std::string>{name, "null.dat"})) << error;
     };
     for (const Case& c : cases)
-        check("d.dat", c.data, c.arguments, c.error);
+        check(c.name, c.data, c.arguments, c.error);
     for (const auto& [data, error] : csv_cases)
         check("d.csv", data, {}, error);
 }
