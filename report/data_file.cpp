@@ -60,8 +60,12 @@ bool parse_free_format_events(std::string_view text, std::string_view file_name,
         if (result.status == textio::ListReadStatus::end_of_file && values[0] == unassigned)
             break;  // the text ends between events
         if (result.status == textio::ListReadStatus::end_of_file) {
-            error = std::string(file_name) + ": ends in event " + std::to_string(event) +
-                    "; each event is three values (time, magnitude, standard error)";
+            // The line of the event's last value, where the text ends for a reader.
+            LineCounter to_last{text};
+            const std::size_t last = text.find_last_not_of(" \t\r\n");
+            error = at_event(file_name, line_of_failure(to_last, last + 1), event) +
+                    "the file ends within the event; each event is three values (time, "
+                    "magnitude, standard error)";
             return false;
         }
         if (result.status != textio::ListReadStatus::ok) {

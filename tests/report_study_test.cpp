@@ -148,6 +148,9 @@ TEST(ReportStudy, BadInputIsNamedAndNothingIsWritten) {
                                             "of list input"},
         {"1990.5,,5\n", {}, "d.dat, line 1 (event 1): no value for the magnitude; each event is "
                             "three values"},
+        {"1990.5 100 5\n2000.5 120\n\n", {}, "d.dat, line 2 (event 2): the file ends within the "
+                                             "event; each event is three values (time, magnitude, "
+                                             "standard error)"},
         {"", {}, "d.dat: no events; each event is three values (time, magnitude, standard error)"},
         {"1975 100 5\n2000.5 120 5\n2030 90 5\n", {},
          "d.dat, line 1 (event 1): the time 1975 lies outside the interval 1980.417 to 2018.917; "
