@@ -1,6 +1,7 @@
 // A study's events from a CSV file: a header line naming the columns, then one event a line.
 #include <array>
 #include <charconv>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -40,11 +41,21 @@ bool split_cells(std::string_view line, std::vector<std::string>& cells) {
     return !quoted;
 }
 
-// The whole cell as a number, a leading '+' allowed.
+// Written before the header by some spreadsheet programs: the UTF-8 byte-order mark.
+constexpr std::string_view byte_order_mark = "\xEF\xBB\xBF";
+
+// The whole cell as a number, a leading '+' allowed. A number beyond the range of doubles is
+// the infinity or zero it rounds to, as the free-format reader gives it, so that the checks of
+// the events name it alike.
 bool parse_number(std::string_view cell, double& value) {
     if (cell.size() > 1 && cell.front() == '+' && cell[1] != '-') cell.remove_prefix(1);
     const auto [end, ec] = std::from_chars(cell.data(), cell.data() + cell.size(), value);
-    return ec == std::errc() && end == cell.data() + cell.size() && !cell.empty();
+    if (cell.empty() || end != cell.data() + cell.size()) return false;
+    if (ec == std::errc::result_out_of_range) {
+        value = std::strtod(std::string(cell).c_str(), nullptr);  // the C locale's point
+        return true;
+    }
+    return ec == std::errc();
 }
 
 std::string at_line(std::string_view file_name, std::size_t line) {
@@ -80,6 +91,7 @@ bool find_columns(const std::vector<std::string>& header, const CsvColumns& colu
 bool parse_csv_events(std::string_view text, std::string_view file_name, const CsvColumns& columns,
                       EventData& data, std::string& error) {
     data = {};
+    if (text.starts_with(byte_order_mark)) text.remove_prefix(byte_order_mark.size());
     const std::array<std::string_view, columns_used> value_names = {"time", "magnitude",
                                                                     "standard error"};
     std::array<std::size_t, columns_used> places{};

@@ -138,6 +138,13 @@ std::vector<CsvTable> csv_tables(const Analysis& analysis) {
     return out;
 }
 
+std::vector<std::string> csv_file_names() {
+    std::vector<std::string> names{std::string(series_file_name)};
+    for (const CsvTable& table : csv_tables(Analysis{}))
+        names.push_back(table.file_name);
+    return names;
+}
+
 bool detail::begin_series_table(const std::filesystem::path& directory,
                                 SeriesTableWriter& writer, std::string& error) {
     if (!create_temporary(directory / series_file_name, table_mode, writer.file, error))

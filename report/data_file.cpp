@@ -17,13 +17,23 @@ namespace {
 constexpr std::array<std::string_view, driver::values_per_event> value_names = {
     "time", "magnitude", "standard error"};
 
-// The line the reader stopped on: the last line begun in the text it consumed, which ends just
-// past the character that made the value fail.
-std::size_t line_of_failure(std::string_view consumed) {
-    const auto line_ends =
-        static_cast<std::size_t>(std::count(consumed.begin(), consumed.end(), '\n'));
-    const bool ended_on_line_end = !consumed.empty() && consumed.back() == '\n';
-    return ended_on_line_end ? line_ends : line_ends + 1;
+// The line of the reader's position in a text, its line ends counted once as the reader goes
+// on: a data file of many events is not counted again from its start at every event.
+struct LineCounter {
+    std::string_view text;
+    std::size_t counted = 0;    // characters looked at
+    std::size_t line_ends = 0;  // among them
+};
+
+// The line the reader stopped on: the last line begun in the first `consumed` characters,
+// which end just past the character that made the value fail. `consumed` never goes back.
+std::size_t line_of_failure(LineCounter& lines, std::size_t consumed) {
+    consumed = std::min(consumed, lines.text.size());
+    const std::string_view added = lines.text.substr(lines.counted, consumed - lines.counted);
+    lines.line_ends += static_cast<std::size_t>(std::count(added.begin(), added.end(), '\n'));
+    lines.counted = consumed;
+    const bool ended_on_line_end = consumed > 0 && lines.text[consumed - 1] == '\n';
+    return ended_on_line_end ? lines.line_ends : lines.line_ends + 1;
 }
 
 // Marks a target that a statement left unassigned (a null value, or a slash before it).
@@ -40,17 +50,22 @@ bool parse_free_format_events(std::string_view text, std::string_view file_name,
                               EventData& data, std::string& error) {
     data = {};
     textio::CharSource source = textio::CharSource::from_string(text);
+    LineCounter lines{text};
     for (;;) {
         std::array<double, driver::values_per_event> values = {unassigned, unassigned,
                                                                unassigned};
         const textio::ListReadResult result = textio::read_list(source, values);
         const std::size_t event = data.lines.size() + 1;
-        const std::size_t line = line_of_failure(text.substr(0, source.consumed()));
+        const std::size_t line = line_of_failure(lines, source.consumed());
         if (result.status == textio::ListReadStatus::end_of_file && values[0] == unassigned)
             break;  // the text ends between events
         if (result.status == textio::ListReadStatus::end_of_file) {
-            error = std::string(file_name) + ": ends in event " + std::to_string(event) +
-                    "; each event is three values (time, magnitude, standard error)";
+            // The line of the event's last value, where the text ends for a reader.
+            LineCounter to_last{text};
+            const std::size_t last = text.find_last_not_of(" \t\r\n");
+            error = at_event(file_name, line_of_failure(to_last, last + 1), event) +
+                    "the file ends within the event; each event is three values (time, "
+                    "magnitude, standard error)";
             return false;
         }
         if (result.status != textio::ListReadStatus::ok) {
@@ -134,7 +149,8 @@ bool parse_event_data(std::string_view text, std::string_view file_name, EventSe
                 "magnitude, standard error)";
         return false;
     }
-    const std::size_t line = line_of_failure(text.substr(0, source.consumed()));
+    LineCounter lines{text};
+    const std::size_t line = line_of_failure(lines, source.consumed());
     error = std::string(file_name) + ", line " + std::to_string(line) + " (" + event +
             "): " + textio::list_read_message(failure, source);
     return false;

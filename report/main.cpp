@@ -5,8 +5,11 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
+#include <exception>
 #include <new>
 #include <string>
 #include <string_view>
@@ -221,14 +224,16 @@ int main(int argc, char** argv) {
         print(stderr, "zorvi-report: " + error + "\n");
         return zorvi::report::status_failed;
     }
+    // An exception ends the report like any failure: the files begun are given up as the stack
+    // unwinds, where an uncaught one would leave them behind.
     zorvi::report::ReportOutcome outcome;
+    outcome.status = zorvi::report::status_failed;
     try {
         outcome = zorvi::report::run_report(paths, options);
     } catch (const std::bad_alloc&) {
-        // Under a memory limit: the files begun are given up on the way here, and the report
-        // ends as any other failure does.
-        outcome.status = zorvi::report::status_failed;
-        outcome.error = "not enough memory for the analysis (a memory limit?)";
+        outcome.error = "out of memory";
+    } catch (const std::exception& exception) {
+        outcome.error = exception.what();
     }
     if (outcome.status != 0) {
         print(stderr, "zorvi-report: ");
@@ -236,6 +241,14 @@ int main(int argc, char** argv) {
         print(stderr, "\n");
         return outcome.status;
     }
+    // A summary longer than the stream's buffer is written at once: a failure shows in the
+    // stream's error flag, not in the flush.
+    errno = 0;
     print(stdout, outcome.summary);
-    return std::fflush(stdout) == 0 ? 0 : zorvi::report::status_failed;
+    if (std::fflush(stdout) == 0 && std::ferror(stdout) == 0) return 0;
+    const int reason = errno;
+    print(stderr, "zorvi-report: cannot write the analysis to standard output");
+    print(stderr, reason == 0 ? std::string() : std::string(": ") + std::strerror(reason));
+    print(stderr, "\n");
+    return zorvi::report::status_failed;
 }

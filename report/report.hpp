@@ -626,6 +626,8 @@ struct CsvTable {
 // The tables of `--csv` made at the end: tests.csv, events.csv, m_counts.csv,
 // sweep_threshold.csv and sweep_start_year.csv (series.csv is written during the pass).
 std::vector<CsvTable> csv_tables(const Analysis& analysis);
+// The names of every file that --csv writes, series.csv among them.
+std::vector<std::string> csv_file_names();
 
 // The text of a CSV file, quoting the cells that need it, one line end per row.
 std::string csv_text(const CsvTable& table);

@@ -151,6 +151,9 @@ bool create_temporary(const std::filesystem::path& target, mode_t mode, Temporar
 bool write_temporary(TemporaryFile& file, std::string_view bytes, std::string& error);
 bool commit_temporary(TemporaryFile& file, std::string& error);
 void discard_temporary(TemporaryFile& file);
+// Blocks in the calling thread the signals that remove the temporary files, so that their
+// handler runs on the thread that makes and forgets them: for the report's helper threads.
+void leave_ending_signals_to_others();
 
 // A study's results file in the program's format, written record by record.
 struct ResultsWriter {

@@ -1,8 +1,11 @@
 // The whole report: read the inputs, make or check the simulated series in one pass, and write
 // the figure, the tables and the summary.
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <system_error>
+#include <utility>
+#include <vector>
 
 #include "driver/run_files.hpp"
 #include "report/report.hpp"
@@ -64,6 +67,10 @@ bool same_file(const std::filesystem::path& a, const std::filesystem::path& b) {
 // the report's figure.
 bool check_results_path(const ReportPaths& paths, std::string& error) {
     const std::string name = paths.results.filename().string();
+    if (name.empty()) {
+        error = "--results '" + paths.results.string() + "' names no file; name a results file";
+        return false;
+    }
     std::string clash;
     if (name == driver::results_file_name || name == driver::data_file_name)
         clash = "the program's own file of that name";
@@ -77,6 +84,38 @@ bool check_results_path(const ReportPaths& paths, std::string& error) {
     error = "--results '" + paths.results.string() + "' would replace " + clash +
             "; name another results file";
     return false;
+}
+
+// No file the report writes may replace the data file, or the results file it reads or
+// writes: a data file events.csv in the directory of --csv, say, would give way to a table.
+bool check_outputs_spare_inputs(const ReportPaths& paths, const ReportOptions& options,
+                                std::string& error) {
+    struct Output {
+        std::filesystem::path path;
+        std::string what;  // how the error names it
+        std::string way_out;
+    };
+    std::vector<Output> outputs;
+    const std::string no_figure = "--no-figure leaves it out";
+    if (options.figure) outputs.push_back({paths.figure, "the figure", no_figure});
+    if (options.figure && options.png) outputs.push_back({paths.png, "the figure", no_figure});
+    if (!options.csv_directory.empty()) {
+        const std::string csv = "--csv '" + options.csv_directory.string() + "': its table ";
+        for (const std::string& name : csv_file_names())
+            outputs.push_back({options.csv_directory / name, csv + name,
+                               "write the tables into another directory"});
+    }
+    const std::array<std::pair<const std::filesystem::path*, const char*>, 2> kept = {
+        {{&paths.data, "the data file"}, {&paths.results, "the results file"}}};
+    for (const Output& output : outputs) {
+        for (const auto& [input, input_what] : kept) {
+            if (!same_file(output.path, *input)) continue;
+            error = output.what + " would replace " + input_what + " '" + input->string() + "'; " +
+                    output.way_out;
+            return false;
+        }
+    }
+    return true;
 }
 
 // The magnitudes' unit, classes and sweep range: the shipped table's winds and categories, or
@@ -155,6 +194,7 @@ ReportOutcome run_report(const ReportPaths& paths, const ReportOptions& options)
                       {},
                       study};
 
+    if (!check_outputs_spare_inputs(paths, options, error)) return outcome;
     EventSeries events;
     StudySettings settings;
     Results results;

@@ -13,6 +13,7 @@ namespace {
 constexpr std::size_t block_values = 1 << 16;  // about 512 KiB of magnitudes a block
 
 void draw_blocks(SeriesAhead& ahead, const EventSeries& events, const StudySettings& settings) {
+    leave_ending_signals_to_others();
     start_generator(settings.seed);
     const std::size_t width = events.x.size();
     std::size_t slot = 0;

@@ -105,18 +105,21 @@ std::vector<double> whole_thresholds(double low, double high, std::size_t max_po
     const double first = std::ceil(low);
     const double last = std::floor(high);
     if (!std::isfinite(first) || !std::isfinite(last) || first > last) return {};
-    // Every k-th from the first, then the last: floor(span / k) + 1 points, one more when the
-    // last is not among them; k is the smallest whole step that keeps within `max_points`.
+    // Every k-th from the first, then the last: ceil(span / k) + 1 points, so k is the smallest
+    // whole step with span / k <= max_points - 1. Worked out at once rather than searched for,
+    // and each point from the first by one multiplication: a vast or huge range (magnitudes
+    // near the largest double) takes no longer than a small one.
+    const double gaps = static_cast<double>(max_points - 1);
     const double span = last - first;
-    const auto points = [&](double k) {
-        return std::floor(span / k) + 1 + (std::fmod(span, k) != 0 ? 1 : 0);
-    };
-    double k = std::max(1.0, std::floor(span / static_cast<double>(max_points)));
-    while (points(k) > static_cast<double>(max_points))
-        k += 1.0;
+    const double k = std::max(
+        1.0, std::isfinite(span) ? std::ceil(span / gaps) : std::ceil(last / gaps - first / gaps));
     std::vector<double> thresholds;
-    for (double t = first; t < last; t += k)
-        thresholds.push_back(t);
+    for (double i = 0.0; i <= gaps && thresholds.size() + 1 < max_points; i += 1.0) {
+        const double t = first + i * k;
+        if (!(t < last)) break;
+        // Far from zero a step below the spacing of doubles rounds to the point before.
+        if (thresholds.empty() || t > thresholds.back()) thresholds.push_back(t);
+    }
     thresholds.push_back(last);
     return thresholds;
 }

@@ -2,6 +2,7 @@
 // then renamed into place. A temporary file is removed when its writing fails, and when the
 // process is ended by a signal while one is open.
 #include <fcntl.h>
+#include <pthread.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -28,6 +29,27 @@ extern "C" void remove_temporaries_and_end(int signal_number) {
     std::signal(signal_number, SIG_DFL);
     std::raise(signal_number);
 }
+
+sigset_t ending_set() {
+    sigset_t set;
+    sigemptyset(&set);
+    for (int signal_number : ending_signals)
+        sigaddset(&set, signal_number);
+    return set;
+}
+
+// Holds off the ending signals in this thread while a temporary file and the list of them
+// change together: the handler never sees a name half copied, nor misses a file just made.
+struct SignalsHeld {
+    sigset_t previous{};
+    SignalsHeld() {
+        const sigset_t set = ending_set();
+        pthread_sigmask(SIG_BLOCK, &set, &previous);
+    }
+    ~SignalsHeld() { pthread_sigmask(SIG_SETMASK, &previous, nullptr); }
+    SignalsHeld(const SignalsHeld&) = delete;
+    SignalsHeld& operator=(const SignalsHeld&) = delete;
+};
 
 void watch_signals() {
     static bool watching = false;
@@ -62,14 +84,27 @@ std::string quoted_path(const std::filesystem::path& path) {
 
 }  // namespace
 
+void leave_ending_signals_to_others() {
+    const sigset_t set = ending_set();
+    pthread_sigmask(SIG_BLOCK, &set, nullptr);
+}
+
 bool create_temporary(const std::filesystem::path& target, mode_t mode, TemporaryFile& file,
                       std::string& error) {
     watch_signals();
+    // The rename at the end would replace a device, a pipe or a socket of that name (as root,
+    // even /dev/null) with a plain file.
+    struct stat existing {};
+    if (::stat(target.c_str(), &existing) == 0 && !S_ISREG(existing.st_mode)) {
+        error = "cannot write " + quoted_path(target) + ": not a regular file, left as it is";
+        return false;
+    }
     const std::filesystem::path directory = target.parent_path();
     std::string hidden(1, '.');  // built in steps: g++ 12 warns wrongly on "." + string
     hidden += target.filename().string();
     hidden += ".XXXXXX";
     std::string name = (directory / hidden).string();
+    const SignalsHeld held;
     const int fd = mkostemp(name.data(), O_CLOEXEC);
     if (fd < 0) {
         error = "cannot write " + quoted_path(target) + ": " + std::strerror(errno);
@@ -106,6 +141,7 @@ bool commit_temporary(TemporaryFile& file, std::string& error) {
         discard_temporary(file);
         return false;
     }
+    const SignalsHeld held;
     std::error_code ec;
     std::filesystem::rename(file.path, file.target, ec);
     if (ec) {
@@ -132,6 +168,7 @@ void discard_temporary(TemporaryFile& file) {
     if (file.fd >= 0) ::close(file.fd);
     file.fd = -1;
     if (file.path.empty()) return;
+    const SignalsHeld held;
     unlink(file.path.c_str());
     forget(file.path.string());
     file.path.clear();

@@ -1,6 +1,8 @@
 // zorvi-report run as a program in the directory of a finished zorvi run.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -334,12 +336,23 @@ TEST_F(ReportRun, HelpVersionAndBadOptions) {
     EXPECT_FALSE(fs::exists(dir.path / "Zorvireport.svg"));
 }
 
-TEST_F(ReportRun, FigureThatCannotBeWritten) {
+TEST_F(ReportRun, OutputThatCannotBeWritten) {
     fs::create_directory(dir.path / "Zorvireport.svg");  // a directory in the way
     const ProcessResult result = report();
     EXPECT_EQ(result.status, 1);
     EXPECT_TRUE(contains(result.err, "cannot write 'Zorvireport.svg'")) << result.err;
     EXPECT_FALSE(fs::exists(dir.path / "Zorvireport.svg.tmp"));
+
+    // Standard output on a full disc: the summary is lost, and the status says so.
+    const ProcessResult full =
+        run_program_with({report_binary().string(), "--no-figure"}, dir.path, [] {
+            const int fd = ::open("/dev/full", O_WRONLY);
+            if (fd >= 0) ::dup2(fd, STDOUT_FILENO);
+        });
+    EXPECT_EQ(full.status, 1);
+    EXPECT_EQ(full.err,
+              "zorvi-report: cannot write the analysis to standard output: No space left on "
+              "device\n");
 }
 
 }  // namespace

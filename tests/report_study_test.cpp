@@ -1,10 +1,14 @@
 // Studies of one's own with zorvi-report: the program's run given as options, the shipped CSV,
 // another CSV, bad input, and histograms against exact quantiles.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
+#include <csignal>
 #include <filesystem>
 #include <nlohmann/json.hpp>
 #include <string>
@@ -139,6 +143,7 @@ TEST(ReportStudy, BadInputIsNamedAndNothingIsWritten) {
         std::string data;
         std::vector<std::string> arguments;
         std::string error;
+        std::string name = "d.dat";  // of the data file
     };
     const std::string three = "1990.5 100 5\n2000.5 120 5\n2010.5 90 5\n";
     const std::vector<Case> cases = {
@@ -148,6 +153,9 @@ TEST(ReportStudy, BadInputIsNamedAndNothingIsWritten) {
                                             "of list input"},
         {"1990.5,,5\n", {}, "d.dat, line 1 (event 1): no value for the magnitude; each event is "
                             "three values"},
+        {"1990.5 100 5\n2000.5 120\n\n", {}, "d.dat, line 2 (event 2): the file ends within the "
+                                             "event; each event is three values (time, magnitude, "
+                                             "standard error)"},
         {"", {}, "d.dat: no events; each event is three values (time, magnitude, standard error)"},
         {"1975 100 5\n2000.5 120 5\n2030 90 5\n", {},
          "d.dat, line 1 (event 1): the time 1975 lies outside the interval 1980.417 to 2018.917; "
@@ -160,6 +168,16 @@ TEST(ReportStudy, BadInputIsNamedAndNothingIsWritten) {
          "--series: the number of series must be a whole number from 1 to 1000000000"},
         {three, {"--results", "./d.dat"},
          "--results './d.dat' would replace the data file; name another results file"},
+        {three, {"--results", "tables/"},
+         "--results 'tables/' names no file; name a results file"},
+        // null.dat is a link to /dev/null, which the rename would replace.
+        {three, {"--results", "null.dat"}, "cannot write 'null.dat': not a regular file, left "
+                                           "as it is"},
+        {three,
+         {"--csv", "."},
+         "--csv '.': its table events.csv would replace the data file 'events.csv'; write the "
+         "tables into another directory",
+         "events.csv"},
         {three, {"--results", "Zorviresult.dat"},
          "--results 'Zorviresult.dat' would replace the program's own file of that name; name "
          "another results file"},
@@ -172,11 +190,18 @@ TEST(ReportStudy, BadInputIsNamedAndNothingIsWritten) {
          "stderr_kt); --columns TIME,MAG,SE names the columns to use"},
         {"time_decimal_year,max_wind_kt,stderr_kt\n1990,100,inf\n",
          "d.csv, line 2 (event 1): the standard error is Infinity, not a finite number"},
+        {"time_decimal_year,max_wind_kt,stderr_kt\n1990,-1e400,5\n",
+         "d.csv, line 2 (event 1): the magnitude is -Infinity, not a finite number"},
+        // A byte-order mark before the header is no part of its first name.
+        {"\xEF\xBB\xBFtime,max_wind_kt,stderr_kt\r\n1990,100,5\r\n",
+         "d.csv, line 1: no column 'time_decimal_year' in the header (time, max_wind_kt, "
+         "stderr_kt); --columns TIME,MAG,SE names the columns to use"},
     };
     const auto check = [](const std::string& name, const std::string& data,
                           std::vector<std::string> arguments, const std::string& error) {
         TempDir dir;
         write_file(dir.path / name, data);
+        fs::create_symlink("/dev/null", dir.path / "null.dat");
         if (std::find(arguments.begin(), arguments.end(), "--data") == arguments.end())
             arguments.insert(arguments.begin(), {"--data", name});
         const ProcessResult result = report(dir.path, arguments);
@@ -184,13 +209,15 @@ TEST(ReportStudy, BadInputIsNamedAndNothingIsWritten) {
         EXPECT_EQ(result.out, "");
         EXPECT_EQ(result.err, "zorvi-report: " + error + "\n");
         EXPECT_EQ(read_file(dir.path / name), data);
+        EXPECT_TRUE(fs::is_symlink(dir.path / "null.dat")) << error;
         std::vector<std::string> left;
         for (const auto& entry : fs::directory_iterator(dir.path))
             left.push_back(entry.path().filename().string());
-        EXPECT_EQ(left, std::vector<std::string>{name}) << error;
+        std::sort(left.begin(), left.end());
+        EXPECT_EQ(left, (std::vector<std::string>{name, "null.dat"})) << error;
     };
     for (const Case& c : cases)
-        check("d.dat", c.data, c.arguments, c.error);
+        check(c.name, c.data, c.arguments, c.error);
     for (const auto& [data, error] : csv_cases)
         check("d.csv", data, {}, error);
 }
@@ -247,8 +274,7 @@ TEST(ReportStudy, AMemoryLimitEndsWithAReport) {
             continue;  // too little even to start
         ++refused;
         EXPECT_EQ(result.status, 1) << kib << " KiB: " << result.err;
-        EXPECT_EQ(result.err, "zorvi-report: not enough memory for the analysis (a memory limit?)\n")
-            << kib;
+        EXPECT_EQ(result.err, "zorvi-report: out of memory\n") << kib;
         std::vector<std::string> left;
         for (const auto& entry : fs::directory_iterator(dir.path))
             left.push_back(entry.path().filename().string());
@@ -257,6 +283,64 @@ TEST(ReportStudy, AMemoryLimitEndsWithAReport) {
     EXPECT_GT(completed, 0);
     EXPECT_GT(refused, 0);
 #endif
+}
+
+// Out of memory in the middle of a study: an error line, status 1, and no file begun is left.
+TEST(ReportStudy, OutOfMemoryLeavesNoFileBehind) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the address sanitizer reserves more address space than any limit allows";
+#else
+    TempDir dir;
+    write_file(dir.path / data_file_name, read_file(shipped_data_file()));
+    const ProcessResult result = run_program_with(
+        {report_binary, "--data", data_file_name, "--series", "100000", "--csv", "tables"},
+        dir.path, [] {
+            constexpr rlim_t limit = rlim_t{48} << 20;  // enough to start, not for the samples
+            const rlimit address_space{limit, limit};
+            setrlimit(RLIMIT_AS, &address_space);
+        });
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.err, "zorvi-report: out of memory\n");
+    std::vector<std::string> left;
+    for (const auto& entry : fs::recursive_directory_iterator(dir.path))
+        left.push_back(entry.path().filename().string());
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, (std::vector<std::string>{data_file_name, "tables"}));
+#endif
+}
+
+// A long study ended by SIGTERM while it writes: no temporary file is left, and the results
+// file of an earlier study is as it was.
+TEST(ReportStudy, EndedBySignalLeavesNoFileBehind) {
+    TempDir dir;
+    write_file(dir.path / data_file_name, read_file(shipped_data_file()));
+    write_file(dir.path / "old.dat", "earlier results\n");
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (chdir(dir.path.c_str()) != 0) _exit(127);
+        const int null = open("/dev/null", O_WRONLY);
+        dup2(null, STDOUT_FILENO);
+        execl(report_binary.c_str(), report_binary.c_str(), "--data", data_file_name, "--series",
+              "1000000000", "--results", "old.dat", "--csv", "tables", nullptr);
+        _exit(127);
+    }
+    const auto begun = [&] {  // the results and series.csv under their temporary names
+        std::size_t hidden = 0;
+        for (const auto& entry : fs::recursive_directory_iterator(dir.path))
+            hidden += entry.path().filename().string().front() == '.' ? 1 : 0;
+        return hidden;
+    };
+    for (int wait = 0; wait < 3000 && begun() < 2; ++wait)
+        usleep(10000);
+    EXPECT_EQ(begun(), 2u);
+    usleep(200000);  // well into the pass
+    kill(child, SIGTERM);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
+    EXPECT_EQ(begun(), 0u);
+    EXPECT_EQ(read_file(dir.path / "old.dat"), "earlier results\n");
 }
 
 // Counts and shares from a pass of histograms are the exact ones; quantiles lie within a bin.

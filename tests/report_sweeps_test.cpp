@@ -4,7 +4,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <sstream>
+#include <utility>
 #include <vector>
 
 #include "driver/run_state.hpp"
@@ -28,6 +30,16 @@ TEST(ReportSweepPoints, ThresholdsAndStarts) {
     EXPECT_LE(wide.size(), 200u);
     EXPECT_GE(wide.size(), 199u);
     EXPECT_EQ(wide.back(), 1e9);
+    // Magnitudes near the largest double, or far from zero where a step of a few units is
+    // below the spacing of doubles: at most 200 distinct points, in order, and no endless loop.
+    for (auto [low, high] : {std::pair{90.0, 1e308}, {-1.7e308, 1.7e308}, {1e17, 1e17 + 1008}}) {
+        const std::vector<double> huge = whole_thresholds(low, high, 200);
+        EXPECT_LE(huge.size(), 200u) << high;
+        EXPECT_TRUE(std::adjacent_find(huge.begin(), huge.end(), std::greater_equal<>()) ==
+                    huge.end())
+            << high;
+        EXPECT_EQ(huge.back(), high);
+    }
     EXPECT_TRUE(whole_thresholds(5.5, 5.7, 200).empty());
     EXPECT_TRUE(whole_thresholds(-INFINITY, 10, 200).empty());
 
