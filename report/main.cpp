@@ -114,6 +114,14 @@ struct StudyArguments {
     std::string results = std::string(zorvi::report::study_results_file_name);
 };
 
+// A column name as the header's cells are compared: without blanks around it, so that
+// --columns "when, Mw, se" names the columns when, Mw and se.
+std::string column_name(const std::string& name) {
+    const std::size_t first = name.find_first_not_of(" \t");
+    if (first == std::string::npos) return {};
+    return name.substr(first, name.find_last_not_of(" \t") - first + 1);
+}
+
 bool ends_with_csv(std::string name) {
     std::transform(name.begin(), name.end(), name.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
@@ -146,7 +154,8 @@ bool study_options(const CLI::App& app, const StudyArguments& arguments,
     }
     if (app.count("--data") > 0) paths.data = arguments.data;
     if (app.count("--columns") > 0) {
-        study.columns = {arguments.columns[0], arguments.columns[1], arguments.columns[2]};
+        study.columns = {column_name(arguments.columns[0]), column_name(arguments.columns[1]),
+                         column_name(arguments.columns[2])};
     }
     study.csv = app.count("--columns") > 0 || ends_with_csv(paths.data.filename().string());
     paths.results = arguments.results;

@@ -156,6 +156,9 @@ TEST(ReportStudy, BadInputIsNamedAndNothingIsWritten) {
         {"1990.5 100 5\n2000.5 120\n\n", {}, "d.dat, line 2 (event 2): the file ends within the "
                                              "event; each event is three values (time, magnitude, "
                                              "standard error)"},
+        {"time,max_wind_kt,se\n1990,abc,5\n",
+         {"--columns", "time, max_wind_kt ,se"},
+         "d.dat, line 2 (event 1): the magnitude 'abc' (column 'max_wind_kt') is not a number"},
         {"", {}, "d.dat: no events; each event is three values (time, magnitude, standard error)"},
         {"1975 100 5\n2000.5 120 5\n2030 90 5\n", {},
          "d.dat, line 1 (event 1): the time 1975 lies outside the interval 1980.417 to 2018.917; "
