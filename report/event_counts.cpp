@@ -9,24 +9,30 @@
 namespace zorvi::report {
 namespace {
 
-// The order statistic `k` (0-based) of the values whose frequencies `histogram` holds.
-double order_statistic(std::span<const std::size_t> histogram, std::size_t k) {
+// The order statistic `k` (0-based) of the counts whose frequencies `histogram` holds in bins
+// of `bin` counts: the bin's middle.
+double order_statistic(std::span<const std::size_t> histogram, std::size_t bin, std::size_t k) {
     std::size_t below = 0;
-    for (std::size_t value = 0; value < histogram.size(); ++value) {
-        below += histogram[value];
-        if (below > k) return static_cast<double>(value);
+    std::size_t place = histogram.size() - 1;
+    for (std::size_t b = 0; b < histogram.size(); ++b) {
+        below += histogram[b];
+        if (below > k) {
+            place = b;
+            break;
+        }
     }
-    return static_cast<double>(histogram.size() - 1);
+    return static_cast<double>(place * bin) + 0.5 * static_cast<double>(bin - 1);
 }
 
 // Quantile by linear interpolation between order statistics (type 7), from frequencies.
-double quantile_of_histogram(std::span<const std::size_t> histogram, std::size_t total, double q) {
+double quantile_of_histogram(std::span<const std::size_t> histogram, std::size_t bin,
+                             std::size_t total, double q) {
     const double h = static_cast<double>(total - 1) * q;
     const double below = std::floor(h);
     const auto k = static_cast<std::size_t>(below);
-    const double low = order_statistic(histogram, k);
+    const double low = order_statistic(histogram, bin, k);
     if (k + 1 >= total) return low;
-    return low + (h - below) * (order_statistic(histogram, k + 1) - low);
+    return low + (h - below) * (order_statistic(histogram, bin, k + 1) - low);
 }
 
 }  // namespace
@@ -56,19 +62,20 @@ EventCountAccumulator begin_event_counts(std::span<const double> times,
     for (std::size_t j = 0; j < positions; ++j)
         counts.band_at.push_back(
             n - 1 - (positions - 1 - j) * (n - 1) / std::max<std::size_t>(positions - 1, 1));
-    acc.histogram.assign(positions * (n + 1), 0);
+    acc.count_bin = (n + max_count_bins) / max_count_bins;  // counts 0 to n in at most that many
+    acc.width = n / acc.count_bin + 1;
+    acc.histogram.assign(positions * acc.width, 0);
     return acc;
 }
 
 void add_series(EventCountAccumulator& acc, std::span<const double> magnitudes) {
     const EventCounts& counts = acc.counts;
-    const std::size_t width = counts.order.size() + 1;
     std::size_t count = 0;
     std::size_t next = 0;  // the next band position
     for (std::size_t k = 0; k < counts.order.size() && next < counts.band_at.size(); ++k) {
         if (magnitudes[counts.order[k]] >= acc.threshold) ++count;
         if (counts.band_at[next] != k) continue;
-        ++acc.histogram[next * width + count];
+        ++acc.histogram[next * acc.width + count / acc.count_bin];
         ++next;
     }
     ++acc.series;
@@ -76,12 +83,12 @@ void add_series(EventCountAccumulator& acc, std::span<const double> magnitudes) 
 
 EventCounts finish_event_counts(EventCountAccumulator& acc) {
     EventCounts counts = std::move(acc.counts);
-    const std::size_t width = counts.order.size() + 1;
+    const std::size_t bin = acc.count_bin;
     for (std::size_t j = 0; j < counts.band_at.size() && acc.series > 0; ++j) {
-        const std::span<const std::size_t> row(acc.histogram.data() + j * width, width);
-        counts.low.push_back(quantile_of_histogram(row, acc.series, interval_tail));
-        counts.median.push_back(quantile_of_histogram(row, acc.series, 0.5));
-        counts.high.push_back(quantile_of_histogram(row, acc.series, 1.0 - interval_tail));
+        const std::span<const std::size_t> row(acc.histogram.data() + j * acc.width, acc.width);
+        counts.low.push_back(quantile_of_histogram(row, bin, acc.series, interval_tail));
+        counts.median.push_back(quantile_of_histogram(row, bin, acc.series, 0.5));
+        counts.high.push_back(quantile_of_histogram(row, bin, acc.series, 1.0 - interval_tail));
     }
     return counts;
 }

@@ -387,6 +387,7 @@ Sweeps finish_sweeps(SweepAccumulator& sweeps, double z);
 // simulated band is known at up to `max_band_positions` of the events, every one when there
 // are no more, so that its histograms stay small for any number of events.
 inline constexpr std::size_t max_band_positions = 500;
+inline constexpr std::size_t max_count_bins = 4096;
 struct EventCounts {
     std::vector<std::size_t> order;      // the events at or after the start, by time
     std::vector<double> times;           // their times, ascending
@@ -400,7 +401,12 @@ struct EventCounts {
 // Accumulates the counts one simulated series at a time, like SweepAccumulator.
 struct EventCountAccumulator {
     double threshold = 0.0;
-    std::vector<std::size_t> histogram;  // [j * (events + 1) + count]: series, per band position
+    // [j * width + count / count_bin]: series, per band position. Counts are kept whole up to
+    // max_count_bins values and in bins of count_bin beyond, so that memory stays bounded
+    // however many events there are.
+    std::vector<std::size_t> histogram;
+    std::size_t count_bin = 1;
+    std::size_t width = 1;
     std::size_t series = 0;
     EventCounts counts;  // the observed part, filled at the start
 };
