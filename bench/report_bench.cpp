@@ -143,7 +143,8 @@ void BM_sweeps(benchmark::State& state) {
     if (!load_inputs(inputs, error)) state.SkipWithError(error.c_str());
     if (state.range(0) == 1) inputs.settings.exact_limit = 0;
     for (auto _ : state) {
-        report::SweepAccumulator sweeps = report::begin_study_sweeps(inputs.events, inputs.settings);
+        report::SweepAccumulator sweeps =
+            report::begin_study_sweeps(inputs.events, inputs.settings);
         for (std::size_t k = 0; k < inputs.settings.series; ++k)
             report::add_series(sweeps, inputs.events.t,
                                report::series_magnitudes(inputs.simulated, k));

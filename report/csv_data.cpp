@@ -65,8 +65,8 @@ std::string at_line(std::string_view file_name, std::size_t line) {
 // Where each column used stands in the header's cells.
 bool find_columns(const std::vector<std::string>& header, const CsvColumns& columns,
                   std::array<std::size_t, columns_used>& places, std::string& problem) {
-    const std::array<const std::string*, columns_used> names = {
-        &columns.time, &columns.magnitude, &columns.standard_error};
+    const std::array<const std::string*, columns_used> names = {&columns.time, &columns.magnitude,
+                                                                &columns.standard_error};
     for (std::size_t k = 0; k < columns_used; ++k) {
         std::size_t found = 0;
         for (std::size_t c = 0; c < header.size(); ++c) {
@@ -100,17 +100,18 @@ bool parse_csv_events(std::string_view text, std::string_view file_name, const C
     std::size_t line_number = 0;
     for (std::size_t pos = 0; pos < text.size();) {
         const std::size_t lf = text.find('\n', pos);
-        std::string_view line = text.substr(pos, lf == std::string_view::npos ? text.npos : lf - pos);
+        std::string_view line =
+            text.substr(pos, lf == std::string_view::npos ? text.npos : lf - pos);
         pos = lf == std::string_view::npos ? text.size() : lf + 1;
         ++line_number;
         if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
         if (trimmed(line).empty()) continue;
 
         const std::size_t event = data.lines.size() + 1;
-        const std::string where =
-            header_read ? std::string(file_name) + ", line " + std::to_string(line_number) +
-                              " (event " + std::to_string(event) + "): "
-                        : at_line(file_name, line_number);
+        const std::string where = header_read ? std::string(file_name) + ", line " +
+                                                    std::to_string(line_number) + " (event " +
+                                                    std::to_string(event) + "): "
+                                              : at_line(file_name, line_number);
         if (!split_cells(line, cells)) {
             error = where + "a quoted cell is not closed on its line";
             return false;
@@ -125,8 +126,9 @@ bool parse_csv_events(std::string_view text, std::string_view file_name, const C
         }
         std::array<double, columns_used> values{};
         for (std::size_t k = 0; k < columns_used; ++k) {
-            const std::string* name =
-                k == 0 ? &columns.time : k == 1 ? &columns.magnitude : &columns.standard_error;
+            const std::string* name = k == 0   ? &columns.time
+                                      : k == 1 ? &columns.magnitude
+                                               : &columns.standard_error;
             if (places[k] >= cells.size()) {
                 error = where + "no cell for the column '" + *name + "' (the line has " +
                         std::to_string(cells.size()) + " cells)";

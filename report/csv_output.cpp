@@ -145,8 +145,8 @@ std::vector<std::string> csv_file_names() {
     return names;
 }
 
-bool detail::begin_series_table(const std::filesystem::path& directory,
-                                SeriesTableWriter& writer, std::string& error) {
+bool detail::begin_series_table(const std::filesystem::path& directory, SeriesTableWriter& writer,
+                                std::string& error) {
     if (!create_temporary(directory / series_file_name, table_mode, writer.file, error))
         return false;
     writer.buffer.clear();
@@ -156,9 +156,8 @@ bool detail::begin_series_table(const std::filesystem::path& directory,
 
 bool detail::add_series_row(SeriesTableWriter& writer, std::size_t series, const TrendTest& test,
                             double rate_ratio, std::string& error) {
-    append_row(writer.buffer,
-               {cell(series + 1), std::to_string(test.m), cell(test.u), cell(test.p),
-                cell(rate_ratio)});
+    append_row(writer.buffer, {cell(series + 1), std::to_string(test.m), cell(test.u), cell(test.p),
+                               cell(rate_ratio)});
     if (writer.buffer.size() < flush_size) return true;
     const bool written = write_temporary(writer.file, writer.buffer, error);
     writer.buffer.clear();

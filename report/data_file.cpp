@@ -14,8 +14,8 @@
 namespace zorvi::report {
 namespace {
 
-constexpr std::array<std::string_view, driver::values_per_event> value_names = {
-    "time", "magnitude", "standard error"};
+constexpr std::array<std::string_view, driver::values_per_event> value_names = {"time", "magnitude",
+                                                                                "standard error"};
 
 // The line of the reader's position in a text, its line ends counted once as the reader goes
 // on: a data file of many events is not counted again from its start at every event.
@@ -46,14 +46,13 @@ std::string at_event(std::string_view file_name, std::size_t line, std::size_t e
 
 }  // namespace
 
-bool parse_free_format_events(std::string_view text, std::string_view file_name,
-                              EventData& data, std::string& error) {
+bool parse_free_format_events(std::string_view text, std::string_view file_name, EventData& data,
+                              std::string& error) {
     data = {};
     textio::CharSource source = textio::CharSource::from_string(text);
     LineCounter lines{text};
     for (;;) {
-        std::array<double, driver::values_per_event> values = {unassigned, unassigned,
-                                                               unassigned};
+        std::array<double, driver::values_per_event> values = {unassigned, unassigned, unassigned};
         const textio::ListReadResult result = textio::read_list(source, values);
         const std::size_t event = data.lines.size() + 1;
         const std::size_t line = line_of_failure(lines, source.consumed());
@@ -84,15 +83,16 @@ bool parse_free_format_events(std::string_view text, std::string_view file_name,
         data.lines.push_back(line);
     }
     if (data.lines.empty()) {
-        error = std::string(file_name) + ": no events; each event is three values (time, "
+        error = std::string(file_name) +
+                ": no events; each event is three values (time, "
                 "magnitude, standard error)";
         return false;
     }
     return true;
 }
 
-bool check_events(const EventData& data, std::string_view file_name,
-                  const StudySettings& settings, std::string& error) {
+bool check_events(const EventData& data, std::string_view file_name, const StudySettings& settings,
+                  std::string& error) {
     const EventSeries& events = data.events;
     std::size_t outside = 0;
     std::size_t first_outside = 0;

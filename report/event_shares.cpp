@@ -26,9 +26,9 @@ std::vector<EventRow> event_rows(const EventSeries& events, std::span<const std:
         row.magnitude = events.x[i];
         row.standard_error = events.sx[i];
         row.selected_observed = events.x[i] >= threshold;
-        row.selected_share = series == 0 ? not_a_number
-                                         : static_cast<double>(selected[i]) /
-                                               static_cast<double>(series);
+        row.selected_share = series == 0
+                                 ? not_a_number
+                                 : static_cast<double>(selected[i]) / static_cast<double>(series);
         row.selection_probability = selection_probability(events.x[i], events.sx[i], threshold);
         rows.push_back(row);
     }

@@ -83,7 +83,9 @@ Json observed_json(const Analysis& analysis, const ReportNames&) {
             {"tests", observed_tests_json(analysis)},
             {"detectable_rate_ratio_per_decade", rate_ratio_per_decade(analysis.detectable_beta)},
             {"detection",
-             {{"power", detection_power}, {"significance", significance_05}, {"method", exact_power(summary.m) ? "exact" : "normal approximation"}}}};
+             {{"power", detection_power},
+              {"significance", significance_05},
+              {"method", exact_power(summary.m) ? "exact" : "normal approximation"}}}};
 }
 
 Json m_counts_json(const Summary& summary) {

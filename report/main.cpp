@@ -145,7 +145,8 @@ bool study_options(const CLI::App& app, const StudyArguments& arguments,
     if (app.count("--seed") > 0) settings.seed = arguments.seed;
     if (app.count("--series") > 0) {
         const double n = arguments.series;
-        if (!(n >= 1 && n <= static_cast<double>(zorvi::report::max_series) && std::floor(n) == n)) {
+        if (!(n >= 1 && n <= static_cast<double>(zorvi::report::max_series) &&
+              std::floor(n) == n)) {
             error = "--series: the number of series must be a whole number from 1 to " +
                     std::to_string(zorvi::report::max_series);
             return false;

@@ -105,8 +105,8 @@ constexpr double series_limit = 0.1;
 double tilted_mean(double theta) {
     if (std::fabs(theta) < series_limit) {
         const double t2 = theta * theta;
-        return 0.5 + theta * (1.0 / 12.0 - t2 * (1.0 / 720.0 - t2 * (1.0 / 30240.0 -
-                                                                      t2 / 1209600.0)));
+        return 0.5 +
+               theta * (1.0 / 12.0 - t2 * (1.0 / 720.0 - t2 * (1.0 / 30240.0 - t2 / 1209600.0)));
     }
     return -1.0 / std::expm1(-theta) - 1.0 / theta;
 }
@@ -126,8 +126,7 @@ bool exact_power(std::int32_t m) {
     return m <= max_exact_power_events;
 }
 
-double approximate_rising_trend_power(double beta, std::int32_t m, double length,
-                                      double critical) {
+double approximate_rising_trend_power(double beta, std::int32_t m, double length, double critical) {
     if (m <= 0 || std::isnan(beta)) return not_a_number;
     const double events = static_cast<double>(m);
     const double limit = events / 2.0 + critical * std::sqrt(events / 12.0);

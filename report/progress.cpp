@@ -13,7 +13,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 constexpr double work_per_event_series = 30e-9;  // seconds, a generous figure of the pass
-constexpr double worth_showing = 1.0;             // seconds of expected work
+constexpr double worth_showing = 1.0;            // seconds of expected work
 constexpr auto redraw_interval = std::chrono::milliseconds(100);
 constexpr std::size_t bar_width = 30;
 
@@ -52,8 +52,8 @@ void clear(const Bar& bar) {
 }  // namespace
 
 ProgressStep progress_bar(std::size_t series, std::size_t events) {
-    const double expected = static_cast<double>(series) * static_cast<double>(events + 1) *
-                            work_per_event_series;
+    const double expected =
+        static_cast<double>(series) * static_cast<double>(events + 1) * work_per_event_series;
     if (expected < worth_showing || isatty(STDERR_FILENO) != 1) return {};
     auto bar = std::make_shared<Bar>();
     bar->total = series;

@@ -147,8 +147,7 @@ struct CsvColumns {
 // Every event of a CSV file (at least one): a header line naming the columns, then one event a
 // line; other columns are ignored, a cell may be quoted, blank lines are skipped.
 [[nodiscard]] bool parse_csv_events(std::string_view text, std::string_view file_name,
-                                    const CsvColumns& columns, EventData& data,
-                                    std::string& error);
+                                    const CsvColumns& columns, EventData& data, std::string& error);
 
 // Checks a study's events against its settings: every value a finite number, every standard
 // error at least 0, every time within the interval (the error names the first event outside
@@ -264,7 +263,6 @@ double as_counted(double p);
 // The summary of a results file against its recomputed series, as a pass makes it.
 Summary summarise(const Results& results, const Recomputed& recomputed);
 
-
 // ---------------------------------------------------------------------------------------------
 // Sensitivity sweeps: the observed and the simulated tests repeated at other thresholds and
 // other starts of the interval, on the very simulated magnitudes of the run
@@ -341,7 +339,7 @@ struct FastSweep {
     std::vector<std::uint32_t> below_05;       // per point
     std::vector<std::uint32_t> histogram;      // per point, `bins` counts of |u|
     std::size_t bins = 0;
-    double per_width = 1.0;          // bins per unit of |u|
+    double per_width = 1.0;  // bins per unit of |u|
     std::size_t series = 0;
     double threshold_spacing = 1.0;  // average spacing of the thresholds, for a first guess
     double start_spacing = 1.0;      // and of the starts
@@ -502,8 +500,7 @@ double rising_trend_power(double beta, std::int32_t m, double length, double cri
 // trend, m = 2000: 3 s).
 inline constexpr std::int32_t max_exact_power_events = 1000;
 bool exact_power(std::int32_t m);
-double approximate_rising_trend_power(double beta, std::int32_t m, double length,
-                                      double critical);
+double approximate_rising_trend_power(double beta, std::int32_t m, double length, double critical);
 
 // The beta that such a test detects with probability `power`; NaN for m = 0.
 double detectable_beta(std::int32_t m, double length, double critical, double power);
@@ -594,8 +591,8 @@ struct PassSteps {
 // events' shares and the sweeps; memory does not grow with the number of series beyond the
 // exact quantiles' values. The observed series is analysed as well. False, with `error`, when
 // a step fails.
-bool analyse_study(const EventSeries& events, const StudySettings& settings,
-                   const PassSteps& steps, Analysis& analysis, std::string& error);
+bool analyse_study(const EventSeries& events, const StudySettings& settings, const PassSteps& steps,
+                   Analysis& analysis, std::string& error);
 
 // The steps of a pass that writes no file, its records showing every value exactly: for
 // callers that want the analysis alone.

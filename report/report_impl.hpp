@@ -6,13 +6,13 @@
 
 #include <array>
 #include <condition_variable>
-#include <mutex>
-#include <thread>
 #include <cstddef>
 #include <filesystem>
 #include <functional>
+#include <mutex>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -128,9 +128,9 @@ void finish_binned_sweeps(SweepAccumulator& sweeps);
 struct TestDecider {
     double start = 0.0;
     double end = 0.0;
-    double normal_critical = 0.0;               // 1 - Phi(z) = 0.05
-    std::vector<double> chi_squared_critical;   // per m, the 0.05 quantile of chi-square(2m)
-    std::vector<double> gaps;                   // working space
+    double normal_critical = 0.0;              // 1 - Phi(z) = 0.05
+    std::vector<double> chi_squared_critical;  // per m, the 0.05 quantile of chi-square(2m)
+    std::vector<double> gaps;                  // working space
 };
 TestDecider make_test_decider(double start, double end);
 std::array<bool, trend_test_count> tests_below_05(TestDecider& decider,

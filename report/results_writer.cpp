@@ -43,8 +43,7 @@ bool read_record_values(std::string_view text, ResultsWriter& writer, double& fi
 
 }  // namespace
 
-bool begin_results(const std::filesystem::path& path, ResultsWriter& writer,
-                   std::string& error) {
+bool begin_results(const std::filesystem::path& path, ResultsWriter& writer, std::string& error) {
     if (!create_temporary(path, results_mode, writer.file, error)) return false;
     writer.buffer.clear();
     writer.buffer.reserve(flush_size + record_size);

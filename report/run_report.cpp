@@ -241,8 +241,7 @@ ReportOutcome run_report(const ReportPaths& paths, const ReportOptions& options)
     if (options.figure) {
         if (!write_file_whole(paths.figure, render_svg(analysis), error)) return outcome;
         names.figure = paths.figure.filename().string();
-        if (options.png && !detail::convert_to_png(paths.figure, paths.png, error))
-            return outcome;
+        if (options.png && !detail::convert_to_png(paths.figure, paths.png, error)) return outcome;
     }
     if (tables && (!detail::finish_series_table(files.series, error) ||
                    !write_csv_tables(options.csv_directory, analysis, error)))

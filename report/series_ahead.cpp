@@ -40,7 +40,8 @@ void draw_blocks(SeriesAhead& ahead, const EventSeries& events, const StudySetti
 
 void start_drawing(SeriesAhead& ahead, const EventSeries& events, const StudySettings& settings) {
     ahead.width = events.x.size();
-    ahead.block_series = std::max<std::size_t>(1, block_values / std::max<std::size_t>(1, ahead.width));
+    ahead.block_series =
+        std::max<std::size_t>(1, block_values / std::max<std::size_t>(1, ahead.width));
     for (std::vector<double>& block : ahead.blocks)
         block.resize(ahead.block_series * ahead.width);
     try {
@@ -70,9 +71,8 @@ std::span<const double> next_series(SeriesAhead& ahead) {
         ahead.available = ahead.filled[ahead.slot];
         ahead.position = 0;
     }
-    const std::span<const double> series =
-        std::span<const double>(ahead.blocks[ahead.slot]).subspan(ahead.position * ahead.width,
-                                                                  ahead.width);
+    const std::span<const double> series = std::span<const double>(ahead.blocks[ahead.slot])
+                                               .subspan(ahead.position * ahead.width, ahead.width);
     ++ahead.position;
     return series;
 }

@@ -59,8 +59,8 @@ void finish_trends(TrendAccumulator& acc, std::size_t series, Analysis& analysis
     std::vector<double> q = sample_quantiles(acc.ratios, levels);
     if (!acc.ratios.exact) {
         for (double& value : q)
-            value = rate_ratio_per_decade(beta_of_position(value, acc.decider.start,
-                                                           acc.decider.end));
+            value =
+                rate_ratio_per_decade(beta_of_position(value, acc.decider.start, acc.decider.end));
     }
     analysis.simulated_ratio = {q[0], q[1], q[2]};
 }
@@ -77,8 +77,8 @@ PassSteps without_files() {
     return steps;
 }
 
-bool analyse_study(const EventSeries& events, const StudySettings& settings,
-                   const PassSteps& steps, Analysis& analysis, std::string& error) {
+bool analyse_study(const EventSeries& events, const StudySettings& settings, const PassSteps& steps,
+                   Analysis& analysis, std::string& error) {
     analysis = Analysis{};
     analysis.settings = settings;
     detail::analyse_observed(events, analysis);

@@ -144,7 +144,8 @@ double as_counted(double p) {
     return near_a_level ? as_in_results_field(p) : p;
 }
 
-detail::SummaryAccumulator detail::begin_summary(const EventSeries& events, const StudySettings& settings) {
+detail::SummaryAccumulator detail::begin_summary(const EventSeries& events,
+                                                 const StudySettings& settings) {
     SummaryAccumulator acc;
     if (settings.exact_quantiles()) {
         acc.values.u = exact_sample(settings.series);
@@ -184,7 +185,8 @@ void detail::add_record(SummaryAccumulator& acc, double u, double p, bool exact,
     }
 }
 
-void detail::check_record(Summary& summary, std::size_t k, double u, double p, const TrendTest& test) {
+void detail::check_record(Summary& summary, std::size_t k, double u, double p,
+                          const TrendTest& test) {
     if (same_in_results_field(u, test.u) && same_in_results_field(p, test.p)) return;
     if (summary.mismatches == 0) summary.first_mismatch = k;
     ++summary.mismatches;

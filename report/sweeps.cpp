@@ -17,7 +17,7 @@ constexpr double no_earlier_limit = -std::numeric_limits<double>::infinity();
 // Binned sweeps: |u| in bins of this width up to at least this value (P about 1e-9 there), and
 // the relative margin around the critical value within which P itself decides.
 constexpr double u_bin_width = 0.002;
-constexpr double binned_u_limit = 6.0;  // the last bin holds every larger |u|
+constexpr double binned_u_limit = 6.0;    // the last bin holds every larger |u|
 constexpr double critical_margin = 1e-9;  // relative; P changes by about 1e-10 across it
 
 SweepPoint point_at(double threshold, double start) {
@@ -161,8 +161,9 @@ SweepAccumulator begin_sweeps(const SweepSetup& setup, std::size_t series, bool 
 
     // A larger |u| counts in the last bin: its P is below 1e-9, 0 to any decimals shown, and
     // the histograms of all points stay small enough to be visited once per series.
-    sweeps.samples.assign(sweeps.points.size(),
-                          exact ? exact_sample(series) : binned_sample(0.0, binned_u_limit, u_bin_width));
+    sweeps.samples.assign(
+        sweeps.points.size(),
+        exact ? exact_sample(series) : binned_sample(0.0, binned_u_limit, u_bin_width));
     const double critical = critical_u(significance_05);
     sweeps.critical = {critical * (1.0 - critical_margin), critical * (1.0 + critical_margin)};
 
@@ -223,8 +224,8 @@ SweepAccumulator begin_study_sweeps(const EventSeries& events, const StudySettin
     setup.end = settings.end;
     setup.thresholds = whole_thresholds(settings.sweep_low, settings.sweep_high, max_sweep_points);
     // The main threshold is always a point, so that the sweeps cross at the study itself.
-    const auto at = std::lower_bound(setup.thresholds.begin(), setup.thresholds.end(),
-                                     settings.threshold);
+    const auto at =
+        std::lower_bound(setup.thresholds.begin(), setup.thresholds.end(), settings.threshold);
     if (at == setup.thresholds.end() || *at != settings.threshold)
         setup.thresholds.insert(at, settings.threshold);
     setup.starts = sweep_starts(settings.start, settings.end, start_sweep_step,

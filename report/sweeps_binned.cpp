@@ -32,7 +32,8 @@ std::size_t reached_from(std::span<const double> bounds, double value, double pl
 
 double spacing(std::span<const double> bounds) {
     if (bounds.size() < 2) return 1.0;
-    const double average = (bounds.back() - bounds.front()) / static_cast<double>(bounds.size() - 1);
+    const double average =
+        (bounds.back() - bounds.front()) / static_cast<double>(bounds.size() - 1);
     return average > 0.0 ? average : 1.0;
 }
 
@@ -72,8 +73,8 @@ void select_fast(SweepAccumulator& sweeps, std::span<const double> times,
         const double t = times[i];
         const double x = magnitudes[i];
         if (std::isnan(x)) continue;  // never selected
-        count_event(fast, 0, reached_from(thresholds, x, (x - first_threshold) * per_threshold + 1.0),
-                    t);
+        count_event(fast, 0,
+                    reached_from(thresholds, x, (x - first_threshold) * per_threshold + 1.0), t);
         if (!(x >= sweeps.threshold)) continue;
         const std::size_t reached =
             std::isnan(t) ? starts.size()

@@ -61,18 +61,19 @@ std::string check_text(const Summary& summary, bool results_written) {
 // How the quantiles are found when there are too many series to keep every value.
 std::string binned_note(const Analysis& analysis) {
     std::string note = "\n";  // built in steps: g++ 12 warns wrongly on "" + string
-    return note + detail::wrapped(
-                      "With more than " + std::to_string(analysis.settings.exact_limit) +
-                          " series the quantiles come from histograms, counts and shares "
-                          "staying exact: u in bins of " +
-                          detail::shortest_text(analysis.simulated_values.u.width) +
-                          ", the rate ratio through the mean place of the selected "
-                          "times in bins of 0.00002 of the half interval, and the sweeps' P "
-                          "through |u| in bins of 0.002 up to 6 (P about 1e-9), each bin's values taken as evenly "
-                          "spread; the mean and standard deviation of u are of the values "
-                          "as the results file shows them, the deviation by Welford's "
-                          "updating.",
-                      88);
+    return note +
+           detail::wrapped("With more than " + std::to_string(analysis.settings.exact_limit) +
+                               " series the quantiles come from histograms, counts and shares "
+                               "staying exact: u in bins of " +
+                               detail::shortest_text(analysis.simulated_values.u.width) +
+                               ", the rate ratio through the mean place of the selected "
+                               "times in bins of 0.00002 of the half interval, and the sweeps' P "
+                               "through |u| in bins of 0.002 up to 6 (P about 1e-9), each bin's "
+                               "values taken as evenly "
+                               "spread; the mean and standard deviation of u are of the values "
+                               "as the results file shows them, the deviation by Welford's "
+                               "updating.",
+                           88);
 }
 
 }  // namespace

@@ -107,9 +107,8 @@ std::array<bool, trend_test_count> detail::tests_below_05(TestDecider& decider,
     double& critical = decider.chi_squared_critical[m];
     if (std::isnan(critical)) critical = chi_squared_quantile(significance_05, freedom);
     const double statistic = 2.0 * log_ratio_sum(times, decider.start, decider.end);
-    below[test_mil_hdbk_189] = beyond_critical(statistic, critical, true, [&] {
-        return chi_squared_cdf(statistic, freedom);
-    });
+    below[test_mil_hdbk_189] = beyond_critical(statistic, critical, true,
+                                               [&] { return chi_squared_cdf(statistic, freedom); });
 
     if (m >= 2) {
         const double ratio =

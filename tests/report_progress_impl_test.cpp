@@ -39,7 +39,8 @@ TEST(ReportProgress, OnATerminalOnly) {
     });
     if (on_terminal.status == 77) GTEST_SKIP() << "no pseudo-terminal";
     ASSERT_EQ(on_terminal.status, 0);
-    const std::string bar = "\rsimulating [#######                       ] 25 %  250000 of 1000000 series";
+    const std::string bar =
+        "\rsimulating [#######                       ] 25 %  250000 of 1000000 series";
     EXPECT_EQ(on_terminal.out.substr(0, bar.size()), bar) << on_terminal.out;
     EXPECT_EQ(on_terminal.out.substr(bar.size()), "\r" + std::string(bar.size() - 1, ' ') + "\r");
 }

@@ -27,9 +27,9 @@ using namespace zorvi::report;
 const std::string report_binary = ZORVI_REPORT_BINARY;
 const fs::path source_dir = ZORVI_SOURCE_DIR;
 const fs::path shipped_csv = source_dir / "data" / "us-hurricane-landfalls-1980-2018.csv";
-const std::vector<std::string> fixed_values = {"--threshold", "113", "--interval", "1980.417",
-                                               "2018.917", "--series", "2000", "--seed",
-                                               "-206761862"};
+const std::vector<std::string> fixed_values = {"--threshold", "113",      "--interval",
+                                               "1980.417",    "2018.917", "--series",
+                                               "2000",        "--seed",   "-206761862"};
 
 ProcessResult report(const fs::path& dir, std::vector<std::string> arguments) {
     arguments.insert(arguments.begin(), report_binary);
@@ -108,15 +108,15 @@ TEST(ReportStudy, ACsvOfItsOwn) {
     }
     write_file(dir.path / "quakes.csv", csv);
     const ProcessResult result =
-        report(dir.path, {"--data", "quakes.csv", "--columns", "when,Mw,se",
-                          "--threshold", "6.5", "--interval", "1950", "2020", "--json", "--csv",
-                          "tables", "--results", "quakes.dat"});
+        report(dir.path, {"--data", "quakes.csv", "--columns", "when,Mw,se", "--threshold", "6.5",
+                          "--interval", "1950", "2020", "--json", "--csv", "tables", "--results",
+                          "quakes.dat"});
     ASSERT_EQ(result.status, 0) << result.err;
     const nlohmann::json json = nlohmann::json::parse(result.out);
     EXPECT_EQ(json["settings"]["events"], 25);
     EXPECT_EQ(json["settings"]["threshold"], 6.5);
-    const auto selected = std::count_if(magnitudes.begin(), magnitudes.end(),
-                                        [](double x) { return x >= 6.5; });
+    const auto selected =
+        std::count_if(magnitudes.begin(), magnitudes.end(), [](double x) { return x >= 6.5; });
     EXPECT_EQ(json["observed"]["m"], selected);
     // The threshold sweep: whole units over the magnitudes' range, and the study's own point.
     std::vector<double> thresholds;
@@ -147,41 +147,53 @@ TEST(ReportStudy, BadInputIsNamedAndNothingIsWritten) {
     };
     const std::string three = "1990.5 100 5\n2000.5 120 5\n2010.5 90 5\n";
     const std::vector<Case> cases = {
-        {three, {"--data", "missing.dat"},
-         "cannot open 'missing.dat': No such file or directory"},
-        {"1990.5 100 5\n1991.x 90 5\n", {}, "d.dat, line 2 (event 2): Bad real number in item 1 "
-                                            "of list input"},
-        {"1990.5,,5\n", {}, "d.dat, line 1 (event 1): no value for the magnitude; each event is "
-                            "three values"},
-        {"1990.5 100 5\n2000.5 120\n\n", {}, "d.dat, line 2 (event 2): the file ends within the "
-                                             "event; each event is three values (time, magnitude, "
-                                             "standard error)"},
+        {three, {"--data", "missing.dat"}, "cannot open 'missing.dat': No such file or directory"},
+        {"1990.5 100 5\n1991.x 90 5\n",
+         {},
+         "d.dat, line 2 (event 2): Bad real number in item 1 "
+         "of list input"},
+        {"1990.5,,5\n",
+         {},
+         "d.dat, line 1 (event 1): no value for the magnitude; each event is "
+         "three values"},
+        {"1990.5 100 5\n2000.5 120\n\n",
+         {},
+         "d.dat, line 2 (event 2): the file ends within the "
+         "event; each event is three values (time, magnitude, "
+         "standard error)"},
         {"time,max_wind_kt,se\n1990,abc,5\n",
          {"--columns", "time, max_wind_kt ,se"},
          "d.dat, line 2 (event 1): the magnitude 'abc' (column 'max_wind_kt') is not a number"},
         {"", {}, "d.dat: no events; each event is three values (time, magnitude, standard error)"},
-        {"1975 100 5\n2000.5 120 5\n2030 90 5\n", {},
+        {"1975 100 5\n2000.5 120 5\n2030 90 5\n",
+         {},
          "d.dat, line 1 (event 1): the time 1975 lies outside the interval 1980.417 to 2018.917; "
          "2 of the 3 events do (--interval A B sets the interval)"},
-        {"1990.5 100 5\n2000.5 120 -1\n", {},
+        {"1990.5 100 5\n2000.5 120 -1\n",
+         {},
          "d.dat, line 2 (event 2): the standard error -1 is negative"},
-        {three, {"--interval", "2000", "1990"},
+        {three,
+         {"--interval", "2000", "1990"},
          "--interval: the start 2000 must be a finite number before the end 1990"},
-        {three, {"--series", "0"},
+        {three,
+         {"--series", "0"},
          "--series: the number of series must be a whole number from 1 to 1000000000"},
-        {three, {"--results", "./d.dat"},
+        {three,
+         {"--results", "./d.dat"},
          "--results './d.dat' would replace the data file; name another results file"},
-        {three, {"--results", "tables/"},
-         "--results 'tables/' names no file; name a results file"},
+        {three, {"--results", "tables/"}, "--results 'tables/' names no file; name a results file"},
         // null.dat is a link to /dev/null, which the rename would replace.
-        {three, {"--results", "null.dat"}, "cannot write 'null.dat': not a regular file, left "
-                                           "as it is"},
+        {three,
+         {"--results", "null.dat"},
+         "cannot write 'null.dat': not a regular file, left "
+         "as it is"},
         {three,
          {"--csv", "."},
          "--csv '.': its table events.csv would replace the data file 'events.csv'; write the "
          "tables into another directory",
          "events.csv"},
-        {three, {"--results", "Zorviresult.dat"},
+        {three,
+         {"--results", "Zorviresult.dat"},
          "--results 'Zorviresult.dat' would replace the program's own file of that name; name "
          "another results file"},
     };
@@ -233,9 +245,8 @@ TEST(ReportStudy, ManySeriesAgreeWithTheProgramsRun) {
     write_file(dir.path / data_file_name, read_file(shipped_data_file()));
     const std::size_t series = ZORVI_STUDY_MANY_SERIES;
     const ProcessResult few = report(dir.path, {"--json", "--no-figure", "--results", "few.dat"});
-    const ProcessResult many = report(
-        dir.path, {"--series", std::to_string(series), "--json", "--no-figure", "--results",
-                   "many.dat"});
+    const ProcessResult many = report(dir.path, {"--series", std::to_string(series), "--json",
+                                                 "--no-figure", "--results", "many.dat"});
     ASSERT_EQ(few.status, 0) << few.err;
     ASSERT_EQ(many.status, 0) << many.err;
     EXPECT_EQ(many.err, "");
@@ -246,8 +257,10 @@ TEST(ReportStudy, ManySeriesAgreeWithTheProgramsRun) {
     EXPECT_EQ(b["settings"]["quantiles"], "histogram");
     const nlohmann::json& share = b["simulated"]["share_p_below_005"];
     EXPECT_EQ(share["of"], series);
-    EXPECT_GE(share["share"].get<double>(), a["simulated"]["share_p_below_005"]["conf_low"].get<double>());
-    EXPECT_LE(share["share"].get<double>(), a["simulated"]["share_p_below_005"]["conf_high"].get<double>());
+    EXPECT_GE(share["share"].get<double>(),
+              a["simulated"]["share_p_below_005"]["conf_low"].get<double>());
+    EXPECT_LE(share["share"].get<double>(),
+              a["simulated"]["share_p_below_005"]["conf_high"].get<double>());
 }
 
 // Under an address-space limit a study completes with the program's bytes, or ends with its
@@ -369,13 +382,15 @@ TEST(ReportStudy, HistogramsKeepCountsExactAndQuantilesClose) {
     std::vector<double> sorted = exact.simulated_values.u.values;
     std::sort(sorted.begin(), sorted.end());
     const double width = binned.simulated_values.u.width;
-    for (auto [q, x, y] : {std::tuple{0.025, a.u_q025, b.u_q025}, {0.5, a.u_median, b.u_median},
+    for (auto [q, x, y] : {std::tuple{0.025, a.u_q025, b.u_q025},
+                           {0.5, a.u_median, b.u_median},
                            {0.975, a.u_q975, b.u_q975}}) {
         const auto h = static_cast<std::size_t>(q * static_cast<double>(sorted.size() - 1));
         EXPECT_NEAR(y, x, width + (sorted[h + 1] - sorted[h])) << q;
     }
     for (std::size_t t = 0; t < trend_test_count; ++t)
-        EXPECT_EQ(binned.tests[t].simulated_below_05.count, exact.tests[t].simulated_below_05.count);
+        EXPECT_EQ(binned.tests[t].simulated_below_05.count,
+                  exact.tests[t].simulated_below_05.count);
     EXPECT_NEAR(binned.simulated_ratio.median, exact.simulated_ratio.median, 1e-3);
     EXPECT_NEAR(binned.simulated_ratio.q975, exact.simulated_ratio.q975, 2e-3);
     const auto& exact_points = exact.sensitivity.sweeps.threshold;

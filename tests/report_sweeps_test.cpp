@@ -77,8 +77,8 @@ const Sensitivity& shipped_sensitivity() {
     static const Sensitivity sensitivity = [] {
         Analysis analysis;
         std::string error;
-        EXPECT_TRUE(analyse_study(shipped().events, shipped().settings, without_files(),
-                                  analysis, error));
+        EXPECT_TRUE(
+            analyse_study(shipped().events, shipped().settings, without_files(), analysis, error));
         return analysis.sensitivity;
     }();
     return sensitivity;
