@@ -140,10 +140,7 @@ bool parse_csv_events(std::string_view text, std::string_view file_name, const C
                 return false;
             }
         }
-        data.events.t.push_back(values[0]);
-        data.events.x.push_back(values[1]);
-        data.events.sx.push_back(values[2]);
-        data.lines.push_back(line_number);
+        add_event(data, values, line_number);
     }
     if (data.lines.empty()) {
         error = std::string(file_name) + (header_read ? ": no events after the header line"

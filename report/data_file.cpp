@@ -77,10 +77,7 @@ bool parse_free_format_events(std::string_view text, std::string_view file_name,
                     std::string(value_names[k]) + "; each event is three values";
             return false;
         }
-        data.events.t.push_back(values[0]);
-        data.events.x.push_back(values[1]);
-        data.events.sx.push_back(values[2]);
-        data.lines.push_back(line);
+        add_event(data, values, line);
     }
     if (data.lines.empty()) {
         error = std::string(file_name) +

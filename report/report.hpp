@@ -130,6 +130,14 @@ struct EventData {
     std::vector<std::size_t> lines;
 };
 
+// Appends one event: its time, magnitude and standard error, read on `line`.
+inline void add_event(EventData& data, const std::array<double, 3>& values, std::size_t line) {
+    data.events.t.push_back(values[0]);
+    data.events.x.push_back(values[1]);
+    data.events.sx.push_back(values[2]);
+    data.lines.push_back(line);
+}
+
 // The columns of a CSV data file that hold the times, the magnitudes and their standard
 // errors, named as in its header line; the shipped table's by default.
 struct CsvColumns {
