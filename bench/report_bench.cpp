@@ -11,6 +11,7 @@
 #include "driver/run_state.hpp"
 #include "report/report.hpp"
 #include "textio/textio.hpp"
+#include "zorvi/zorvi.hpp"
 
 namespace {
 

@@ -136,7 +136,7 @@ bool study_options(const CLI::App& app, const StudyArguments& arguments,
     for (const char* name : study_option_names)
         study.requested = study.requested || app.count(name) > 0;
     if (!study.requested) return true;
-    zorvi::report::StudySettings& settings = study.settings;
+    zorvi::StudySettings& settings = study.settings;
     if (app.count("--threshold") > 0) settings.threshold = arguments.threshold;
     if (app.count("--interval") > 0) {
         settings.start = arguments.interval[0];
@@ -145,10 +145,9 @@ bool study_options(const CLI::App& app, const StudyArguments& arguments,
     if (app.count("--seed") > 0) settings.seed = arguments.seed;
     if (app.count("--series") > 0) {
         const double n = arguments.series;
-        if (!(n >= 1 && n <= static_cast<double>(zorvi::report::max_series) &&
-              std::floor(n) == n)) {
+        if (!(n >= 1 && n <= static_cast<double>(zorvi::max_series) && std::floor(n) == n)) {
             error = "--series: the number of series must be a whole number from 1 to " +
-                    std::to_string(zorvi::report::max_series);
+                    std::to_string(zorvi::max_series);
             return false;
         }
         settings.series = static_cast<std::size_t>(n);

@@ -5,9 +5,9 @@
 #include <memory>
 #include <string>
 
-#include "report/report_impl.hpp"
+#include "report/report.hpp"
 
-namespace zorvi::report::detail {
+namespace zorvi::report {
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -70,4 +70,4 @@ ProgressStep progress_bar(std::size_t series, std::size_t events) {
     };
 }
 
-}  // namespace zorvi::report::detail
+}  // namespace zorvi::report

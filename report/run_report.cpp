@@ -9,7 +9,10 @@
 
 #include "driver/run_files.hpp"
 #include "report/report.hpp"
-#include "report/report_impl.hpp"
+#include "zorvi/figure/figure.hpp"
+#include "zorvi/outputs/outputs.hpp"
+#include "zorvi/outputs/writers.hpp"
+#include "zorvi/text/number_text.hpp"
 
 namespace zorvi::report {
 namespace {
@@ -37,22 +40,6 @@ bool make_directory(const std::filesystem::path& directory, std::string& error) 
     std::filesystem::create_directories(directory, ec);
     if (!ec) return true;
     error = "cannot make the directory '" + directory.string() + "': " + ec.message();
-    return false;
-}
-
-// The settings a study may be given, checked before anything is read.
-bool check_settings(const StudySettings& settings, std::string& error) {
-    if (!std::isfinite(settings.threshold)) {
-        error = "--threshold: the threshold must be a finite number";
-    } else if (!std::isfinite(settings.start) || !std::isfinite(settings.end) ||
-               !(settings.start < settings.end)) {
-        error = "--interval: the start " + detail::shortest_text(settings.start) +
-                " must be a finite number before the end " + detail::shortest_text(settings.end);
-    } else if (settings.series < 1 || settings.series > max_series) {
-        error = "--series: the number of series must be from 1 to " + std::to_string(max_series);
-    } else {
-        return true;
-    }
     return false;
 }
 
@@ -118,33 +105,18 @@ bool check_outputs_spare_inputs(const ReportPaths& paths, const ReportOptions& o
     return true;
 }
 
-// The magnitudes' unit, classes and sweep range: the shipped table's winds and categories, or
-// for other data the data's own range.
-void describe_magnitudes(const ReportPaths& paths, const StudyOptions& study,
-                         const EventSeries& events, StudySettings& settings) {
-    const bool shipped = study.csv ? study.columns.magnitude == CsvColumns{}.magnitude
-                                   : paths.data.filename() == driver::data_file_name;
-    if (shipped) return;
-    settings.magnitude_unit = "";
-    settings.class_bounds = {};
-    settings.sweep_low = *std::min_element(events.x.begin(), events.x.end());
-    settings.sweep_high = *std::max_element(events.x.begin(), events.x.end());
-}
-
 // The inputs of a study: its data file, read and checked against its settings.
 bool read_study_data(const ReportPaths& paths, const StudyOptions& study, EventSeries& events,
                      StudySettings& settings, std::string& error) {
     settings = study.settings;
     if (!check_settings(settings, error) || !check_results_path(paths, error)) return false;
-    std::string text;
-    if (!read_text_file(paths.data, text, error)) return false;
-    const std::string name = paths.data.string();
     EventData data;
-    const bool parsed = study.csv ? parse_csv_events(text, name, study.columns, data, error)
-                                  : parse_free_format_events(text, name, data, error);
-    if (!parsed || !check_events(data, name, settings, error)) return false;
+    if (!read_event_file(paths.data, study.csv, study.columns, data, error) ||
+        !check_events(data, paths.data.string(), settings.start, settings.end, error))
+        return false;
     events = std::move(data.events);
-    describe_magnitudes(paths, study, events, settings);
+    describe_magnitudes(events, holds_shipped_winds(paths.data, study.csv, study.columns),
+                        settings);
     return true;
 }
 
@@ -233,7 +205,7 @@ ReportOutcome run_report(const ReportPaths& paths, const ReportOptions& options)
             return detail::add_series_row(files.series, k, test, ratio, step_error);
         };
     }
-    if (options.progress) steps.progress = detail::progress_bar(settings.series, events.x.size());
+    if (options.progress) steps.progress = progress_bar(settings.series, events.x.size());
 
     Analysis analysis;
     if (!analyse_study(events, settings, steps, analysis, error)) return outcome;

@@ -11,9 +11,11 @@
 #include "report/report.hpp"
 #include "stats/stats.hpp"
 #include "test_support.hpp"
+#include "zorvi/zorvi.hpp"
 
 namespace {
 
+using namespace zorvi;
 using namespace zorvi::report;
 
 // The conditional log-likelihood of beta for times on [a, b], written out directly:

@@ -3,13 +3,15 @@
 
 #include <string>
 
-#include "report/figure_impl.hpp"
 #include "report/report.hpp"
+#include "zorvi/figure/figure_impl.hpp"
+#include "zorvi/zorvi.hpp"
 
 namespace {
 
+using namespace zorvi;
 using namespace zorvi::report;
-using namespace zorvi::report::detail;
+using namespace zorvi::detail;
 
 TEST(ReportFigureLayout, GridCellsAndPage) {
     // Three columns of 100 x 50 plots, margins 10/20/30/40: cells of 130 x 120.

@@ -10,9 +10,11 @@
 #include "random/random.hpp"
 #include "report/report.hpp"
 #include "test_support.hpp"
+#include "zorvi/zorvi.hpp"
 
 namespace {
 
+using namespace zorvi;
 using namespace zorvi::report;
 
 const std::string header = " Zorvi: Results\r\n u_simulated  P_simulated\r\n \r\n";

@@ -6,19 +6,19 @@
 #include <cstdio>
 #include <string>
 
-#include "report/report_impl.hpp"
+#include "report/report.hpp"
 #include "test_support.hpp"
 
 namespace {
 
+using zorvi::report::progress_bar;
 using zorvi::testing::ProcessResult;
 using zorvi::testing::run_in_child;
-namespace detail = zorvi::report::detail;
 
 // The bar is drawn on a terminal, and nothing at all is written when standard error is not one.
 TEST(ReportProgress, OnATerminalOnly) {
     const ProcessResult to_file = run_in_child([] {
-        if (detail::progress_bar(1000000, 60)) std::fputs("a bar", stdout);
+        if (progress_bar(1000000, 60)) std::fputs("a bar", stdout);
     });
     EXPECT_EQ(to_file.out, "");
     EXPECT_EQ(to_file.err, "");
@@ -27,7 +27,7 @@ TEST(ReportProgress, OnATerminalOnly) {
         int terminal = -1, device = -1;
         if (openpty(&terminal, &device, nullptr, nullptr, nullptr) != 0) _exit(77);
         dup2(device, STDERR_FILENO);
-        const zorvi::report::ProgressStep step = detail::progress_bar(1000000, 60);
+        const zorvi::ProgressStep step = progress_bar(1000000, 60);
         if (!step) _exit(1);
         step(250000);
         step(1000000);  // the end: the line cleared
@@ -35,7 +35,7 @@ TEST(ReportProgress, OnATerminalOnly) {
         const ssize_t n = read(terminal, drawn.data(), drawn.size());
         std::fwrite(drawn.data(), 1, n > 0 ? static_cast<std::size_t>(n) : 0, stdout);
         // A small study is not worth a bar.
-        if (detail::progress_bar(2000, 60)) std::fputs("\nsmall", stdout);
+        if (progress_bar(2000, 60)) std::fputs("\nsmall", stdout);
     });
     if (on_terminal.status == 77) GTEST_SKIP() << "no pseudo-terminal";
     ASSERT_EQ(on_terminal.status, 0);

@@ -9,12 +9,16 @@
 
 #include "driver/run_files.hpp"
 #include "report/report.hpp"
-#include "report/report_impl.hpp"
 #include "stats/stats.hpp"
 #include "textio/textio.hpp"
+#include "zorvi/outputs/summary_text.hpp"
+#include "zorvi/statistics/distributions.hpp"
+#include "zorvi/study/internal.hpp"
+#include "zorvi/zorvi.hpp"
 
 namespace {
 
+using namespace zorvi;
 using namespace zorvi::report;
 constexpr double nan = std::numeric_limits<double>::quiet_NaN();
 
@@ -147,7 +151,7 @@ TEST(ReportSummary, CountsRecordsThatDifferFromTheRecomputation) {
 }
 
 TEST(ReportNumberText, FixedAndNonFinite) {
-    using zorvi::report::detail::fixed_text;
+    using zorvi::detail::fixed_text;
     EXPECT_EQ(fixed_text(1.5832579991, 5), "1.58326");
     EXPECT_EQ(fixed_text(-0.000001, 3), "0.000");  // no lone minus sign
     EXPECT_EQ(fixed_text(nan, 3), "NaN");
@@ -155,7 +159,7 @@ TEST(ReportNumberText, FixedAndNonFinite) {
 }
 
 TEST(ReportAxis, NiceStepsAndTicks) {
-    using namespace zorvi::report::detail;
+    using namespace zorvi::detail;
     EXPECT_DOUBLE_EQ(nice_step(4.1, 50), 0.1);
     EXPECT_DOUBLE_EQ(nice_step(0.5, 5), 0.1);
     EXPECT_DOUBLE_EQ(nice_step(317, 5), 100.0);

@@ -17,11 +17,13 @@
 
 #include "report/report.hpp"
 #include "test_support.hpp"
+#include "zorvi/zorvi.hpp"
 
 namespace {
 
 namespace fs = std::filesystem;
 using namespace zorvi::testing;
+using namespace zorvi;
 using namespace zorvi::report;
 
 const std::string report_binary = ZORVI_REPORT_BINARY;

@@ -8,9 +8,11 @@
 
 #include "report/report.hpp"
 #include "test_support.hpp"
+#include "zorvi/zorvi.hpp"
 
 namespace {
 
+using namespace zorvi;
 using namespace zorvi::report;
 using zorvi::testing::TempDir;
 constexpr double nan = std::numeric_limits<double>::quiet_NaN();

@@ -13,9 +13,12 @@
 #include "report/report.hpp"
 #include "stats/stats.hpp"
 #include "test_support.hpp"
+#include "zorvi/study/internal.hpp"
+#include "zorvi/zorvi.hpp"
 
 namespace {
 
+using namespace zorvi;
 using namespace zorvi::report;
 namespace driver = zorvi::driver;
 

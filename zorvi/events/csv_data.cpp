@@ -5,9 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "report/report.hpp"
+#include "zorvi/events/events.hpp"
+#include "zorvi/text/number_text.hpp"
 
-namespace zorvi::report {
+namespace zorvi {
 namespace {
 
 constexpr std::size_t columns_used = 3;  // time, magnitude, standard error
@@ -151,4 +152,4 @@ bool parse_csv_events(std::string_view text, std::string_view file_name, const C
     return true;
 }
 
-}  // namespace zorvi::report
+}  // namespace zorvi

@@ -7,11 +7,11 @@
 #include <string>
 
 #include "driver/run_files.hpp"
-#include "report/report.hpp"
-#include "report/report_impl.hpp"
 #include "textio/textio.hpp"
+#include "zorvi/events/events.hpp"
+#include "zorvi/text/number_text.hpp"
 
-namespace zorvi::report {
+namespace zorvi {
 namespace {
 
 constexpr std::array<std::string_view, driver::values_per_event> value_names = {"time", "magnitude",
@@ -88,7 +88,7 @@ bool parse_free_format_events(std::string_view text, std::string_view file_name,
     return true;
 }
 
-bool check_events(const EventData& data, std::string_view file_name, const StudySettings& settings,
+bool check_events(const EventData& data, std::string_view file_name, double start, double end,
                   std::string& error) {
     const EventSeries& events = data.events;
     std::size_t outside = 0;
@@ -108,15 +108,15 @@ bool check_events(const EventData& data, std::string_view file_name, const Study
                     " is negative";
             return false;
         }
-        if (events.t[i] >= settings.start && events.t[i] <= settings.end) continue;
+        if (events.t[i] >= start && events.t[i] <= end) continue;
         if (outside == 0) first_outside = i;
         ++outside;
     }
     if (outside == 0) return true;
     error = at_event(file_name, data.lines[first_outside], first_outside + 1) + "the time " +
             detail::shortest_text(events.t[first_outside]) + " lies outside the interval " +
-            detail::shortest_text(settings.start) + " to " + detail::shortest_text(settings.end) +
-            "; " + std::to_string(outside) + " of the " + std::to_string(events.t.size()) +
+            detail::shortest_text(start) + " to " + detail::shortest_text(end) + "; " +
+            std::to_string(outside) + " of the " + std::to_string(events.t.size()) +
             " events do (--interval A B sets the interval)";
     return false;
 }
@@ -153,4 +153,4 @@ bool parse_event_data(std::string_view text, std::string_view file_name, EventSe
     return false;
 }
 
-}  // namespace zorvi::report
+}  // namespace zorvi

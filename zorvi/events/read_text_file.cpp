@@ -1,13 +1,15 @@
-// Reading an input file whole, read-only.
+// Reading an input file whole, read-only, and a data file's events.
 #include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
 
-#include "report/report.hpp"
+#include "driver/run_files.hpp"
+#include "zorvi/events/events.hpp"
+#include "zorvi/text/number_text.hpp"
 
-namespace zorvi::report {
+namespace zorvi {
 
 bool read_text_file(const std::filesystem::path& path, std::string& text, std::string& error) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
@@ -33,4 +35,18 @@ bool read_text_file(const std::filesystem::path& path, std::string& text, std::s
     return true;
 }
 
-}  // namespace zorvi::report
+bool read_event_file(const std::filesystem::path& path, bool csv, const CsvColumns& columns,
+                     EventData& data, std::string& error) {
+    std::string text;
+    if (!read_text_file(path, text, error)) return false;
+    const std::string name = path.string();
+    return csv ? parse_csv_events(text, name, columns, data, error)
+               : parse_free_format_events(text, name, data, error);
+}
+
+bool holds_shipped_winds(const std::filesystem::path& path, bool csv, const CsvColumns& columns) {
+    return csv ? columns.magnitude == CsvColumns{}.magnitude
+               : path.filename() == driver::data_file_name;
+}
+
+}  // namespace zorvi

@@ -4,10 +4,11 @@
 #include <string>
 
 #include "driver/run_files.hpp"
-#include "report/report.hpp"
 #include "textio/textio.hpp"
+#include "zorvi/events/events.hpp"
+#include "zorvi/text/number_text.hpp"
 
-namespace zorvi::report {
+namespace zorvi {
 namespace {
 
 // One line of the text: its characters without the line end, and with it.
@@ -133,4 +134,4 @@ bool parse_results(std::string_view text, std::string_view file_name, std::size_
     return true;
 }
 
-}  // namespace zorvi::report
+}  // namespace zorvi

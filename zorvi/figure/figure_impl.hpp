@@ -7,9 +7,9 @@
 #include <string_view>
 #include <vector>
 
-#include "report/report.hpp"
+#include "zorvi/figure/figure.hpp"
 
-namespace zorvi::report::detail {
+namespace zorvi::detail {
 
 // What the panels show: the analysis of the study, the simulated series as its results file
 // shows them among it.
@@ -174,4 +174,4 @@ void draw_start_p(std::string& out, const PanelFrame& frame, const FigureData& d
 void draw_threshold_share(std::string& out, const PanelFrame& frame, const FigureData& data);
 void draw_start_share(std::string& out, const PanelFrame& frame, const FigureData& data);
 
-}  // namespace zorvi::report::detail
+}  // namespace zorvi::detail

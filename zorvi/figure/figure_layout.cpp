@@ -1,7 +1,7 @@
 // The figure's page layout: a grid of equal cells, every position derived from FigureLayout.
-#include "report/figure_impl.hpp"
+#include "zorvi/figure/figure_impl.hpp"
 
-namespace zorvi::report::detail {
+namespace zorvi::detail {
 
 double cell_width(const FigureLayout& layout) {
     return layout.cell.left + layout.plot_width + layout.cell.right;
@@ -36,4 +36,4 @@ Rect page_rect(const FigureLayout& layout, std::size_t panels) {
             layout.header + rows * cell_height(layout) + layout.footer};
 }
 
-}  // namespace zorvi::report::detail
+}  // namespace zorvi::detail

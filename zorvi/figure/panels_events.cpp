@@ -3,10 +3,11 @@
 #include <algorithm>
 #include <cmath>
 
-#include "report/figure_impl.hpp"
-#include "report/report_impl.hpp"
+#include "zorvi/figure/figure.hpp"
+#include "zorvi/figure/figure_impl.hpp"
+#include "zorvi/text/number_text.hpp"
 
-namespace zorvi::report::detail {
+namespace zorvi::detail {
 namespace {
 
 constexpr int curve_points = 120;  // samples of the fitted curve over the interval
@@ -139,4 +140,4 @@ void draw_selection_shares(std::string& out, const PanelFrame& frame, const Figu
     }
 }
 
-}  // namespace zorvi::report::detail
+}  // namespace zorvi::detail

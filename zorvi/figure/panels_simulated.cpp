@@ -4,10 +4,11 @@
 #include <cmath>
 #include <limits>
 
-#include "report/figure_impl.hpp"
-#include "report/report_impl.hpp"
+#include "zorvi/figure/figure.hpp"
+#include "zorvi/figure/figure_impl.hpp"
+#include "zorvi/text/number_text.hpp"
 
-namespace zorvi::report::detail {
+namespace zorvi::detail {
 namespace {
 
 constexpr int histogram_bins = 50;    // about this many bins over the range of u
@@ -212,4 +213,4 @@ void draw_p_distribution(std::string& out, const PanelFrame& frame, const Figure
     }
 }
 
-}  // namespace zorvi::report::detail
+}  // namespace zorvi::detail

@@ -3,10 +3,11 @@
 #include <algorithm>
 #include <cmath>
 
-#include "report/figure_impl.hpp"
-#include "report/report_impl.hpp"
+#include "zorvi/figure/figure.hpp"
+#include "zorvi/figure/figure_impl.hpp"
+#include "zorvi/text/number_text.hpp"
 
-namespace zorvi::report::detail {
+namespace zorvi::detail {
 namespace {
 
 constexpr double p_axis_end = 0.5;  // P never exceeds 0.500000015
@@ -190,4 +191,4 @@ void draw_start_share(std::string& out, const PanelFrame& frame, const FigureDat
     draw_sweep_share(out, frame, start_view(data));
 }
 
-}  // namespace zorvi::report::detail
+}  // namespace zorvi::detail

@@ -8,11 +8,13 @@
 #include <string>
 #include <vector>
 
-#include "report/report_impl.hpp"
+#include "zorvi/figure/figure.hpp"
+#include "zorvi/files/temporary_file.hpp"
+#include "zorvi/text/number_text.hpp"
 
 extern char** environ;
 
-namespace zorvi::report::detail {
+namespace zorvi::detail {
 namespace {
 
 constexpr const char* converter = "rsvg-convert";
@@ -61,4 +63,4 @@ bool convert_to_png(const std::filesystem::path& svg, const std::filesystem::pat
     return move_into_place(temporary, png, error);
 }
 
-}  // namespace zorvi::report::detail
+}  // namespace zorvi::detail

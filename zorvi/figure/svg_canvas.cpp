@@ -4,10 +4,11 @@
 #include <cassert>
 #include <cmath>
 
-#include "report/figure_impl.hpp"
-#include "report/report_impl.hpp"
+#include "zorvi/figure/figure.hpp"
+#include "zorvi/figure/figure_impl.hpp"
+#include "zorvi/text/number_text.hpp"
 
-namespace zorvi::report::detail {
+namespace zorvi::detail {
 namespace {
 
 constexpr double tick_length = 5;
@@ -261,4 +262,4 @@ std::string year_text(double year) {
     return fixed_text(year, decimals_for_step(year));
 }
 
-}  // namespace zorvi::report::detail
+}  // namespace zorvi::detail

@@ -3,11 +3,11 @@
 #include <array>
 #include <string>
 
-#include "report/figure_impl.hpp"
-#include "report/report.hpp"
-#include "report/report_impl.hpp"
+#include "zorvi/figure/figure.hpp"
+#include "zorvi/figure/figure_impl.hpp"
+#include "zorvi/text/number_text.hpp"
 
-namespace zorvi::report {
+namespace zorvi {
 namespace {
 
 using namespace detail;
@@ -74,4 +74,4 @@ std::string render_svg(const Analysis& analysis) {
     return out;
 }
 
-}  // namespace zorvi::report
+}  // namespace zorvi

@@ -11,9 +11,9 @@
 #include <csignal>
 #include <cstring>
 
-#include "report/report_impl.hpp"
+#include "zorvi/files/temporary_file.hpp"
 
-namespace zorvi::report::detail {
+namespace zorvi::detail {
 namespace {
 
 // The temporary files open now, for the signal handler: plain characters, as it may read
@@ -174,4 +174,4 @@ void discard_temporary(TemporaryFile& file) {
     file.path.clear();
 }
 
-}  // namespace zorvi::report::detail
+}  // namespace zorvi::detail

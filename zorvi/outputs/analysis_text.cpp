@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <cmath>
 
-#include "report/report_impl.hpp"
+#include "zorvi/outputs/outputs.hpp"
+#include "zorvi/outputs/summary_text.hpp"
+#include "zorvi/outputs/writers.hpp"
 
-namespace zorvi::report::detail {
+namespace zorvi::detail {
 namespace {
 
 constexpr int beta_decimals = 5;
@@ -131,4 +133,4 @@ void add_events_section(std::string& out, const Analysis& analysis) {
         text_width);
 }
 
-}  // namespace zorvi::report::detail
+}  // namespace zorvi::detail

@@ -4,10 +4,11 @@
 #include <array>
 #include <cmath>
 
-#include "report/report.hpp"
-#include "report/report_impl.hpp"
+#include "zorvi/outputs/outputs.hpp"
+#include "zorvi/outputs/summary_text.hpp"
+#include "zorvi/outputs/writers.hpp"
 
-namespace zorvi::report {
+namespace zorvi {
 namespace {
 
 // Empty for NaN: both common data-frame readers take an empty numeric cell as missing.
@@ -106,6 +107,12 @@ constexpr std::array<CsvTable (*)(const Analysis&), 5> tables = {
 constexpr std::string_view series_file_name = "series.csv";
 constexpr std::size_t flush_size = 64 * 1024;
 constexpr mode_t table_mode = 0666;
+const std::vector<std::string> series_columns = {"series", "m", "u", "p", "rate_ratio_per_decade"};
+
+// The row of series k (from 0) in series.csv.
+std::vector<std::string> series_cells(std::size_t k, const TrendTest& test, double rate_ratio) {
+    return {cell(k + 1), std::to_string(test.m), cell(test.u), cell(test.p), cell(rate_ratio)};
+}
 
 // A cell with a separator, a quote or a line end is quoted, its quotes doubled.
 void append_cell(std::string& out, const std::string& text) {
@@ -138,6 +145,14 @@ std::vector<CsvTable> csv_tables(const Analysis& analysis) {
     return out;
 }
 
+CsvTable series_table(std::span<const TrendTest> tests, std::span<const double> rate_ratios) {
+    CsvTable table{std::string(series_file_name), series_columns, {}};
+    table.rows.reserve(tests.size());
+    for (std::size_t k = 0; k < tests.size(); ++k)
+        table.rows.push_back(series_cells(k, tests[k], rate_ratios[k]));
+    return table;
+}
+
 std::vector<std::string> csv_file_names() {
     std::vector<std::string> names{std::string(series_file_name)};
     for (const CsvTable& table : csv_tables(Analysis{}))
@@ -150,14 +165,13 @@ bool detail::begin_series_table(const std::filesystem::path& directory, SeriesTa
     if (!create_temporary(directory / series_file_name, table_mode, writer.file, error))
         return false;
     writer.buffer.clear();
-    append_row(writer.buffer, {"series", "m", "u", "p", "rate_ratio_per_decade"});
+    append_row(writer.buffer, series_columns);
     return true;
 }
 
 bool detail::add_series_row(SeriesTableWriter& writer, std::size_t series, const TrendTest& test,
                             double rate_ratio, std::string& error) {
-    append_row(writer.buffer, {cell(series + 1), std::to_string(test.m), cell(test.u), cell(test.p),
-                               cell(rate_ratio)});
+    append_row(writer.buffer, series_cells(series, test, rate_ratio));
     if (writer.buffer.size() < flush_size) return true;
     const bool written = write_temporary(writer.file, writer.buffer, error);
     writer.buffer.clear();
@@ -177,4 +191,4 @@ std::string csv_text(const CsvTable& table) {
     return out;
 }
 
-}  // namespace zorvi::report
+}  // namespace zorvi

@@ -5,9 +5,11 @@
 #include <nlohmann/json.hpp>
 
 #include "driver/run_files.hpp"
-#include "report/report.hpp"
+#include "zorvi/outputs/outputs.hpp"
+#include "zorvi/outputs/summary_text.hpp"
+#include "zorvi/outputs/writers.hpp"
 
-namespace zorvi::report {
+namespace zorvi {
 namespace {
 
 // Keys keep the order in which they are added.
@@ -201,4 +203,4 @@ std::string format_json(const Analysis& analysis, const ReportNames& names) {
     return document.dump(2) + "\n";
 }
 
-}  // namespace zorvi::report
+}  // namespace zorvi

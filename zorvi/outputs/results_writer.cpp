@@ -3,10 +3,12 @@
 #include <array>
 
 #include "driver/run_files.hpp"
-#include "report/report_impl.hpp"
 #include "textio/textio.hpp"
+#include "zorvi/outputs/outputs.hpp"
+#include "zorvi/outputs/summary_text.hpp"
+#include "zorvi/outputs/writers.hpp"
 
-namespace zorvi::report::detail {
+namespace zorvi::detail {
 namespace {
 
 constexpr std::size_t flush_size = 64 * 1024;
@@ -24,16 +26,29 @@ void append_record(std::string& out, std::string_view text) {
     out += textio::record_end;
 }
 
-// The values as a reader of the file finds them in a record.
-bool read_record_values(std::string_view text, ResultsWriter& writer, double& file_u,
-                        double& file_p, std::string& error) {
+// The record of (u, P) as the program writes it: two fixed fields, each after a blank.
+using Record = std::array<char, record_size>;
+Record format_record(double u, double p) {
+    Record record;
+    char* next = record.data();
+    for (double value : {u, p}) {
+        *next++ = ' ';
+        next += textio::format_fixed_to(next, value, field_width, field_decimals, sign_zero);
+    }
+    for (char c : textio::record_end)
+        *next++ = c;
+    return record;
+}
+
+// The values as a reader of the file finds them in a record; false, with `problem`, when it
+// cannot read them.
+bool read_record_values(std::string_view text, double& file_u, double& file_p,
+                        std::string& problem) {
     textio::CharSource source = textio::CharSource::from_string(text);
     std::array<double, record_values> values = {not_a_number, not_a_number};
     const textio::ListReadResult read = textio::read_list(source, values);
     if (read.status != textio::ListReadStatus::ok) {
-        error = "cannot read back a record of '" + writer.file.target.string() +
-                "': " + textio::list_read_message(read, source);
-        discard_temporary(writer.file);
+        problem = textio::list_read_message(read, source);
         return false;
     }
     file_u = values[0];
@@ -55,24 +70,29 @@ bool begin_results(const std::filesystem::path& path, ResultsWriter& writer, std
 
 bool write_record(ResultsWriter& writer, double u, double p, bool read_back, double& file_u,
                   double& file_p, std::string& error) {
-    std::array<char, record_size> record;
-    char* next = record.data();
-    for (double value : {u, p}) {
-        *next++ = ' ';
-        next += textio::format_fixed_to(next, value, field_width, field_decimals, sign_zero);
-    }
-    for (char c : textio::record_end)
-        *next++ = c;
+    const Record record = format_record(u, p);
     const std::string_view text(record.data(), record.size());
     writer.buffer += text;
 
     file_u = u;
     file_p = p;
-    if (read_back && !read_record_values(text, writer, file_u, file_p, error)) return false;
+    std::string problem;
+    if (read_back && !read_record_values(text, file_u, file_p, problem)) {
+        error = "cannot read back a record of '" + writer.file.target.string() + "': " + problem;
+        discard_temporary(writer.file);
+        return false;
+    }
     if (writer.buffer.size() < flush_size) return true;
     const bool written = write_temporary(writer.file, writer.buffer, error);
     writer.buffer.clear();
     return written;
+}
+
+bool record_as_read(double u, double p, double& file_u, double& file_p) {
+    const Record record = format_record(u, p);
+    std::string problem;
+    return read_record_values(std::string_view(record.data(), record.size()), file_u, file_p,
+                              problem);
 }
 
 bool finish_results(ResultsWriter& writer, std::string& error) {
@@ -80,4 +100,4 @@ bool finish_results(ResultsWriter& writer, std::string& error) {
            commit_temporary(writer.file, error);
 }
 
-}  // namespace zorvi::report::detail
+}  // namespace zorvi::detail

@@ -3,10 +3,11 @@
 #include <algorithm>
 #include <string>
 
-#include "report/report.hpp"
-#include "report/report_impl.hpp"
+#include "zorvi/outputs/outputs.hpp"
+#include "zorvi/outputs/summary_text.hpp"
+#include "zorvi/outputs/writers.hpp"
 
-namespace zorvi::report::detail {
+namespace zorvi::detail {
 namespace {
 
 constexpr std::size_t table_stride = 5;  // every 5th point of a sweep
@@ -95,4 +96,4 @@ void add_sweep_sections(std::string& out, const Analysis& analysis) {
     }
 }
 
-}  // namespace zorvi::report::detail
+}  // namespace zorvi::detail

@@ -4,9 +4,11 @@
 #include <charconv>
 #include <cmath>
 
-#include "report/report_impl.hpp"
+#include "zorvi/outputs/outputs.hpp"
+#include "zorvi/outputs/summary_text.hpp"
+#include "zorvi/outputs/writers.hpp"
 
-namespace zorvi::report::detail {
+namespace zorvi::detail {
 
 std::string padded_left(std::string text, std::size_t width) {
     if (text.size() < width) text.insert(0, width - text.size(), ' ');
@@ -56,12 +58,4 @@ std::string wrapped(std::string_view text, std::size_t width) {
     return out + '\n';
 }
 
-std::string shortest_text(double value) {
-    if (std::isnan(value)) return "NaN";
-    if (std::isinf(value)) return value > 0 ? "Infinity" : "-Infinity";
-    std::array<char, 32> buffer;  // the shortest form of a double is at most 24 characters
-    const auto [end, ec] = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value);
-    return ec == std::errc() ? std::string(buffer.data(), end) : std::string("?");
-}
-
-}  // namespace zorvi::report::detail
+}  // namespace zorvi::detail

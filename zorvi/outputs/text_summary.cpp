@@ -2,10 +2,11 @@
 #include <string>
 
 #include "driver/run_files.hpp"
-#include "report/report.hpp"
-#include "report/report_impl.hpp"
+#include "zorvi/outputs/outputs.hpp"
+#include "zorvi/outputs/summary_text.hpp"
+#include "zorvi/outputs/writers.hpp"
 
-namespace zorvi::report {
+namespace zorvi {
 namespace {
 
 using detail::fixed_text;
@@ -167,4 +168,4 @@ std::string format_summary(const Analysis& analysis, const ReportNames& names) {
     return out;
 }
 
-}  // namespace zorvi::report
+}  // namespace zorvi

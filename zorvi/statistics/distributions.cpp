@@ -8,9 +8,10 @@
 #include <cstdint>
 #include <limits>
 
-#include "report/report_impl.hpp"
+#include "zorvi/statistics/distributions.hpp"
+#include "zorvi/statistics/trend.hpp"
 
-namespace zorvi::report::detail {
+namespace zorvi::detail {
 namespace {
 
 namespace bm = boost::math;
@@ -71,4 +72,4 @@ double newton_root(const std::function<std::pair<double, double>(double)>& f, do
                                              std::numeric_limits<double>::digits - 2, iterations);
 }
 
-}  // namespace zorvi::report::detail
+}  // namespace zorvi::detail

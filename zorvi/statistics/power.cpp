@@ -17,10 +17,10 @@
 #include <cmath>
 #include <vector>
 
-#include "report/report.hpp"
-#include "report/report_impl.hpp"
+#include "zorvi/statistics/distributions.hpp"
+#include "zorvi/statistics/trend.hpp"
 
-namespace zorvi::report {
+namespace zorvi {
 namespace {
 
 using Gauss = boost::math::quadrature::gauss<double, 30>;
@@ -173,4 +173,4 @@ double detectable_beta(std::int32_t m, double length, double critical, double po
     return detail::root_between(shortfall, low, high) / length;
 }
 
-}  // namespace zorvi::report
+}  // namespace zorvi

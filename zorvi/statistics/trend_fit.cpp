@@ -8,16 +8,15 @@
 #include <cmath>
 #include <limits>
 
-#include "report/report.hpp"
-#include "report/report_impl.hpp"
+#include "zorvi/statistics/distributions.hpp"
+#include "zorvi/statistics/trend.hpp"
 
-namespace zorvi::report {
+namespace zorvi {
 namespace {
 
 constexpr double infinity = std::numeric_limits<double>::infinity();
-constexpr double series_limit = 0.1;     // below it the power series are exact to rounding
-constexpr double interval_level = 0.95;  // of the profile-likelihood interval
-constexpr int max_doublings = 200;       // of the step that brackets an interval's end
+constexpr double series_limit = 0.1;  // below it the power series are exact to rounding
+constexpr int max_doublings = 200;    // of the step that brackets an interval's end
 constexpr double years_per_decade = 10.0;
 
 // coth(x) - 1/x: the mean of s / h when the rate grows as exp(x s / h).
@@ -112,7 +111,7 @@ double beta_of_position(double r, double start, double end) {
     return fit_x(r) / ((end - start) / 2.0);
 }
 
-TrendFit fit_trend(std::span<const double> times, double start, double end) {
+TrendFit fit_trend(std::span<const double> times, double start, double end, double level) {
     const double half = (end - start) / 2.0;
     const double r = relative_mean_position(times, start, end);
     const double x_hat = fit_x(r);
@@ -120,7 +119,7 @@ TrendFit fit_trend(std::span<const double> times, double start, double end) {
     fit.beta = x_hat / half;
     if (!std::isfinite(x_hat)) return fit;  // no event, or no maximum: no interval either
 
-    const double drop = detail::chi_squared_quantile(interval_level, 1.0) / 2.0;
+    const double drop = detail::chi_squared_quantile(level, 1.0) / 2.0;
     const auto m = static_cast<double>(times.size());
     fit.beta_95 = {interval_end(x_hat, r, m, drop, -1.0) / half,
                    interval_end(x_hat, r, m, drop, 1.0) / half};
@@ -131,4 +130,4 @@ double rate_ratio_per_decade(double beta) {
     return std::exp(years_per_decade * beta);
 }
 
-}  // namespace zorvi::report
+}  // namespace zorvi

@@ -6,10 +6,10 @@
 #include <limits>
 #include <vector>
 
-#include "report/report.hpp"
-#include "report/report_impl.hpp"
+#include "zorvi/statistics/distributions.hpp"
+#include "zorvi/statistics/trend.hpp"
 
-namespace zorvi::report {
+namespace zorvi {
 namespace {
 
 // sum of ln((b - a) / (t - a)) over the times: +infinity when a time lies at the start.
@@ -131,4 +131,4 @@ Estimate mil_hdbk_189_shape(std::span<const double> times, double start, double 
              detail::chi_squared_quantile(1.0 - interval_tail, freedom) / (2.0 * sum)}};
 }
 
-}  // namespace zorvi::report
+}  // namespace zorvi

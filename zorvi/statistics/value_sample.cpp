@@ -2,9 +2,10 @@
 #include <cassert>
 #include <cmath>
 
-#include "report/report.hpp"
+#include "zorvi/statistics/distributions.hpp"
+#include "zorvi/statistics/trend.hpp"
 
-namespace zorvi::report {
+namespace zorvi {
 namespace {
 
 // Type 7 from a histogram: the order statistic of rank h (0-based, fractional) with each
@@ -53,4 +54,4 @@ std::vector<double> sample_quantiles(ValueSample& sample, std::span<const double
     return out;
 }
 
-}  // namespace zorvi::report
+}  // namespace zorvi

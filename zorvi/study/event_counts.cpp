@@ -4,9 +4,10 @@
 #include <cassert>
 #include <cmath>
 
-#include "report/report.hpp"
+#include "zorvi/statistics/distributions.hpp"
+#include "zorvi/study/internal.hpp"
 
-namespace zorvi::report {
+namespace zorvi {
 namespace {
 
 // The order statistic `k` (0-based) of the counts whose frequencies `histogram` holds in bins
@@ -93,4 +94,4 @@ EventCounts finish_event_counts(EventCountAccumulator& acc) {
     return counts;
 }
 
-}  // namespace zorvi::report
+}  // namespace zorvi

@@ -2,10 +2,10 @@
 // that its magnitude, moved by its own uncertainty, reaches the threshold.
 #include <cmath>
 
-#include "report/report.hpp"
-#include "report/report_impl.hpp"
+#include "zorvi/statistics/distributions.hpp"
+#include "zorvi/study/internal.hpp"
 
-namespace zorvi::report {
+namespace zorvi {
 namespace {
 
 // Phi((x - threshold) / |sx|): the chance that x + sx z >= threshold for a standard normal z.
@@ -35,4 +35,4 @@ std::vector<EventRow> event_rows(const EventSeries& events, std::span<const std:
     return rows;
 }
 
-}  // namespace zorvi::report
+}  // namespace zorvi

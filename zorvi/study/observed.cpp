@@ -1,19 +1,9 @@
 // The analysis of the observed series: the size of its trend, the other tests, the detectable
 // trend.
-#include "report/report.hpp"
-#include "report/report_impl.hpp"
+#include "zorvi/statistics/distributions.hpp"
+#include "zorvi/study/internal.hpp"
 
-namespace zorvi::report {
-
-Share share_of(std::size_t count, std::size_t of) {
-    Share share;
-    share.count = count;
-    share.of = of;
-    if (of == 0) return share;
-    share.share = static_cast<double>(count) / static_cast<double>(of);
-    share.interval = wilson_interval(count, of, critical_u(interval_tail));
-    return share;
-}
+namespace zorvi {
 
 void detail::analyse_observed(const EventSeries& events, Analysis& analysis) {
     const StudySettings& settings = analysis.settings;
@@ -45,4 +35,4 @@ void detail::analyse_observed(const EventSeries& events, Analysis& analysis) {
                                                critical_u(significance_05), detection_power);
 }
 
-}  // namespace zorvi::report
+}  // namespace zorvi

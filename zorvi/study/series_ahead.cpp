@@ -5,9 +5,11 @@
 #include <algorithm>
 #include <system_error>
 
-#include "report/report_impl.hpp"
+#include "zorvi/files/temporary_file.hpp"
+#include "zorvi/statistics/distributions.hpp"
+#include "zorvi/study/internal.hpp"
 
-namespace zorvi::report::detail {
+namespace zorvi::detail {
 namespace {
 
 constexpr std::size_t block_values = 1 << 16;  // about 512 KiB of magnitudes a block
@@ -87,4 +89,4 @@ SeriesAhead::~SeriesAhead() {
     drawer.join();
 }
 
-}  // namespace zorvi::report::detail
+}  // namespace zorvi::detail

@@ -5,10 +5,11 @@
 #include "driver/select_events.hpp"
 #include "driver/simulation.hpp"
 #include "random/random.hpp"
-#include "report/report.hpp"
 #include "stats/stats.hpp"
+#include "zorvi/statistics/distributions.hpp"
+#include "zorvi/study/internal.hpp"
 
-namespace zorvi::report {
+namespace zorvi {
 
 std::span<const double> series_magnitudes(const SimulatedMagnitudes& simulated, std::size_t k) {
     assert(k < simulated.series);
@@ -72,4 +73,4 @@ Recomputed recompute(const EventSeries& events, const SimulatedMagnitudes& simul
     return out;
 }
 
-}  // namespace zorvi::report
+}  // namespace zorvi

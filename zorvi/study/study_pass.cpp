@@ -3,10 +3,10 @@
 // every accumulator of the summary, the tests, the fitted trends, the events and the sweeps.
 #include <cmath>
 
-#include "report/report.hpp"
-#include "report/report_impl.hpp"
+#include "zorvi/statistics/distributions.hpp"
+#include "zorvi/study/internal.hpp"
 
-namespace zorvi::report {
+namespace zorvi {
 namespace {
 
 constexpr std::size_t progress_stride = 1024;  // series between two progress calls
@@ -130,4 +130,4 @@ bool analyse_study(const EventSeries& events, const StudySettings& settings, con
     return true;
 }
 
-}  // namespace zorvi::report
+}  // namespace zorvi

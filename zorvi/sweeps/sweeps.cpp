@@ -6,11 +6,11 @@
 #include <cmath>
 #include <limits>
 
-#include "report/report.hpp"
-#include "report/report_impl.hpp"
 #include "stats/stats.hpp"
+#include "zorvi/statistics/distributions.hpp"
+#include "zorvi/sweeps/accumulator.hpp"
 
-namespace zorvi::report {
+namespace zorvi {
 namespace {
 
 constexpr double no_earlier_limit = -std::numeric_limits<double>::infinity();
@@ -215,23 +215,4 @@ Sweeps finish_sweeps(SweepAccumulator& sweeps, double z) {
     return out;
 }
 
-SweepAccumulator begin_study_sweeps(const EventSeries& events, const StudySettings& settings) {
-    SweepSetup setup;
-    setup.times = events.t;
-    setup.magnitudes = events.x;
-    setup.threshold = settings.threshold;
-    setup.start = settings.start;
-    setup.end = settings.end;
-    setup.thresholds = whole_thresholds(settings.sweep_low, settings.sweep_high, max_sweep_points);
-    // The main threshold is always a point, so that the sweeps cross at the study itself.
-    const auto at =
-        std::lower_bound(setup.thresholds.begin(), setup.thresholds.end(), settings.threshold);
-    if (at == setup.thresholds.end() || *at != settings.threshold)
-        setup.thresholds.insert(at, settings.threshold);
-    setup.starts = sweep_starts(settings.start, settings.end, start_sweep_step,
-                                start_sweep_min_span, max_sweep_points);
-    if (setup.starts.empty()) setup.starts.push_back(settings.start);
-    return begin_sweeps(setup, settings.series, settings.exact_quantiles());
-}
-
-}  // namespace zorvi::report
+}  // namespace zorvi

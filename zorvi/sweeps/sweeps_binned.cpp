@@ -4,11 +4,11 @@
 #include <cmath>
 #include <limits>
 
-#include "report/report.hpp"
-#include "report/report_impl.hpp"
 #include "stats/stats.hpp"
+#include "zorvi/statistics/distributions.hpp"
+#include "zorvi/sweeps/accumulator.hpp"
 
-namespace zorvi::report::detail {
+namespace zorvi::detail {
 namespace {
 
 constexpr double epsilon = std::numeric_limits<double>::epsilon();
@@ -201,4 +201,4 @@ void finish_binned_sweeps(SweepAccumulator& sweeps) {
     }
 }
 
-}  // namespace zorvi::report::detail
+}  // namespace zorvi::detail

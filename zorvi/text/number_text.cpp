@@ -3,9 +3,9 @@
 #include <charconv>
 #include <cmath>
 
-#include "report/report_impl.hpp"
+#include "zorvi/text/number_text.hpp"
 
-namespace zorvi::report::detail {
+namespace zorvi::detail {
 
 std::string fixed_text(double value, int decimals) {
     if (std::isnan(value)) return "NaN";
@@ -55,4 +55,12 @@ std::vector<double> ticks_between(double low, double high, double step) {
     return ticks;
 }
 
-}  // namespace zorvi::report::detail
+std::string shortest_text(double value) {
+    if (std::isnan(value)) return "NaN";
+    if (std::isinf(value)) return value > 0 ? "Infinity" : "-Infinity";
+    std::array<char, 32> buffer;  // the shortest form of a double is at most 24 characters
+    const auto [end, ec] = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value);
+    return ec == std::errc() ? std::string(buffer.data(), end) : std::string("?");
+}
+
+}  // namespace zorvi::detail

@@ -1,0 +1,213 @@
+// The one-call interface of the library over its parts: every failure becomes an exception
+// carrying the command-line tool's message.
+#include "zorvi/api/api.hpp"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cmath>
+#include <utility>
+
+#include "zorvi/figure/figure.hpp"
+#include "zorvi/outputs/writers.hpp"
+#include "zorvi/study/study.hpp"
+#include "zorvi/text/number_text.hpp"
+
+namespace zorvi {
+namespace {
+
+constexpr std::size_t stride = 1024;  // series between two progress calls, as in the pass
+
+// The system's reason why `path` cannot be read, or 0 when it can be opened.
+int file_problem(const std::filesystem::path& path) {
+    struct stat status {};
+    if (::stat(path.c_str(), &status) != 0) return errno;
+    return S_ISDIR(status.st_mode) ? EISDIR : 0;
+}
+
+bool ends_with_csv(std::string name) {
+    for (char& c : name)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return name.size() >= 4 && name.compare(name.size() - 4, 4, ".csv") == 0;
+}
+
+// Throws unless [start, end] is an interval of finite positive width holding every time.
+void check_times(std::span<const double> times, double start, double end) {
+    if (!(std::isfinite(start) && std::isfinite(end) && std::isfinite(end - start) &&
+          end - start > 0.0))
+        throw Error("the interval " + detail::shortest_text(start) + " to " +
+                    detail::shortest_text(end) + " must have a finite positive width");
+    for (std::size_t i = 0; i < times.size(); ++i) {
+        if (times[i] >= start && times[i] <= end) continue;
+        throw Error("time " + std::to_string(i + 1) + " (" + detail::shortest_text(times[i]) +
+                    ") lies outside the interval " + detail::shortest_text(start) + " to " +
+                    detail::shortest_text(end));
+    }
+}
+
+}  // namespace
+
+EventData read_events(const std::filesystem::path& path, const ReadOptions& options) {
+    const bool csv =
+        options.format == DataFormat::csv ||
+        (options.format == DataFormat::automatic && ends_with_csv(path.filename().string()));
+    EventData data;
+    std::string error;
+    if (read_event_file(path, csv, options.columns, data, error)) return data;
+    const int problem = file_problem(path);
+    if (problem != 0) throw FileError(error, problem);
+    throw Error(error);
+}
+
+EventData events_from(std::span<const double> times, std::span<const double> magnitudes,
+                      std::span<const double> standard_errors) {
+    if (magnitudes.size() != times.size() || standard_errors.size() != times.size())
+        throw Error("the times, magnitudes and standard errors differ in length (" +
+                    std::to_string(times.size()) + ", " + std::to_string(magnitudes.size()) + ", " +
+                    std::to_string(standard_errors.size()) + ")");
+    if (times.empty()) throw Error("no events");
+    EventData data;
+    for (std::size_t i = 0; i < times.size(); ++i)
+        add_event(data, {times[i], magnitudes[i], standard_errors[i]}, i + 1);
+    return data;
+}
+
+Study run_study(const EventData& data, const StudySettings& settings, const StudyControl& control,
+                std::string_view source) {
+    std::string error;
+    if (!check_settings(settings, error) ||
+        !check_events(data, source, settings.start, settings.end, error))
+        throw Error(error);
+
+    Study study;
+    study.source = std::string(source);
+    std::vector<double> ratios;
+    if (control.keep_series) {
+        study.series.reserve(settings.series);
+        ratios.reserve(settings.series);
+    }
+    bool stopped = false;
+    PassSteps steps;
+    // The values as the results file would show them, as the command-line tool counts them.
+    steps.records_exact = settings.exact_quantiles();
+    steps.record = [&](std::size_t k, const TrendTest& test, double& u, double& p,
+                       std::string& step_error) {
+        if (k % stride == 0 && control.stop.stop_requested()) {
+            stopped = true;
+            step_error = "the study was stopped after " + std::to_string(k) + " series";
+            return false;
+        }
+        u = test.u;
+        p = test.p;
+        if (steps.records_exact) detail::record_as_read(test.u, test.p, u, p);
+        return true;
+    };
+    if (control.keep_series) {
+        steps.row = [&](std::size_t, const TrendTest& test, double ratio, std::string&) {
+            study.series.push_back(test);
+            ratios.push_back(ratio);
+            return true;
+        };
+    }
+    if (control.progress)
+        steps.progress = [&](std::size_t done) { control.progress(done, settings.series); };
+    if (!analyse_study(data.events, settings, steps, study.analysis, error)) {
+        if (stopped) throw Stopped(error);
+        throw Error(error);
+    }
+    study.rate_ratios = std::move(ratios);
+    return study;
+}
+
+namespace {
+
+ReportNames names_of(const Study& study, std::string_view results) {
+    return {std::string(results), study.source, {}, true};
+}
+
+}  // namespace
+
+std::string summary_text(const Study& study, std::string_view results) {
+    return format_summary(study.analysis, names_of(study, results));
+}
+
+std::string json_text(const Study& study, std::string_view results) {
+    return format_json(study.analysis, names_of(study, results));
+}
+
+std::vector<CsvTable> tables(const Study& study) {
+    std::vector<CsvTable> out = csv_tables(study.analysis);
+    if (!study.series.empty())
+        out.insert(out.begin() + 3, series_table(study.series, study.rate_ratios));
+    return out;
+}
+
+std::string svg_figure(const Study& study) {
+    return render_svg(study.analysis);
+}
+
+void write_results(const Study& study, const std::filesystem::path& path) {
+    if (study.series.size() != study.analysis.settings.series)
+        throw Error("the results file needs every series; run the study with keep_series");
+    std::string error;
+    detail::ResultsWriter writer;
+    double u = 0.0;
+    double p = 0.0;
+    bool written = detail::begin_results(path, writer, error);
+    for (std::size_t k = 0; written && k < study.series.size(); ++k)
+        written =
+            detail::write_record(writer, study.series[k].u, study.series[k].p, false, u, p, error);
+    if (written && detail::finish_results(writer, error)) return;
+    detail::discard_temporary(writer.file);
+    throw FileError(error, errno);
+}
+
+CoxLewisResult cox_lewis(std::span<const double> times, double start, double end) {
+    check_times(times, start, end);
+    const TrendTest test = cox_lewis_test(times, start, end);
+    const TestStatistics all = trend_test_statistics(times, test, start, end);
+    return {test.m, test.u, test.p, all[test_cox_lewis_two_sided].p_value};
+}
+
+TrendFitResult trend_fit(std::span<const double> times, double start, double end,
+                         double confidence_level) {
+    check_times(times, start, end);
+    if (!(confidence_level > 0.0 && confidence_level < 1.0))
+        throw Error("the confidence level " + detail::shortest_text(confidence_level) +
+                    " must lie between 0 and 1");
+    const TrendFit fit = fit_trend(times, start, end, confidence_level);
+    TrendFitResult result;
+    result.beta_per_year = fit.beta;
+    result.rate_ratio_per_decade = rate_ratio_per_decade(fit.beta);
+    result.beta_interval = fit.beta_95;
+    result.rate_ratio_interval = {rate_ratio_per_decade(fit.beta_95.low),
+                                  rate_ratio_per_decade(fit.beta_95.high)};
+    result.confidence_level = confidence_level;
+    return result;
+}
+
+MilHdbk189Result mil_hdbk_189(std::span<const double> times, double start, double end) {
+    check_times(times, start, end);
+    const TestStatistics all =
+        trend_test_statistics(times, cox_lewis_test(times, start, end), start, end);
+    const Estimate shape = mil_hdbk_189_shape(times, start, end);
+    return {all[test_mil_hdbk_189].statistic, all[test_mil_hdbk_189].p_value, shape.value,
+            shape.interval};
+}
+
+LewisRobinsonResult lewis_robinson(std::span<const double> times, double start, double end) {
+    check_times(times, start, end);
+    const TestStatistics all =
+        trend_test_statistics(times, cox_lewis_test(times, start, end), start, end);
+    return {all[test_lewis_robinson].statistic, all[test_lewis_robinson].p_value};
+}
+
+double detectable_rate_ratio(std::int32_t m, double start, double end, double power, double alpha) {
+    check_times({}, start, end);
+    if (m < 0) throw Error("the number of events m must not be negative");
+    if (!(power > 0.0 && power < 1.0) || !(alpha > 0.0 && alpha < 0.5))
+        throw Error("the power must lie between 0 and 1, and alpha between 0 and 0.5");
+    return rate_ratio_per_decade(detectable_beta(m, end - start, critical_u(alpha), power));
+}
+
+}  // namespace zorvi

@@ -1,0 +1,136 @@
+// The analysis as a library: read events, run a whole study in one call, render it, and each
+// statistic on its own as a function of the event times and the test's interval. Failures are
+// thrown as zorvi::Error (never ending the process), with the one-line message the
+// command-line tool prints.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <span>
+#include <stdexcept>
+#include <stop_token>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "zorvi/events/events.hpp"
+#include "zorvi/outputs/outputs.hpp"
+#include "zorvi/statistics/trend.hpp"
+#include "zorvi/study/analysis.hpp"
+#include "zorvi/study/settings.hpp"
+
+namespace zorvi {
+
+// Bad input, a failed file or a study stopped: what() is the one-line message.
+class Error : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
+};
+// A file that cannot be opened, read or written; `code` is the system's error number (ENOENT
+// for a missing file), 0 when the file itself is at fault.
+class FileError : public Error {
+  public:
+    FileError(const std::string& message, int code) : Error(message), code(code) {}
+    int code = 0;
+};
+// A study stopped early through StudyControl::stop.
+class Stopped : public Error {
+  public:
+    using Error::Error;
+};
+
+// ---------------------------------------------------------------------------------------------
+// Events
+
+enum class DataFormat { automatic, free_format, csv };  // automatic: CSV when named *.csv
+
+struct ReadOptions {
+    DataFormat format = DataFormat::automatic;
+    CsvColumns columns;  // for CSV: the time, magnitude and standard-error columns
+};
+
+// Every event of a data file, with the line of each. Throws FileError or Error.
+EventData read_events(const std::filesystem::path& path, const ReadOptions& options = {});
+
+// Events given as three sequences of equal length (times, magnitudes, standard errors); the
+// "line" of each is its position from 1. Throws Error for sequences of different lengths.
+EventData events_from(std::span<const double> times, std::span<const double> magnitudes,
+                      std::span<const double> standard_errors);
+
+// ---------------------------------------------------------------------------------------------
+// A whole study
+
+struct StudyControl {
+    // Called every 1024 series and at the end with the series done and the series in all.
+    std::function<void(std::size_t done, std::size_t total)> progress;
+    std::stop_token stop;     // a stop requested ends the study with Stopped
+    bool keep_series = true;  // keep every series' m, u and P in Study::series
+};
+
+struct Study {
+    Analysis analysis;                // every number the outputs show
+    std::vector<TrendTest> series;    // each simulated series' m, u and P, when kept
+    std::vector<double> rate_ratios;  // and its fitted rate ratio per decade (NaN without one)
+    std::string source = "events";    // how the outputs name the data ("data" in the JSON)
+};
+
+// Checks the settings and the events against them (every value finite, standard errors not
+// negative, times within the interval), then simulates and analyses every series with the
+// program's generator, selection and test. `source` names the data in messages and outputs.
+// The program's generator is one per process: run one study at a time.
+Study run_study(const EventData& data, const StudySettings& settings = {},
+                const StudyControl& control = {}, std::string_view source = "events");
+
+// The study's outputs, byte for byte as zorvi-report writes them for the same data and options
+// (`results` names the results file in the summary and the JSON).
+std::string summary_text(const Study& study, std::string_view results = "study-results.dat");
+std::string json_text(const Study& study, std::string_view results = "study-results.dat");
+std::vector<CsvTable> tables(const Study& study);  // series.csv too, when the series were kept
+std::string svg_figure(const Study& study);
+// The results file in the program's format, written whole or not at all. Needs the series.
+void write_results(const Study& study, const std::filesystem::path& path);
+
+// ---------------------------------------------------------------------------------------------
+// Statistics of event times over an interval [start, end]. Throws Error for an interval whose
+// width is not a finite positive number, or a time that is not finite or lies outside it.
+
+struct CoxLewisResult {
+    std::int32_t m = 0;
+    double statistic = not_a_number;  // u; positive for a rising rate
+    double p_value = not_a_number;    // the program's P, 1 - Phi(|u|)
+    double p_value_two_sided = not_a_number;
+};
+CoxLewisResult cox_lewis(std::span<const double> times, double start, double end);
+
+struct TrendFitResult {
+    double beta_per_year = not_a_number;
+    double rate_ratio_per_decade = not_a_number;  // exp(10 beta)
+    Interval beta_interval{not_a_number, not_a_number};
+    Interval rate_ratio_interval{not_a_number, not_a_number};  // profile likelihood
+    double confidence_level = 0.95;
+};
+TrendFitResult trend_fit(std::span<const double> times, double start, double end,
+                         double confidence_level = 0.95);
+
+struct MilHdbk189Result {
+    double statistic = not_a_number;  // 2 sum ln((b - a) / (t - a)), chi-square with 2m
+    double p_value = not_a_number;    // its lower tail: small for an increasing rate
+    double shape = not_a_number;      // m / sum ln((b - a) / (t - a)); 1 for a constant rate
+    Interval shape_interval{not_a_number, not_a_number};
+};
+MilHdbk189Result mil_hdbk_189(std::span<const double> times, double start, double end);
+
+struct LewisRobinsonResult {
+    double statistic = not_a_number;  // u over the coefficient of variation of the gaps
+    double p_value = not_a_number;    // one-sided, normal; NaN for fewer than two events
+};
+LewisRobinsonResult lewis_robinson(std::span<const double> times, double start, double end);
+
+// The rate ratio per decade that the one-sided Cox-Lewis test at `alpha` detects with
+// probability `power` among m events over [start, end]; computed exactly up to 1000 events.
+double detectable_rate_ratio(std::int32_t m, double start, double end, double power = 0.8,
+                             double alpha = 0.05);
+
+}  // namespace zorvi

@@ -1,0 +1,92 @@
+// Event input: a series of dated events with uncertain magnitudes, read from a data file in the
+// program's free format or from a CSV table, and checked; and the records of a results file.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace zorvi {
+
+// A series of dated events with uncertain magnitudes, in file order; any number of events.
+struct EventSeries {
+    std::vector<double> t;   // times, decimal years
+    std::vector<double> x;   // magnitudes
+    std::vector<double> sx;  // standard errors of the magnitudes
+};
+
+// The simulated series as the results file lists them, in series order.
+struct Results {
+    std::vector<double> u;
+    std::vector<double> p;
+};
+
+// Reads a whole file without changing it. False, with `error` saying why, when it cannot.
+[[nodiscard]] bool read_text_file(const std::filesystem::path& path, std::string& text,
+                                  std::string& error);
+
+// Parses the text of a results file: the three header records, then `expected` records of
+// (u, P), one per line, read with the program's free-format reader; nothing but blank lines
+// may follow. On failure `error` names the file (`file_name`) and the line.
+[[nodiscard]] bool parse_results(std::string_view text, std::string_view file_name,
+                                 std::size_t expected, Results& results, std::string& error);
+
+// Reads the 60 events from the text of a data file as the program does: one free-format
+// statement of three values per event, a null value leaving the program's missing-value
+// marker. On failure `error` names the file, line and event.
+[[nodiscard]] bool parse_event_data(std::string_view text, std::string_view file_name,
+                                    EventSeries& events, std::string& error);
+
+// A study's events as its data file holds them, with the line of each event (its last value's
+// line in a free-format file, its row's in a CSV file).
+struct EventData {
+    EventSeries events;
+    std::vector<std::size_t> lines;
+};
+
+// Appends one event: its time, magnitude and standard error, read on `line`.
+inline void add_event(EventData& data, const std::array<double, 3>& values, std::size_t line) {
+    data.events.t.push_back(values[0]);
+    data.events.x.push_back(values[1]);
+    data.events.sx.push_back(values[2]);
+    data.lines.push_back(line);
+}
+
+// The columns of a CSV data file that hold the times, the magnitudes and their standard
+// errors, named as in its header line; the shipped table's by default.
+struct CsvColumns {
+    std::string time = "time_decimal_year";
+    std::string magnitude = "max_wind_kt";
+    std::string standard_error = "stderr_kt";
+};
+
+// Every event of a free-format data file (at least one): statements of three values, read with
+// the program's reader until the text ends. A null value is an error here. On failure `error`
+// names the file, the line and the event.
+[[nodiscard]] bool parse_free_format_events(std::string_view text, std::string_view file_name,
+                                            EventData& data, std::string& error);
+
+// Every event of a CSV file (at least one): a header line naming the columns, then one event a
+// line; other columns are ignored, a cell may be quoted, blank lines are skipped.
+[[nodiscard]] bool parse_csv_events(std::string_view text, std::string_view file_name,
+                                    const CsvColumns& columns, EventData& data, std::string& error);
+
+// Every event of the data file at `path`: a CSV table with `columns` when `csv`, else the
+// free format. On failure `error` names the file, line and event.
+[[nodiscard]] bool read_event_file(const std::filesystem::path& path, bool csv,
+                                   const CsvColumns& columns, EventData& data, std::string& error);
+
+// True when the data file at `path` holds the shipped table's winds: a CSV table whose
+// magnitude column is the shipped table's, or the program's own data file.
+bool holds_shipped_winds(const std::filesystem::path& path, bool csv, const CsvColumns& columns);
+
+// Checks a study's events: every value a finite number, every standard error at least 0, every
+// time within the interval [start, end] (the error names the first event outside and counts
+// them all).
+[[nodiscard]] bool check_events(const EventData& data, std::string_view file_name, double start,
+                                double end, std::string& error);
+
+}  // namespace zorvi

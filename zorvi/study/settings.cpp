@@ -1,0 +1,43 @@
+// A study's settings: the program's fixed run as the defaults (the same values as the
+// program's own), their checks, and how the outputs name the magnitudes.
+#include <algorithm>
+#include <cmath>
+#include <string>
+
+#include "driver/run_state.hpp"
+#include "random/random.hpp"
+#include "zorvi/study/settings.hpp"
+#include "zorvi/text/number_text.hpp"
+
+namespace zorvi {
+
+static_assert(program_threshold == static_cast<double>(driver::threshold));
+static_assert(program_start == driver::tstart);
+static_assert(program_end == driver::tend);
+static_assert(program_series == static_cast<std::size_t>(driver::nsim));
+static_assert(program_seed == random::fixed_seed);
+
+bool check_settings(const StudySettings& settings, std::string& error) {
+    if (!std::isfinite(settings.threshold)) {
+        error = "--threshold: the threshold must be a finite number";
+    } else if (!std::isfinite(settings.start) || !std::isfinite(settings.end) ||
+               !(settings.start < settings.end)) {
+        error = "--interval: the start " + detail::shortest_text(settings.start) +
+                " must be a finite number before the end " + detail::shortest_text(settings.end);
+    } else if (settings.series < 1 || settings.series > max_series) {
+        error = "--series: the number of series must be from 1 to " + std::to_string(max_series);
+    } else {
+        return true;
+    }
+    return false;
+}
+
+void describe_magnitudes(const EventSeries& events, bool shipped_winds, StudySettings& settings) {
+    if (shipped_winds || events.x.empty()) return;
+    settings.magnitude_unit = "";
+    settings.class_bounds = {};
+    settings.sweep_low = *std::min_element(events.x.begin(), events.x.end());
+    settings.sweep_high = *std::max_element(events.x.begin(), events.x.end());
+}
+
+}  // namespace zorvi
