@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the build into a fresh prefix, checks that the programs and their manual pages are
 # where a user looks for them, that the pages format without warnings, and that the installed
-# zorvi writes the golden results file.
+# zorvi writes the golden results file; then that a program of someone else's builds against the
+# installed library and gets the same analysis as the installed zorvi-report.
 # usage: install_test.sh BUILD_DIR SOURCE_DIR
 set -euo pipefail
 build=$1 source=$2
@@ -20,6 +21,16 @@ cmp "$work/run/Zorviresult.dat" "$source/tests/golden/Zorviresult.dat"
 # The installed report runs a study of the program's own values: the same results file.
 (cd "$work/run" && "$work/prefix/bin/zorvi-report" --no-figure --seed -206761862 >/dev/null)
 cmp "$work/run/study-results.dat" "$source/tests/golden/Zorviresult.dat"
+
+# An unrelated project: find_package(Zorvi), link Zorvi::zorvi, run a study on the shipped CSV.
+csv=$source/data/us-hurricane-landfalls-1980-2018.csv
+cmake -S "$source/tests/consumer" -B "$work/consumer" -DCMAKE_PREFIX_PATH="$work/prefix" \
+    -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build "$work/consumer" >/dev/null
+"$work/consumer/consumer" "$csv" 64 >"$work/consumer.json"
+(cd "$work/run" && "$work/prefix/bin/zorvi-report" --data "$csv" --threshold 64 --json \
+    --no-figure >"$work/report.json")
+cmp "$work/consumer.json" "$work/report.json"
 
 if ! command -v groff >/dev/null; then
     echo "groff is not installed: manual pages not checked"
