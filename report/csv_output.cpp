@@ -105,7 +105,6 @@ constexpr std::array<CsvTable (*)(const Analysis&), 5> tables = {
     tests_table, events_table, m_counts_table, threshold_sweep_table, start_sweep_table};
 constexpr std::string_view series_file_name = "series.csv";
 constexpr std::size_t flush_size = 64 * 1024;
-constexpr mode_t table_mode = 0666;
 
 // A cell with a separator, a quote or a line end is quoted, its quotes doubled.
 void append_cell(std::string& out, const std::string& text) {
@@ -147,8 +146,7 @@ std::vector<std::string> csv_file_names() {
 
 bool detail::begin_series_table(const std::filesystem::path& directory, SeriesTableWriter& writer,
                                 std::string& error) {
-    if (!create_temporary(directory / series_file_name, table_mode, writer.file, error))
-        return false;
+    if (!create_temporary(directory / series_file_name, writer.file, error)) return false;
     writer.buffer.clear();
     append_row(writer.buffer, {"series", "m", "u", "p", "rate_ratio_per_decade"});
     return true;
@@ -165,8 +163,9 @@ bool detail::add_series_row(SeriesTableWriter& writer, std::size_t series, const
 }
 
 bool detail::finish_series_table(SeriesTableWriter& writer, std::string& error) {
-    return write_temporary(writer.file, writer.buffer, error) &&
-           commit_temporary(writer.file, error);
+    const bool written = write_temporary(writer.file, writer.buffer, error);
+    writer.buffer.clear();
+    return written;
 }
 
 std::string csv_text(const CsvTable& table) {

@@ -245,17 +245,19 @@ int main(int argc, char** argv) {
     } catch (const std::exception& exception) {
         outcome.error = exception.what();
     }
+    // A summary longer than the stream's buffer is written at once: a failure shows in the
+    // stream's error flag, not in the flush. A report whose files could not be written still
+    // gives its summary, before the error that ends it.
+    errno = 0;
+    print(stdout, outcome.summary);
+    const bool printed = std::fflush(stdout) == 0 && std::ferror(stdout) == 0;
     if (outcome.status != 0) {
         print(stderr, "zorvi-report: ");
         print(stderr, outcome.error);
         print(stderr, "\n");
         return outcome.status;
     }
-    // A summary longer than the stream's buffer is written at once: a failure shows in the
-    // stream's error flag, not in the flush.
-    errno = 0;
-    print(stdout, outcome.summary);
-    if (std::fflush(stdout) == 0 && std::ferror(stdout) == 0) return 0;
+    if (printed) return 0;
     const int reason = errno;
     print(stderr, "zorvi-report: cannot write the analysis to standard output");
     print(stderr, reason == 0 ? std::string() : std::string(": ") + std::strerror(reason));

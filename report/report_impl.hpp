@@ -2,6 +2,7 @@
 // and the distributions and root finder shared by the statistics.
 #pragma once
 
+#include <signal.h>
 #include <sys/types.h>
 
 #include <array>
@@ -137,23 +138,41 @@ std::array<bool, trend_test_count> tests_below_05(TestDecider& decider,
                                                   std::span<const double> times,
                                                   const TrendTest& cox_lewis);
 
-// A file being written under a temporary name beside its target, renamed into place once
-// whole; removed when writing it fails or a signal ends the process.
+// A file being written under a temporary name beside its target, renamed into place together
+// with the report's other files once all are whole; removed when anything fails or a signal
+// ends the process.
 struct TemporaryFile {
     std::filesystem::path path;    // the temporary name; empty once committed or discarded
     std::filesystem::path target;  // the final name
     int fd = -1;
 };
-// `mode` is what the file gets, less the process's umask.
-bool create_temporary(const std::filesystem::path& target, mode_t mode, TemporaryFile& file,
-                      std::string& error);
-// These discard the file when they fail.
+// True when the report may write `target`: nothing is there, or a regular file, or a link to
+// one or to nothing (the link itself is replaced, never written through). Anything else (a
+// directory, device, FIFO, socket or a link to one) is refused with `error`.
+bool check_output_target(const std::filesystem::path& target, std::string& error);
+// Creates the temporary file exclusively, under a fresh name in the target's directory. Its
+// mode is the permission bits of the regular file it will replace, or 0666 less the umask.
+bool create_temporary(const std::filesystem::path& target, TemporaryFile& file, std::string& error);
+// Discards the file when it fails.
 bool write_temporary(TemporaryFile& file, std::string_view bytes, std::string& error);
-bool commit_temporary(TemporaryFile& file, std::string& error);
+// Renames every file into place, once each is closed and its target checked again; otherwise
+// none is, and all are discarded. The error says which files, if any, were already in place.
+bool commit_together(const std::vector<TemporaryFile*>& files, std::string& error);
 void discard_temporary(TemporaryFile& file);
 // Blocks in the calling thread the signals that remove the temporary files, so that their
 // handler runs on the thread that makes and forgets them: for the report's helper threads.
 void leave_ending_signals_to_others();
+// Holds off, while it lives, the signals that end the report; `previous` is the mask before.
+struct EndingSignalsHeld {
+    sigset_t previous{};
+    EndingSignalsHeld();
+    ~EndingSignalsHeld();
+    EndingSignalsHeld(const EndingSignalsHeld&) = delete;
+    EndingSignalsHeld& operator=(const EndingSignalsHeld&) = delete;
+};
+// The child process running now (0: none), sent SIGTERM when a signal ends the report. Set
+// and cleared with the ending signals held, and cleared before the child is reaped.
+void watch_child(pid_t pid);
 
 // A study's results file in the program's format, written record by record.
 struct ResultsWriter {
@@ -165,6 +184,7 @@ bool begin_results(const std::filesystem::path& path, ResultsWriter& writer, std
 // (`read_back`), or u and P themselves.
 bool write_record(ResultsWriter& writer, double u, double p, bool read_back, double& file_u,
                   double& file_p, std::string& error);
+// Writes out the records still held; the file is then whole, to be committed.
 bool finish_results(ResultsWriter& writer, std::string& error);
 
 // A progress bar on standard error for `series` series of `events` events, drawn only when
@@ -181,16 +201,21 @@ bool begin_series_table(const std::filesystem::path& directory, SeriesTableWrite
                         std::string& error);
 bool add_series_row(SeriesTableWriter& writer, std::size_t series, const TrendTest& test,
                     double rate_ratio, std::string& error);
+// Writes out the rows still held; the file is then whole, to be committed.
 bool finish_series_table(SeriesTableWriter& writer, std::string& error);
 
-// Renames a file written whole to its final name, replacing what was there. False, with
-// `error` saying why and the written file removed, when it cannot.
-bool move_into_place(const std::filesystem::path& temporary, const std::filesystem::path& path,
-                     std::string& error);
-
-// Turns the SVG figure into a PNG beside it with rsvg-convert, written whole or not at all.
-// False, with `error` saying why, when rsvg-convert is missing or fails.
-bool convert_to_png(const std::filesystem::path& svg, const std::filesystem::path& png,
+// The converter that --png runs, found on PATH; empty when there is none.
+std::filesystem::path find_converter();
+// Turns the whole SVG figure in `svg` into a PNG in `png`, both temporary files: the converter
+// reads the one on its standard input and writes the other on its standard output. False,
+// with `error` saying why, when it cannot be started or fails.
+bool convert_to_png(const std::filesystem::path& converter, TemporaryFile& svg, TemporaryFile& png,
                     std::string& error);
+
+// Every check on the files the report will write, made before any input is read: none may
+// replace an input, the program's own files or another output, each must be writable as
+// check_output_target says, and --png needs its converter (`converter`).
+bool check_outputs(const ReportPaths& paths, const ReportOptions& options,
+                   std::filesystem::path& converter, std::string& error);
 
 }  // namespace zorvi::report::detail

@@ -41,8 +41,11 @@ std::size_t record_line(std::size_t series_index) {
     return driver::results_header_records + series_index + 1;
 }
 
-std::string check_text(const Summary& summary, bool results_written) {
-    if (results_written)
+std::string check_text(const Summary& summary, const ReportNames& names) {
+    if (names.results_written && !names.files_written)
+        return "none needed: these " + std::to_string(summary.series) +
+               " series were simulated here (their results file could not be written)";
+    if (names.results_written)
         return "none needed: the results file was written from these " +
                std::to_string(summary.series) + " series";
     if (summary.mismatches == 0) {
@@ -131,7 +134,7 @@ std::string format_summary(const Analysis& analysis, const ReportNames& names) {
     detail::add_sweep_sections(out, analysis);
     out += '\n';
 
-    add_row(out, "Check", check_text(summary, names.results_written));
+    add_row(out, "Check", check_text(summary, names));
     if (!names.figure.empty()) add_row(out, "Figure", names.figure);
     out += '\n';
 
