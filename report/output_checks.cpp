@@ -23,9 +23,8 @@ bool same_file(const std::filesystem::path& a, const std::filesystem::path& b) {
 }
 
 // A study's results file may replace neither its data file, nor the program's own files, nor
-// another of the report's outputs, nor a directory.
-bool check_results_path(const ReportPaths& paths, const ReportOptions& options,
-                        std::string& error) {
+// the report's figure, nor a directory.
+bool check_results_path(const ReportPaths& paths, std::string& error) {
     const std::string name = paths.results.filename().string();
     if (name.empty()) {
         error = "--results '" + paths.results.string() + "' names no file; name a results file";
@@ -40,11 +39,6 @@ bool check_results_path(const ReportPaths& paths, const ReportOptions& options,
         clash = "the report's figure";
     else if (std::filesystem::is_directory(paths.results))
         clash = "a directory";
-    for (const std::string& table : csv_file_names()) {
-        if (clash.empty() && !options.csv_directory.empty() &&
-            same_file(paths.results, options.csv_directory / table))
-            clash = "the table " + table + " of --csv";
-    }
     if (clash.empty()) return true;
     error = "--results '" + paths.results.string() + "' would replace " + clash +
             "; name another results file";
@@ -56,6 +50,7 @@ struct Output {
     std::filesystem::path path;
     std::string what;  // how the error names it
     std::string way_out;
+    bool in_csv_directory = false;
 };
 
 std::vector<Output> outputs_besides_results(const ReportPaths& paths,
@@ -68,7 +63,7 @@ std::vector<Output> outputs_besides_results(const ReportPaths& paths,
         const std::string csv = "--csv '" + options.csv_directory.string() + "': its table ";
         for (const std::string& name : csv_file_names())
             outputs.push_back({options.csv_directory / name, csv + name,
-                               "write the tables into another directory"});
+                               "write the tables into another directory", true});
     }
     return outputs;
 }
@@ -99,11 +94,14 @@ bool check_csv_directory(const std::filesystem::path& directory, std::string& er
     return false;
 }
 
-// A new file can be made in the directory of `target`, when that directory exists.
-bool check_directory_writable(const std::filesystem::path& target, std::string& error) {
+// A new file can be made in the directory of `target`; with `made_later`, that directory may
+// also be missing, as --csv makes it.
+bool check_directory_writable(const std::filesystem::path& target, bool made_later,
+                              std::string& error) {
     const std::filesystem::path parent = target.parent_path();
     const std::filesystem::path directory = parent.empty() ? "." : parent;
-    if (::access(directory.c_str(), W_OK | X_OK) == 0 || errno == ENOENT) return true;
+    if (::access(directory.c_str(), W_OK | X_OK) == 0 || (made_later && errno == ENOENT))
+        return true;
     error = "cannot write '" + target.string() + "': " + std::strerror(errno);
     return false;
 }
@@ -115,16 +113,18 @@ bool check_outputs(const ReportPaths& paths, const ReportOptions& options,
     const bool study = options.study.requested;
     const std::vector<Output> outputs = outputs_besides_results(paths, options);
     if (!check_outputs_spare_inputs(paths, outputs, error)) return false;
-    if (study && !check_results_path(paths, options, error)) return false;
+    if (study && !check_results_path(paths, error)) return false;
     if (!options.csv_directory.empty() && !check_csv_directory(options.csv_directory, error))
         return false;
-    std::vector<std::filesystem::path> targets;
-    if (study) targets.push_back(paths.results);
+    std::vector<std::pair<std::filesystem::path, bool>> targets;  // and whether in --csv
+    if (study) targets.emplace_back(paths.results, false);
     for (const Output& output : outputs)
-        targets.push_back(output.path);
-    for (const std::filesystem::path& target : targets)
-        if (!check_output_target(target, error) || !check_directory_writable(target, error))
+        targets.emplace_back(output.path, output.in_csv_directory);
+    for (const auto& [target, in_csv_directory] : targets) {
+        if (!check_output_target(target, error) ||
+            !check_directory_writable(target, in_csv_directory, error))
             return false;
+    }
     if (!options.figure || !options.png) return true;
     converter = find_converter();
     if (!converter.empty()) return true;
