@@ -193,13 +193,16 @@ bool commit_together(const std::vector<TemporaryFile*>& files, std::string& erro
         error += placed.empty() ? "; no file was written" : "; already in place: " + placed;
         return false;
     };
-    // Every file closed and its target checked again first, so that a failure here leaves
-    // every earlier file as it was.
+    // Every file on the disc, closed and its target checked again first, so that a failure
+    // here, or a crash after the renames, leaves no earlier file replaced by a partial one.
     for (TemporaryFile* file : files) {
         const int fd = file->fd;
         file->fd = -1;
-        if (::close(fd) != 0) {
-            error = cannot_write(file->target, std::strerror(errno));
+        const bool synced = ::fsync(fd) == 0 || errno == EINVAL;  // EINVAL: cannot be synced
+        const int sync_error = errno;
+        const bool closed = ::close(fd) == 0;
+        if (!synced || !closed) {
+            error = cannot_write(file->target, std::strerror(synced ? errno : sync_error));
             return give_up(0, "");
         }
         if (!check_output_target(file->target, error)) return give_up(0, "");
