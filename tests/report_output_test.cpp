@@ -214,6 +214,28 @@ TEST(ReportOutputs, ClashesAreRefusedBeforeAnythingIsRead) {
     }
 }
 
+// A directory the user may not write is refused first: before the data file, which that user
+// may not read either, is opened.
+TEST(ReportOutputs, AnUnwritableDirectoryIsRefusedFirst) {
+    if (!can_drop_root()) GTEST_SKIP() << "needs root and setpriv to run as another user";
+    TempDir bin;
+    const fs::path copy = bin.path / "zorvi-report";
+    fs::copy_file(report_binary, copy);
+    fs::permissions(bin.path, fs::perms(0755));
+    fs::permissions(copy, fs::perms(0755));
+    TempDir dir;
+    plant_earlier_outputs(dir.path);
+    fs::permissions(dir.path, fs::perms(0755));
+    fs::permissions(dir.path / "d.dat", fs::perms(0600));
+    const std::map<std::string, std::string> before = snapshot(dir.path);
+    const ProcessResult result =
+        run_program({copy.string(), "--data", "d.dat", "--series", "50"}, dir.path, true);
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(result.err, "zorvi-report: cannot write 'study-results.dat': Permission denied\n");
+    EXPECT_EQ(snapshot(dir.path), before);
+}
+
 // A figure or table that cannot be written: no file is written or replaced, the results file
 // included, and the summary still reaches standard output; the status is 1.
 TEST(ReportOutputs, AFailedFigureWritesNoFileButGivesTheSummary) {
