@@ -124,12 +124,9 @@ bool read_row(RowReader& reader, Row& row, std::string& problem) {
                 while (is_blank(c))
                     c = next_char(in);
                 if (c != ',' && c != '\n' && c >= 0 && c != 0) {
-                    std::string_view rest = unconsumed(in).substr(0, excerpt_limit);
-                    rest = rest.substr(0, rest.find('\n'));
-                    problem =
-                        cell_name + " goes on after its closing quote ('" +
-                        input_excerpt(std::string(1, static_cast<char>(c)) + std::string(rest)) +
-                        "'); a quote within quotes is written twice";
+                    problem = cell_name + " goes on after its closing quote with '" +
+                              input_excerpt(std::string(1, static_cast<char>(c))) +
+                              "'; a quote within quotes is written twice";
                     return false;
                 }
             } else {
@@ -188,8 +185,8 @@ bool find_columns(const std::vector<std::string>& header, const CsvColumns& colu
         if (found == 1) continue;
         std::string listed;
         for (const std::string& name : header) {
-            listed += (listed.empty() ? "" : ", ") + name;
             if (listed.size() > excerpt_limit) break;  // the excerpt shows no more
+            listed += (listed.empty() ? "" : ", ") + name.substr(0, excerpt_limit + 1);
         }
         problem = found == 0
                       ? "no column " + in_quotes(*names[k]) + " in the header (" +

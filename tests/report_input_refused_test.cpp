@@ -62,8 +62,8 @@ TEST(ReportInputRefused, EachIsNamedAndLeavesEverythingAsItWas) {
          "d.csv, line 1: the header names the column 'max_wind_kt' more than once"},
         {{{"d.csv", {csv_header + "1990.5,\"Allen\" TX,100,5\n"}}},
          {"--data", "d.csv"},
-         "d.csv, line 2 (event 1): cell 2 goes on after its closing quote ('TX,100,5'); a quote "
-         "within quotes is written twice"},
+         "d.csv, line 2 (event 1): cell 2 goes on after its closing quote with 'T'; a "
+         "quote within quotes is written twice"},
         {{{"d.csv", {csv_header + "1990.5,Allen \"TX\",100,5\n"}}},
          {"--data", "d.csv"},
          "d.csv, line 2 (event 1): cell 2 holds a double quote but does not start with one; a "
