@@ -1,10 +1,11 @@
-// Reading an input file whole, read-only.
+// Reading an input file, read-only: whole, or as a stream for a parser.
 #include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
 
+#include "report/input_stream.hpp"
 #include "report/report.hpp"
 
 namespace zorvi::report {
@@ -31,6 +32,26 @@ bool read_text_file(const std::filesystem::path& path, std::string& text, std::s
     }
     ::close(fd);
     return true;
+}
+
+bool read_input(const std::filesystem::path& path, const std::function<bool(InputStream&)>& parse,
+                std::string& error, std::string_view unreadable) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        error = "cannot open '" + path.string() + "': " + std::strerror(errno);
+        error += unreadable;
+        return false;
+    }
+    InputStream in = stream_of_fd(fd);
+    const bool parsed = parse(in);
+    ::close(fd);
+    // A failed read ends the input early: the parser's complaint about it is not the reason.
+    if (in.read_error != 0) {
+        error = "cannot read '" + path.string() + "': " + std::strerror(in.read_error);
+        error += unreadable;
+        return false;
+    }
+    return parsed;
 }
 
 }  // namespace zorvi::report

@@ -63,12 +63,15 @@ bool read_study_data(const ReportPaths& paths, const StudyOptions& study, EventS
                      StudySettings& settings, std::string& error) {
     settings = study.settings;
     if (!check_settings(settings, error)) return false;
-    std::string text;
-    if (!read_text_file(paths.data, text, error)) return false;
     const std::string name = paths.data.string();
     EventData data;
-    const bool parsed = study.csv ? parse_csv_events(text, name, study.columns, data, error)
-                                  : parse_free_format_events(text, name, data, error);
+    const bool parsed = read_input(
+        paths.data,
+        [&](InputStream& in) {
+            return study.csv ? parse_csv_events(in, name, study.columns, data, error)
+                             : parse_free_format_events(in, name, data, error);
+        },
+        error);
     if (!parsed || !check_events(data, name, settings, error)) return false;
     events = std::move(data.events);
     describe_magnitudes(paths, study, events, settings);
@@ -79,19 +82,18 @@ bool read_study_data(const ReportPaths& paths, const StudyOptions& study, EventS
 // reads it.
 bool read_finished_run(const ReportPaths& paths, Results& results, EventSeries& events,
                        std::string& error) {
-    std::string text;
-    if (!read_text_file(paths.results, text, error)) {
-        error += " (run zorvi in this directory first)";
+    const auto parse_results_file = [&](InputStream& in) {
+        return parse_results(in, paths.results.filename().string(),
+                             static_cast<std::size_t>(driver::nsim), results, error);
+    };
+    if (!read_input(paths.results, parse_results_file, error,
+                    " (run zorvi in this directory first)"))
         return false;
-    }
-    if (!parse_results(text, paths.results.filename().string(),
-                       static_cast<std::size_t>(driver::nsim), results, error))
-        return false;
-    if (!read_text_file(paths.data, text, error)) {
-        error += " (the data file of the run, needed to recompute m, u and P)";
-        return false;
-    }
-    return parse_event_data(text, paths.data.filename().string(), events, error);
+    const auto parse_data_file = [&](InputStream& in) {
+        return parse_event_data(in, paths.data.filename().string(), events, error);
+    };
+    return read_input(paths.data, parse_data_file, error,
+                      " (the data file of the run, needed to recompute m, u and P)");
 }
 
 // Every file a report writes, under temporary names until all are whole; given up together
