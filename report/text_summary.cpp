@@ -172,10 +172,10 @@ std::string format_summary(const Analysis& analysis, const ReportNames& names) {
                  "the sum of m times under that rate. MIL-HDBK-189: 2 sum ln((b - a) / (t - a)), "
                  "chi-square\n"
                : "from the normal approximation to the\n"
-                 "distribution of the sum of m times under that rate, exact only up to m = " +
+                 "distribution of the sum of m times under that rate, which replaces the exact one "
+                 "beyond\nm = " +
                      std::to_string(max_exact_power_events) +
-                     ".\n"
-                     "MIL-HDBK-189: 2 sum ln((b - a) / (t - a)), chi-square\n";
+                     ". MIL-HDBK-189: 2 sum ln((b - a) / (t - a)), chi-square\n";
     out +=
         "with 2m degrees of freedom under a constant rate, P its lower tail; its shape is\n"
         "m / sum ln((b - a) / (t - a)), 1 for a constant rate, with an interval from\n"

@@ -1,5 +1,6 @@
 // zorvi-report's command line and start-up run as a program: refused option values, every
-// address-space limit at which the process starts, and file names that are not UTF-8.
+// address-space limit at which the process starts, file names that are not UTF-8, and what
+// the summary says about its own limits.
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 
@@ -257,6 +258,43 @@ TEST(ReportOptions, EveryMemoryLimitEndsWithAReport) {
         EXPECT_GT(refusals, 0u) << "the band in which the process starts but cannot complete";
     }
 #endif
+}
+
+// What the summary states about its own limits: a start sweep cut at its cap says where it
+// stops (text and JSON), and the detectable trend beyond m = 1000 says it is approximate.
+TEST(ReportOptions, StatedLimits) {
+    TempDir dir;
+    write_file(dir.path / "d.dat", "1100 120 5\n1150 120 5\n1190 130 5\n1050 120 4\n");
+    std::string many;
+    for (int k = 0; k < 1001; ++k)
+        many += std::to_string(1981 + k % 30) + ".5 150 1\n";
+    write_file(dir.path / "many.dat", many);
+    const auto study = [&](const std::vector<std::string>& arguments) {
+        std::vector<std::string> all = {"--series", "20", "--no-figure"};
+        all.insert(all.end(), arguments.begin(), arguments.end());
+        const ProcessResult result = report(dir.path, all);
+        EXPECT_EQ(result.status, 0) << result.err;
+        return result.out;
+    };
+    const std::vector<std::string> cut = {"--data", "d.dat", "--interval", "1000", "1210"};
+    EXPECT_NE(study(cut).find("\nThe start sweep stops at 1199.000, its 200th start, the most a "
+                              "sweep holds; the starts\nafter it up to 1200.000, the last that "
+                              "leaves 10 years to the end, are left out.\n"),
+              std::string::npos);
+    std::vector<std::string> json = cut;
+    json.push_back("--json");
+    EXPECT_EQ(nlohmann::json::parse(study(json))["sweeps"]["start_year_cut"],
+              nlohmann::json::parse(
+                  R"({"max_points": 200, "last_start": 1199.0, "last_start_uncut": 1200.0})"));
+    const std::vector<std::string> whole = {"--data", "d.dat", "--interval", "1000", "1209.5"};
+    EXPECT_EQ(study(whole).find("The start sweep stops"), std::string::npos);
+
+    const std::string approximate = study({"--data", "many.dat", "--threshold", "100"});
+    EXPECT_NE(approximate.find("(power 0.8 at 0.05 with m = 1001, normal approximation beyond "
+                               "m = 1000)\n"),
+              std::string::npos);
+    EXPECT_NE(approximate.find("given the observed m: from the normal approximation"),
+              std::string::npos);
 }
 
 }  // namespace
