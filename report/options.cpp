@@ -68,10 +68,10 @@ constexpr std::string_view footer =
     "every whole threshold from 64 to 137 kt, the category bounds 64, 83, 96, 113 and 137\n"
     "marked, over the run's interval; and at starts a year apart from 1980.417, up to the last\n"
     "that leaves ten years to 2018.917 (at most 200 starts; the summary says where a longer\n"
-    "sweep stops), at 113 kt (events before a start dropped). Each point\n"
-    "gives the observed m, u and P, the share of series with P < 0.05 with its Wilson interval,\n"
-    "and the 2.5, 50 and 97.5 % quantiles of the simulated P. The summary's tables show every\n"
-    "5th threshold, the category bounds and every 5th start.\n"
+    "sweep stops), at 113 kt (events before a start dropped). Each point gives the observed\n"
+    "m, u and P, the share of series with P < 0.05 with its Wilson interval, and the 2.5, 50\n"
+    "and 97.5 % quantiles of the simulated P. The summary's tables show every 5th threshold,\n"
+    "the category bounds and every 5th start.\n"
     "\n"
     "The figure has eight panels: the histogram of the simulated u and the distribution of the\n"
     "simulated P; the cumulative count of the observed selected events against time, with the\n"
@@ -95,8 +95,13 @@ constexpr std::string_view footer =
     "sweep_threshold.csv and sweep_start_year.csv into DIR (made when missing); an empty cell\n"
     "is a missing value.\n"
     "\n"
-    "Exit status: 0 on success, 1 when an input cannot be read or is malformed or an output\n"
-    "cannot be written, 2 for an unknown or malformed option.\n";
+    "Numbers in options are read whole: X, A and B are decimal numbers (113, 6.5, 1.2e2), N\n"
+    "and S whole numbers in digits; the generator starts from |S|, so S and -S give the same\n"
+    "series.\n"
+    "\n"
+    "Exit status: 0 on success, 1 when an input cannot be read or is malformed, a value is\n"
+    "out of range, an output cannot be written or memory runs out, 2 for an unknown or\n"
+    "malformed option (a value not in its option's form).\n";
 
 // The options of a study of one's own as written, before they are read and checked.
 struct StudyArguments {
@@ -319,8 +324,7 @@ CommandLine parse_report_options(int argc, const char* const* argv, const Report
     app.add_option("--series", study.series, "A study: the number of simulated series")
         ->type_name("N");
     app.add_option("--seed", study.seed,
-                   "A study: the seed word of the program's generator, a 32-bit whole number; "
-                   "S and -S give the same series")
+                   "A study: the generator's seed word, -2147483648 to 2147483647")
         ->type_name("S");
     app.add_option("--results", study.results,
                    "A study: its results file (default study-results.dat)")
