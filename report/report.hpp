@@ -282,7 +282,8 @@ inline constexpr double interval_tail = 0.025;  // each tail of a 95 % interval
 
 // What the results file's field shows for `value`, read back as a reader finds it.
 double as_in_results_field(double value);
-// True when `file_value` is what the results file's field shows for `value`.
+// True when `file_value` and `value` agree to the results file's 8 decimals: the field shows
+// the same for both.
 bool same_in_results_field(double file_value, double value);
 // `p` where it decides a count below 0.05 or 0.10 as the results file shows it: within the
 // field's rounding of either, as the field shows it, elsewhere p itself.
@@ -312,6 +313,10 @@ std::vector<double> whole_thresholds(double low, double high, std::size_t max_po
 // at most `max_points` of them. None for a step that is not positive or values not finite.
 std::vector<double> sweep_starts(double start, double end, double step, double min_span,
                                  std::size_t max_points);
+// The last start that `sweep_starts` would give without its cap when the cap cuts the sweep
+// short; NaN when the sweep is whole.
+double last_start_beyond_cut(double start, double end, double step, double min_span,
+                             std::size_t max_points);
 
 // The events and the points of both sweeps. A point selects the events with magnitude >= its
 // threshold, drops those before its start when that lies after the main start, and tests the

@@ -48,6 +48,14 @@ std::string wrapped(std::string_view text, std::size_t width);
 // The shortest text that reads back as `value` ("113", "12.5").
 std::string shortest_text(double value);
 
+// `text` with every byte that is not part of well-formed UTF-8 replaced by U+FFFD: names from
+// the file system as the JSON document carries them.
+std::string valid_utf8(std::string_view text);
+// `text` in single quotes for a message: at most `message_quote_bytes` of it (then "..."),
+// control bytes, backslashes and bytes that are not well-formed UTF-8 escaped (\r, \\, \xff).
+inline constexpr std::size_t message_quote_bytes = 80;
+std::string quoted_for_message(std::string_view text);
+
 // The sections of the summary that go beyond the simulated u: the size of the trend, the
 // tests side by side, the deciding events.
 void add_trend_section(std::string& out, const Analysis& analysis);
