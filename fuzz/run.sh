@@ -41,3 +41,5 @@ run_target() {
 
 run_target list_read -dict="$root/fuzz/list_read.dict" -- "$root/data"
 run_target render -max_len=400 --
+run_target csv_read -dict="$root/fuzz/csv_read.dict" -- "$root/data"
+run_target options -dict="$root/fuzz/options.dict" -max_len=300 --

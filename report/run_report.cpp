@@ -9,6 +9,7 @@
 
 #include "driver/run_files.hpp"
 #include "report/report.hpp"
+#include "zorvi/events/input_stream.hpp"
 #include "zorvi/figure/figure.hpp"
 #include "zorvi/outputs/outputs.hpp"
 #include "zorvi/outputs/writers.hpp"
@@ -17,22 +18,11 @@
 namespace zorvi::report {
 namespace {
 
-constexpr mode_t output_mode = 0666;  // less the umask, as for any file a user makes
-
-// Writes `text` to `path` whole or not at all. False, with `error` saying why, when it cannot.
-bool write_file_whole(const std::filesystem::path& path, const std::string& text,
-                      std::string& error) {
-    detail::TemporaryFile file;
-    return detail::create_temporary(path, output_mode, file, error) &&
-           detail::write_temporary(file, text, error) && detail::commit_temporary(file, error);
-}
-
-// Writes every CSV table made at the end into `directory`.
-bool write_csv_tables(const std::filesystem::path& directory, const Analysis& analysis,
-                      std::string& error) {
-    for (const CsvTable& table : csv_tables(analysis))
-        if (!write_file_whole(directory / table.file_name, csv_text(table), error)) return false;
-    return true;
+// Writes `text` whole into a temporary file for `path`, to be committed with the others.
+bool write_whole(const std::filesystem::path& path, const std::string& text,
+                 detail::TemporaryFile& file, std::string& error) {
+    return detail::create_temporary(path, file, error) &&
+           detail::write_temporary(file, text, error);
 }
 
 bool make_directory(const std::filesystem::path& directory, std::string& error) {
@@ -43,73 +33,11 @@ bool make_directory(const std::filesystem::path& directory, std::string& error) 
     return false;
 }
 
-// True when `a` and `b` name the same file, or would once written.
-bool same_file(const std::filesystem::path& a, const std::filesystem::path& b) {
-    std::error_code ec;
-    if (std::filesystem::equivalent(a, b, ec)) return true;
-    return std::filesystem::weakly_canonical(a, ec) == std::filesystem::weakly_canonical(b, ec);
-}
-
-// A study's results file may replace neither its data file, nor the program's own files, nor
-// the report's figure.
-bool check_results_path(const ReportPaths& paths, std::string& error) {
-    const std::string name = paths.results.filename().string();
-    if (name.empty()) {
-        error = "--results '" + paths.results.string() + "' names no file; name a results file";
-        return false;
-    }
-    std::string clash;
-    if (name == driver::results_file_name || name == driver::data_file_name)
-        clash = "the program's own file of that name";
-    else if (same_file(paths.results, paths.data))
-        clash = "the data file";
-    else if (same_file(paths.results, paths.figure) || same_file(paths.results, paths.png))
-        clash = "the report's figure";
-    else if (std::filesystem::is_directory(paths.results))
-        clash = "a directory";
-    if (clash.empty()) return true;
-    error = "--results '" + paths.results.string() + "' would replace " + clash +
-            "; name another results file";
-    return false;
-}
-
-// No file the report writes may replace the data file, or the results file it reads or
-// writes: a data file events.csv in the directory of --csv, say, would give way to a table.
-bool check_outputs_spare_inputs(const ReportPaths& paths, const ReportOptions& options,
-                                std::string& error) {
-    struct Output {
-        std::filesystem::path path;
-        std::string what;  // how the error names it
-        std::string way_out;
-    };
-    std::vector<Output> outputs;
-    const std::string no_figure = "--no-figure leaves it out";
-    if (options.figure) outputs.push_back({paths.figure, "the figure", no_figure});
-    if (options.figure && options.png) outputs.push_back({paths.png, "the figure", no_figure});
-    if (!options.csv_directory.empty()) {
-        const std::string csv = "--csv '" + options.csv_directory.string() + "': its table ";
-        for (const std::string& name : csv_file_names())
-            outputs.push_back({options.csv_directory / name, csv + name,
-                               "write the tables into another directory"});
-    }
-    const std::array<std::pair<const std::filesystem::path*, const char*>, 2> kept = {
-        {{&paths.data, "the data file"}, {&paths.results, "the results file"}}};
-    for (const Output& output : outputs) {
-        for (const auto& [input, input_what] : kept) {
-            if (!same_file(output.path, *input)) continue;
-            error = output.what + " would replace " + input_what + " '" + input->string() + "'; " +
-                    output.way_out;
-            return false;
-        }
-    }
-    return true;
-}
-
 // The inputs of a study: its data file, read and checked against its settings.
 bool read_study_data(const ReportPaths& paths, const StudyOptions& study, EventSeries& events,
                      StudySettings& settings, std::string& error) {
     settings = study.settings;
-    if (!check_settings(settings, error) || !check_results_path(paths, error)) return false;
+    if (!check_settings(settings, error)) return false;
     EventData data;
     if (!read_event_file(paths.data, study.csv, study.columns, data, error) ||
         !check_events(data, paths.data.string(), settings.start, settings.end, error))
@@ -124,30 +52,63 @@ bool read_study_data(const ReportPaths& paths, const StudyOptions& study, EventS
 // reads it.
 bool read_finished_run(const ReportPaths& paths, Results& results, EventSeries& events,
                        std::string& error) {
-    std::string text;
-    if (!read_text_file(paths.results, text, error)) {
-        error += " (run zorvi in this directory first)";
+    const auto parse_results_file = [&](InputStream& in) {
+        return parse_results(in, paths.results.filename().string(),
+                             static_cast<std::size_t>(driver::nsim), results, error);
+    };
+    if (!read_input(paths.results, parse_results_file, error,
+                    " (run zorvi in this directory first)"))
         return false;
-    }
-    if (!parse_results(text, paths.results.filename().string(),
-                       static_cast<std::size_t>(driver::nsim), results, error))
-        return false;
-    if (!read_text_file(paths.data, text, error)) {
-        error += " (the data file of the run, needed to recompute m, u and P)";
-        return false;
-    }
-    return parse_event_data(text, paths.data.filename().string(), events, error);
+    const auto parse_data_file = [&](InputStream& in) {
+        return parse_event_data(in, paths.data.filename().string(), events, error);
+    };
+    return read_input(paths.data, parse_data_file, error,
+                      " (the data file of the run, needed to recompute m, u and P)");
 }
 
-// The files a pass writes as it goes, given up together when anything fails.
-struct PassFiles {
+// Every file a report writes, under temporary names until all are whole; given up together
+// when anything fails.
+struct ReportFiles {
     detail::ResultsWriter results;
     detail::SeriesTableWriter series;
-    ~PassFiles() {
-        detail::discard_temporary(results.file);
-        detail::discard_temporary(series.file);
+    detail::TemporaryFile figure;
+    detail::TemporaryFile png;
+    std::vector<detail::TemporaryFile> tables;
+    std::vector<detail::TemporaryFile*> begun() {
+        std::vector<detail::TemporaryFile*> files = {&results.file, &figure, &png, &series.file};
+        for (detail::TemporaryFile& table : tables)
+            files.push_back(&table);
+        std::erase_if(files, [](const detail::TemporaryFile* file) { return file->path.empty(); });
+        return files;
+    }
+    ~ReportFiles() {
+        for (detail::TemporaryFile* file : begun())
+            detail::discard_temporary(*file);
     }
 };
+
+// Writes the rest of every file asked for into its temporary file: the results and series.csv
+// were written as the series were made.
+bool write_outputs(const ReportPaths& paths, const ReportOptions& options,
+                   const std::filesystem::path& converter, const Analysis& analysis,
+                   ReportFiles& files, std::string& error) {
+    if (options.study.requested && !detail::finish_results(files.results, error)) return false;
+    if (options.figure) {
+        if (!write_whole(paths.figure, render_svg(analysis), files.figure, error)) return false;
+        if (options.png && !(detail::create_temporary(paths.png, files.png, error) &&
+                             detail::convert_to_png(converter, files.figure, files.png, error)))
+            return false;
+    }
+    if (options.csv_directory.empty()) return true;
+    if (!detail::finish_series_table(files.series, error)) return false;
+    const std::vector<CsvTable> tables = csv_tables(analysis);
+    files.tables.resize(tables.size());
+    for (std::size_t k = 0; k < tables.size(); ++k)
+        if (!write_whole(options.csv_directory / tables[k].file_name, csv_text(tables[k]),
+                         files.tables[k], error))
+            return false;
+    return true;
+}
 
 }  // namespace
 
@@ -166,11 +127,12 @@ ReportOutcome run_report(const ReportPaths& paths, const ReportOptions& options)
                       {},
                       study};
 
-    if (!check_outputs_spare_inputs(paths, options, error)) return outcome;
+    std::filesystem::path converter;
+    if (!check_outputs(paths, options, converter, error)) return outcome;
     EventSeries events;
     StudySettings settings;
     Results results;
-    PassFiles files;
+    ReportFiles files;
     PassSteps steps;
     if (study) {
         if (!read_study_data(paths, options.study, events, settings, error) ||
@@ -209,17 +171,15 @@ ReportOutcome run_report(const ReportPaths& paths, const ReportOptions& options)
 
     Analysis analysis;
     if (!analyse_study(events, settings, steps, analysis, error)) return outcome;
-    if (study && !detail::finish_results(files.results, error)) return outcome;
-    if (options.figure) {
-        if (!write_file_whole(paths.figure, render_svg(analysis), error)) return outcome;
-        names.figure = paths.figure.filename().string();
-        if (options.png && !detail::convert_to_png(paths.figure, paths.png, error)) return outcome;
-    }
-    if (tables && (!detail::finish_series_table(files.series, error) ||
-                   !write_csv_tables(options.csv_directory, analysis, error)))
-        return outcome;
+    // The summary is given even when the files cannot be written: the run's answer stands,
+    // and the status and error say that no file was.
+    bool written = write_outputs(paths, options, converter, analysis, files, error);
+    if (!written) error += "; no file was written";
+    written = written && detail::commit_together(files.begun(), error);
+    if (written && options.figure) names.figure = paths.figure.filename().string();
+    names.files_written = written;
     outcome.summary = options.json ? format_json(analysis, names) : format_summary(analysis, names);
-    outcome.status = 0;
+    outcome.status = written ? 0 : status_failed;
     return outcome;
 }
 

@@ -91,6 +91,9 @@ TEST(ReportCheck, SameInResultsFieldAsTheFileShowsIt) {
     EXPECT_TRUE(same_in_results_field(1.58325800, 1.5832579991014104));
     EXPECT_TRUE(same_in_results_field(0.05668134, 0.0566813351723043));
     EXPECT_FALSE(same_in_results_field(0.05668134, 0.05668136));
+    // A file value with more decimals than the field agrees when it rounds to the same 8.
+    EXPECT_TRUE(same_in_results_field(0.056681344, 0.0566813351723043));
+    EXPECT_FALSE(same_in_results_field(0.056681346, 0.0566813351723043));
     EXPECT_TRUE(same_in_results_field(-0.0, -0.000000004));  // "-0.00000000"
     EXPECT_TRUE(same_in_results_field(nan, nan));
     EXPECT_FALSE(same_in_results_field(nan, 0.5));

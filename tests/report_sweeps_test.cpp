@@ -54,6 +54,14 @@ TEST(ReportSweepPoints, ThresholdsAndStarts) {
     EXPECT_EQ(sweep_starts(0, 1e9, 1.0, 10.0, 200).size(), 200u);
     EXPECT_TRUE(sweep_starts(0, 100, 0.0, 10.0, 200).empty());  // no endless loop
     EXPECT_TRUE(sweep_starts(NAN, 100, 1.0, 10.0, 200).empty());
+
+    // Where a sweep cut by its cap would have ended: 1000 to 1199 are its 200 starts, and 1200
+    // leaves exactly ten years to 1210; with 9.5 left it would not.
+    EXPECT_TRUE(std::isnan(last_start_beyond_cut(1980.417, 2018.917, 1.0, 10.0, 200)));
+    EXPECT_TRUE(std::isnan(last_start_beyond_cut(1000, 1209.5, 1.0, 10.0, 200)));
+    EXPECT_EQ(last_start_beyond_cut(1000, 1210, 1.0, 10.0, 200), 1200);
+    EXPECT_EQ(last_start_beyond_cut(0, 1e9, 1.0, 10.0, 200), 1e9 - 10);
+    EXPECT_GT(last_start_beyond_cut(-8e307, 8e307, 1.0, 10.0, 200), 7e307);  // no endless loop
 }
 
 // The shipped events, the magnitudes of the run's 2000 simulated series and their tests.

@@ -153,11 +153,14 @@ void write_results(const Study& study, const std::filesystem::path& path) {
     detail::ResultsWriter writer;
     double u = 0.0;
     double p = 0.0;
-    bool written = detail::begin_results(path, writer, error);
+    bool written =
+        detail::check_output_target(path, error) && detail::begin_results(path, writer, error);
     for (std::size_t k = 0; written && k < study.series.size(); ++k)
         written =
             detail::write_record(writer, study.series[k].u, study.series[k].p, false, u, p, error);
-    if (written && detail::finish_results(writer, error)) return;
+    if (written && detail::check_output_target(path, error) &&
+        detail::finish_results(writer, error) && detail::commit_together({&writer.file}, error))
+        return;
     detail::discard_temporary(writer.file);
     throw FileError(error, errno);
 }

@@ -9,6 +9,7 @@
 #include "driver/run_files.hpp"
 #include "textio/textio.hpp"
 #include "zorvi/events/events.hpp"
+#include "zorvi/events/input_stream.hpp"
 #include "zorvi/text/number_text.hpp"
 
 namespace zorvi {
@@ -16,25 +17,6 @@ namespace {
 
 constexpr std::array<std::string_view, driver::values_per_event> value_names = {"time", "magnitude",
                                                                                 "standard error"};
-
-// The line of the reader's position in a text, its line ends counted once as the reader goes
-// on: a data file of many events is not counted again from its start at every event.
-struct LineCounter {
-    std::string_view text;
-    std::size_t counted = 0;    // characters looked at
-    std::size_t line_ends = 0;  // among them
-};
-
-// The line the reader stopped on: the last line begun in the first `consumed` characters,
-// which end just past the character that made the value fail. `consumed` never goes back.
-std::size_t line_of_failure(LineCounter& lines, std::size_t consumed) {
-    consumed = std::min(consumed, lines.text.size());
-    const std::string_view added = lines.text.substr(lines.counted, consumed - lines.counted);
-    lines.line_ends += static_cast<std::size_t>(std::count(added.begin(), added.end(), '\n'));
-    lines.counted = consumed;
-    const bool ended_on_line_end = consumed > 0 && lines.text[consumed - 1] == '\n';
-    return ended_on_line_end ? lines.line_ends : lines.line_ends + 1;
-}
 
 // Marks a target that a statement left unassigned (a null value, or a slash before it).
 constexpr double unassigned = std::numeric_limits<double>::lowest();
@@ -46,29 +28,27 @@ std::string at_event(std::string_view file_name, std::size_t line, std::size_t e
 
 }  // namespace
 
-bool parse_free_format_events(std::string_view text, std::string_view file_name, EventData& data,
+bool parse_free_format_events(InputStream& in, std::string_view file_name, EventData& data,
                               std::string& error) {
     data = {};
-    textio::CharSource source = textio::CharSource::from_string(text);
-    LineCounter lines{text};
+    textio::RecordLeftover leftover = textio::RecordLeftover::nothing;
     for (;;) {
         std::array<double, driver::values_per_event> values = {unassigned, unassigned, unassigned};
-        const textio::ListReadResult result = textio::read_list(source, values);
+        const textio::ListReadResult result = read_statement(in, leftover, values);
         const std::size_t event = data.lines.size() + 1;
-        const std::size_t line = line_of_failure(lines, source.consumed());
-        if (result.status == textio::ListReadStatus::end_of_file && values[0] == unassigned)
+        const bool none = std::count(values.begin(), values.end(), unassigned) == 3;
+        if (result.status == textio::ListReadStatus::end_of_file && none)
             break;  // the text ends between events
         if (result.status == textio::ListReadStatus::end_of_file) {
             // The line of the event's last value, where the text ends for a reader.
-            LineCounter to_last{text};
-            const std::size_t last = text.find_last_not_of(" \t\r\n");
-            error = at_event(file_name, line_of_failure(to_last, last + 1), event) +
+            error = at_event(file_name, in.last_text_line, event) +
                     "the file ends within the event; each event is three values (time, "
                     "magnitude, standard error)";
             return false;
         }
+        const std::size_t line = line_of_last_byte(in);
         if (result.status != textio::ListReadStatus::ok) {
-            error = at_event(file_name, line, event) + textio::list_read_message(result, source);
+            error = at_event(file_name, line, event) + statement_message(result);
             return false;
         }
         for (std::size_t k = 0; k < values.size(); ++k) {
@@ -86,6 +66,12 @@ bool parse_free_format_events(std::string_view text, std::string_view file_name,
         return false;
     }
     return true;
+}
+
+bool parse_free_format_events(std::string_view text, std::string_view file_name, EventData& data,
+                              std::string& error) {
+    InputStream in = stream_of_text(text);
+    return parse_free_format_events(in, file_name, data, error);
 }
 
 bool check_events(const EventData& data, std::string_view file_name, double start, double end,
@@ -121,14 +107,14 @@ bool check_events(const EventData& data, std::string_view file_name, double star
     return false;
 }
 
-bool parse_event_data(std::string_view text, std::string_view file_name, EventSeries& events,
+bool parse_event_data(InputStream& in, std::string_view file_name, EventSeries& events,
                       std::string& error) {
     driver::RunState run;
-    textio::CharSource source = textio::CharSource::from_string(text);
+    textio::RecordLeftover leftover = textio::RecordLeftover::nothing;
     textio::ListReadResult failure;
     const std::int32_t read = driver::read_events(
         [&](std::span<double> values) {
-            failure = textio::read_list(source, values);
+            failure = read_statement(in, leftover, values);
             return failure.status == textio::ListReadStatus::ok;
         },
         run.t, run.x, run.sx);
@@ -146,11 +132,15 @@ bool parse_event_data(std::string_view text, std::string_view file_name, EventSe
                 "magnitude, standard error)";
         return false;
     }
-    LineCounter lines{text};
-    const std::size_t line = line_of_failure(lines, source.consumed());
-    error = std::string(file_name) + ", line " + std::to_string(line) + " (" + event +
-            "): " + textio::list_read_message(failure, source);
+    error = std::string(file_name) + ", line " + std::to_string(line_of_last_byte(in)) + " (" +
+            event + "): " + statement_message(failure);
     return false;
+}
+
+bool parse_event_data(std::string_view text, std::string_view file_name, EventSeries& events,
+                      std::string& error) {
+    InputStream in = stream_of_text(text);
+    return parse_event_data(in, file_name, events, error);
 }
 
 }  // namespace zorvi

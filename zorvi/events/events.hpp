@@ -5,6 +5,7 @@
 #include <array>
 #include <cstddef>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -24,19 +25,34 @@ struct Results {
     std::vector<double> p;
 };
 
+// An input file read as a stream (events/input_stream.hpp). Each parser below reads it only as
+// far as it needs to, and stops at the first byte that cannot belong to the file; each has a
+// form for a text held whole.
+struct InputStream;
+
 // Reads a whole file without changing it. False, with `error` saying why, when it cannot.
 [[nodiscard]] bool read_text_file(const std::filesystem::path& path, std::string& text,
                                   std::string& error);
 
+// Opens a file read-only and hands it to `parse` as a stream. False, with `error` saying why,
+// when `parse` fails, or when the file cannot be opened or read (followed by `unreadable`).
+[[nodiscard]] bool read_input(const std::filesystem::path& path,
+                              const std::function<bool(InputStream&)>& parse, std::string& error,
+                              std::string_view unreadable = {});
+
 // Parses the text of a results file: the three header records, then `expected` records of
 // (u, P), one per line, read with the program's free-format reader; nothing but blank lines
 // may follow. On failure `error` names the file (`file_name`) and the line.
+[[nodiscard]] bool parse_results(InputStream& in, std::string_view file_name, std::size_t expected,
+                                 Results& results, std::string& error);
 [[nodiscard]] bool parse_results(std::string_view text, std::string_view file_name,
                                  std::size_t expected, Results& results, std::string& error);
 
 // Reads the 60 events from the text of a data file as the program does: one free-format
 // statement of three values per event, a null value leaving the program's missing-value
 // marker. On failure `error` names the file, line and event.
+[[nodiscard]] bool parse_event_data(InputStream& in, std::string_view file_name,
+                                    EventSeries& events, std::string& error);
 [[nodiscard]] bool parse_event_data(std::string_view text, std::string_view file_name,
                                     EventSeries& events, std::string& error);
 
@@ -66,11 +82,16 @@ struct CsvColumns {
 // Every event of a free-format data file (at least one): statements of three values, read with
 // the program's reader until the text ends. A null value is an error here. On failure `error`
 // names the file, the line and the event.
+[[nodiscard]] bool parse_free_format_events(InputStream& in, std::string_view file_name,
+                                            EventData& data, std::string& error);
 [[nodiscard]] bool parse_free_format_events(std::string_view text, std::string_view file_name,
                                             EventData& data, std::string& error);
 
-// Every event of a CSV file (at least one): a header line naming the columns, then one event a
-// line; other columns are ignored, a cell may be quoted, blank lines are skipped.
+// Every event of a CSV file (at least one): a header row naming the columns, then one event a
+// row, by the rules of RFC 4180 (a quoted cell may hold commas, quotes and line ends; every row
+// has the header's number of cells); other columns are ignored, blank lines are skipped.
+[[nodiscard]] bool parse_csv_events(InputStream& in, std::string_view file_name,
+                                    const CsvColumns& columns, EventData& data, std::string& error);
 [[nodiscard]] bool parse_csv_events(std::string_view text, std::string_view file_name,
                                     const CsvColumns& columns, EventData& data, std::string& error);
 

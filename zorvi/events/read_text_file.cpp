@@ -1,4 +1,4 @@
-// Reading an input file whole, read-only, and a data file's events.
+// Reading an input file, read-only: whole, or as a stream for a parser.
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -7,6 +7,7 @@
 
 #include "driver/run_files.hpp"
 #include "zorvi/events/events.hpp"
+#include "zorvi/events/input_stream.hpp"
 #include "zorvi/text/number_text.hpp"
 
 namespace zorvi {
@@ -35,13 +36,36 @@ bool read_text_file(const std::filesystem::path& path, std::string& text, std::s
     return true;
 }
 
+bool read_input(const std::filesystem::path& path, const std::function<bool(InputStream&)>& parse,
+                std::string& error, std::string_view unreadable) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        error = "cannot open '" + path.string() + "': " + std::strerror(errno);
+        error += unreadable;
+        return false;
+    }
+    InputStream in = stream_of_fd(fd);
+    const bool parsed = parse(in);
+    ::close(fd);
+    // A failed read ends the input early: the parser's complaint about it is not the reason.
+    if (in.read_error != 0) {
+        error = "cannot read '" + path.string() + "': " + std::strerror(in.read_error);
+        error += unreadable;
+        return false;
+    }
+    return parsed;
+}
+
 bool read_event_file(const std::filesystem::path& path, bool csv, const CsvColumns& columns,
                      EventData& data, std::string& error) {
-    std::string text;
-    if (!read_text_file(path, text, error)) return false;
     const std::string name = path.string();
-    return csv ? parse_csv_events(text, name, columns, data, error)
-               : parse_free_format_events(text, name, data, error);
+    return read_input(
+        path,
+        [&](InputStream& in) {
+            return csv ? parse_csv_events(in, name, columns, data, error)
+                       : parse_free_format_events(in, name, data, error);
+        },
+        error);
 }
 
 bool holds_shipped_winds(const std::filesystem::path& path, bool csv, const CsvColumns& columns) {

@@ -6,39 +6,18 @@
 #include "driver/run_files.hpp"
 #include "textio/textio.hpp"
 #include "zorvi/events/events.hpp"
+#include "zorvi/events/input_stream.hpp"
 #include "zorvi/text/number_text.hpp"
 
 namespace zorvi {
 namespace {
 
-// One line of the text: its characters without the line end, and with it.
-struct Line {
-    std::string_view content;  // without LF and without a CR before it
-    std::string_view raw;      // with its LF, when it has one
-};
-
-// Splits off the next line at `pos`; false at the end of the text.
-bool next_line(std::string_view text, std::size_t& pos, Line& line) {
-    if (pos >= text.size()) return false;
-    const std::size_t lf = text.find('\n', pos);
-    const std::size_t end = lf == std::string_view::npos ? text.size() : lf;
-    const std::size_t next = lf == std::string_view::npos ? text.size() : lf + 1;
-    line.raw = text.substr(pos, next - pos);
-    line.content = text.substr(pos, end - pos);
-    if (!line.content.empty() && line.content.back() == '\r') line.content.remove_suffix(1);
-    pos = next;
-    return true;
+bool is_blank(int c) {
+    return c == ' ' || c == '\t' || c == '\r';
 }
 
-bool is_blank(std::string_view content) {
-    return content.find_first_not_of(" \t\r") == std::string_view::npos;
-}
-
-std::string quoted(std::string_view text) {
-    std::string out(1, '"');
-    out += text;
-    out += '"';
-    return out;
+std::string in_quotes(std::string_view text) {
+    return '"' + detail::input_excerpt(text) + '"';
 }
 
 std::string at_line(std::string_view file_name, std::size_t line_number) {
@@ -49,18 +28,58 @@ std::string at_line(std::string_view file_name, std::size_t line_number) {
 // No results record can hold it: the fixed field of the results writes asterisks for it.
 constexpr double unassigned = std::numeric_limits<double>::lowest();
 
+// The start of the next line: up to `limit` bytes before its LF, without a CR before that LF.
+// The whole line and its LF are consumed when it is no longer; otherwise `cut` is set and the
+// rest is left (an excerpt of the `limit` bytes shows that it goes on). False at the end of
+// the input.
+bool read_line_start(InputStream& in, std::size_t limit, std::string& content, bool& cut) {
+    content.clear();
+    cut = false;
+    if (peek_byte(in) < 0) return false;
+    for (int c = next_byte(in); c >= 0 && c != '\n'; c = next_byte(in)) {
+        content += static_cast<char>(c);
+        if (content.size() == limit && peek_byte(in) != '\n') {
+            cut = true;
+            return true;
+        }
+    }
+    if (!content.empty() && content.back() == '\r') content.pop_back();
+    return true;
+}
+
+// Consumes the rest of the current line, its LF included.
+void skip_line(InputStream& in) {
+    for (int c = next_byte(in); c >= 0 && c != '\n'; c = next_byte(in)) {
+    }
+}
+
+// True when the next line holds nothing but blanks; nothing is consumed. Only its blanks are
+// looked at.
+bool next_line_is_blank(InputStream& in) {
+    for (std::size_t i = 0;; ++i) {
+        while (in.start + i >= in.held.size())
+            if (!read_more(in)) return true;
+        const char c = in.held[in.start + i];
+        if (c == '\n') return true;
+        if (!is_blank(c)) return false;
+    }
+}
+
 // Reads one record line: exactly two values, u and P. An empty string when it is one.
-std::string read_record(const Line& line, double& u, double& p) {
+std::string read_record(InputStream& in, double& u, double& p) {
+    if (next_line_is_blank(in)) {
+        skip_line(in);
+        return "empty record; u and P expected";
+    }
     // The statement reads the line alone, line end included, so that it cannot run on into the
     // next record; a third target tells a surplus value from the end of the record.
-    std::string raw(line.raw);
-    if (raw.empty() || raw.back() != '\n') raw.push_back('\n');
-    textio::CharSource source = textio::CharSource::from_string(raw);
     std::array<double, 3> values = {unassigned, unassigned, unassigned};
-    const textio::ListReadResult result = textio::read_list(source, values);
+    textio::RecordLeftover leftover = textio::RecordLeftover::nothing;
+    const textio::ListReadResult result = read_statement(in, leftover, values, true);
     const bool ended = result.status == textio::ListReadStatus::ok ||
                        result.status == textio::ListReadStatus::end_of_file;
-    if (!ended) return textio::list_read_message(result, source);
+    if (!ended) return statement_message(result);
+    if (!in.last_was_line_end) skip_line(in);
     if (values[2] != unassigned) return "more than two values; u and P expected";
     if (values[0] == unassigned || values[1] == unassigned)
         return "fewer than two values; u and P expected";
@@ -71,43 +90,40 @@ std::string read_record(const Line& line, double& u, double& p) {
 
 }  // namespace
 
-bool parse_results(std::string_view text, std::string_view file_name, std::size_t expected,
+bool parse_results(InputStream& in, std::string_view file_name, std::size_t expected,
                    Results& results, std::string& error) {
     results.u.clear();
     results.p.clear();
     results.u.reserve(expected);
     results.p.reserve(expected);
 
-    std::size_t pos = 0;
-    std::size_t line_number = 0;
-    Line line;
-
-    // Step 1: the header records, of which the title and the column heads must match.
+    // Step 1: the header records: the title, the column heads and a blank line.
     const std::array<std::string_view, driver::results_header_records> header = {
         driver::results_title, driver::results_heads, driver::results_blank};
+    std::string content;
+    bool cut = false;
     for (std::size_t k = 0; k < header.size(); ++k) {
-        if (!next_line(text, pos, line)) {
-            error = std::string(file_name) + ": ends after " + std::to_string(line_number) +
+        if (!read_line_start(in, detail::excerpt_limit + 1, content, cut)) {
+            error = std::string(file_name) + ": ends after " + std::to_string(k) +
                     " lines, before the header and the " + std::to_string(expected) +
                     " records of a complete run";
             return false;
         }
-        ++line_number;
-        if (k < 2 && line.content != header[k]) {
-            error = at_line(file_name, line_number) +
-                    "not a Zorvi results file: " + quoted(header[k]) + " expected, found " +
-                    quoted(line.content);
+        const bool blank = content.find_first_not_of(" \t\r") == std::string::npos;
+        if (k < 2 ? cut || content != header[k] : cut || !blank) {
+            error = at_line(file_name, k + 1) +
+                    "not a Zorvi results file: " + (k < 2 ? in_quotes(header[k]) : "a blank line") +
+                    " expected, found " + in_quotes(content);
             return false;
         }
     }
 
     // Step 2: one record per line.
-    while (results.u.size() < expected && next_line(text, pos, line)) {
-        ++line_number;
+    while (results.u.size() < expected && peek_byte(in) >= 0) {
+        const std::size_t line_number = next_line(in);
         double u = 0.0;
         double p = 0.0;
-        const std::string problem =
-            is_blank(line.content) ? "empty record; u and P expected" : read_record(line, u, p);
+        const std::string problem = read_record(in, u, p);
         if (!problem.empty()) {
             error = at_line(file_name, line_number) + problem;
             return false;
@@ -122,16 +138,20 @@ bool parse_results(std::string_view text, std::string_view file_name, std::size_
         return false;
     }
 
-    // Step 3: only blank lines may follow.
-    while (next_line(text, pos, line)) {
-        ++line_number;
-        if (!is_blank(line.content)) {
-            error = at_line(file_name, line_number) + "more than the " + std::to_string(expected) +
-                    " records of a run";
-            return false;
-        }
+    // Step 3: only blank lines may follow; the first other byte ends the reading.
+    for (int c = next_byte(in); c >= 0; c = next_byte(in)) {
+        if (c == '\n' || is_blank(c)) continue;
+        error = at_line(file_name, line_of_last_byte(in)) + "more than the " +
+                std::to_string(expected) + " records of a run";
+        return false;
     }
     return true;
+}
+
+bool parse_results(std::string_view text, std::string_view file_name, std::size_t expected,
+                   Results& results, std::string& error) {
+    InputStream in = stream_of_text(text);
+    return parse_results(in, file_name, expected, results, error);
 }
 
 }  // namespace zorvi

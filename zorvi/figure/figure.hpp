@@ -23,9 +23,14 @@ std::string render_svg(const Analysis& analysis);
 
 namespace zorvi::detail {
 
-// Turns the SVG figure into a PNG beside it with rsvg-convert, written whole or not at all.
-// False, with `error` saying why, when rsvg-convert is missing or fails.
-bool convert_to_png(const std::filesystem::path& svg, const std::filesystem::path& png,
+struct TemporaryFile;  // files/temporary_file.hpp
+
+// The converter that a PNG is made with, found on PATH; empty when there is none.
+std::filesystem::path find_converter();
+// Turns the whole SVG figure in `svg` into a PNG in `png`, both temporary files: the converter
+// reads the one on its standard input and writes the other on its standard output. False,
+// with `error` saying why, when it cannot be started or fails.
+bool convert_to_png(const std::filesystem::path& converter, TemporaryFile& svg, TemporaryFile& png,
                     std::string& error);
 
 }  // namespace zorvi::detail

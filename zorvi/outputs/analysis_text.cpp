@@ -60,7 +60,10 @@ void add_trend_section(std::string& out, const Analysis& analysis) {
                 ? std::string("undefined without an observed event")
                 : fixed_text(rate_ratio_per_decade(analysis.detectable_beta), ratio_decimals) +
                       "  (power 0.8 at 0.05 with m = " + std::to_string(analysis.summary.m) +
-                      (exact_power(analysis.summary.m) ? ", exact)" : ", normal approximation)"));
+                      (exact_power(analysis.summary.m)
+                           ? std::string(", exact)")
+                           : ", normal approximation beyond m = " +
+                                 std::to_string(max_exact_power_events) + ")"));
 }
 
 void add_tests_section(std::string& out, const Analysis& analysis) {

@@ -106,7 +106,6 @@ constexpr std::array<CsvTable (*)(const Analysis&), 5> tables = {
     tests_table, events_table, m_counts_table, threshold_sweep_table, start_sweep_table};
 constexpr std::string_view series_file_name = "series.csv";
 constexpr std::size_t flush_size = 64 * 1024;
-constexpr mode_t table_mode = 0666;
 const std::vector<std::string> series_columns = {"series", "m", "u", "p", "rate_ratio_per_decade"};
 
 // The row of series k (from 0) in series.csv.
@@ -162,8 +161,7 @@ std::vector<std::string> csv_file_names() {
 
 bool detail::begin_series_table(const std::filesystem::path& directory, SeriesTableWriter& writer,
                                 std::string& error) {
-    if (!create_temporary(directory / series_file_name, table_mode, writer.file, error))
-        return false;
+    if (!create_temporary(directory / series_file_name, writer.file, error)) return false;
     writer.buffer.clear();
     append_row(writer.buffer, series_columns);
     return true;
@@ -179,8 +177,9 @@ bool detail::add_series_row(SeriesTableWriter& writer, std::size_t series, const
 }
 
 bool detail::finish_series_table(SeriesTableWriter& writer, std::string& error) {
-    return write_temporary(writer.file, writer.buffer, error) &&
-           commit_temporary(writer.file, error);
+    const bool written = write_temporary(writer.file, writer.buffer, error);
+    writer.buffer.clear();
+    return written;
 }
 
 std::string csv_text(const CsvTable& table) {

@@ -8,6 +8,7 @@
 #include "zorvi/outputs/outputs.hpp"
 #include "zorvi/outputs/summary_text.hpp"
 #include "zorvi/outputs/writers.hpp"
+#include "zorvi/text/messages.hpp"
 
 namespace zorvi {
 namespace {
@@ -35,13 +36,19 @@ Json share_json(std::size_t count, std::size_t of, const Interval& interval) {
         {count, of, of == 0 ? not_a_number : static_cast<double>(count) / of, interval});
 }
 
+// A file name as the document carries it: bytes that are not UTF-8 become U+FFFD.
+Json name_json(const std::string& name) {
+    return detail::valid_utf8(name);
+}
+
 Json name_or_null(const std::string& name) {
-    return name.empty() ? Json(nullptr) : Json(name);
+    return name.empty() ? Json(nullptr) : name_json(name);
 }
 
 Json files_json(const Analysis&, const ReportNames& names) {
-    return {
-        {"results", names.results}, {"data", names.data}, {"figure", name_or_null(names.figure)}};
+    return {{"results", name_json(names.results)},
+            {"data", name_json(names.data)},
+            {"figure", name_or_null(names.figure)}};
 }
 
 Json settings_json(const Analysis& analysis, const ReportNames&) {
@@ -175,7 +182,17 @@ Json sweeps_json(const Analysis& analysis, const ReportNames&) {
     Json start = Json::array();
     for (const SweepPoint& point : sweeps.start)
         start.push_back(sweep_point_json(point, "start"));
-    return {{"threshold", threshold}, {"start_year", start}};
+    Json json = {{"threshold", threshold}, {"start_year", start}};
+    // A start sweep cut short by the cap on points says where it stops.
+    const StudySettings& settings = analysis.settings;
+    const double last = last_start_beyond_cut(settings.start, settings.end, start_sweep_step,
+                                              start_sweep_min_span, max_sweep_points);
+    if (!std::isnan(last)) {
+        json["start_year_cut"] = {{"max_points", max_sweep_points},
+                                  {"last_start", sweeps.start.back().start},
+                                  {"last_start_uncut", last}};
+    }
+    return json;
 }
 
 struct JsonSection {

@@ -17,6 +17,7 @@ struct ReportNames {
     std::string data;
     std::string figure;
     bool results_written = false;  // a study wrote the results file from these very series
+    bool files_written = true;     // false when the files could not be written: none was
 };
 
 // The aligned text summary.

@@ -1,5 +1,5 @@
 // A study's results file in the program's format, written record by record into a temporary
-// file beside it and renamed into place once whole.
+// file beside it, renamed into place with the report's other files once all are whole.
 #include <array>
 
 #include "driver/run_files.hpp"
@@ -12,7 +12,6 @@ namespace zorvi::detail {
 namespace {
 
 constexpr std::size_t flush_size = 64 * 1024;
-constexpr mode_t results_mode = 0600;  // as the program creates its results file
 constexpr int field_width = driver::results_field_width;
 constexpr int field_decimals = driver::results_field_decimals;
 // A record of the program's format "(2(1x,fW.D))": two values, each a blank and a fixed field.
@@ -59,7 +58,7 @@ bool read_record_values(std::string_view text, double& file_u, double& file_p,
 }  // namespace
 
 bool begin_results(const std::filesystem::path& path, ResultsWriter& writer, std::string& error) {
-    if (!create_temporary(path, results_mode, writer.file, error)) return false;
+    if (!create_temporary(path, writer.file, error)) return false;
     writer.buffer.clear();
     writer.buffer.reserve(flush_size + record_size);
     append_record(writer.buffer, driver::results_title);
@@ -96,8 +95,9 @@ bool record_as_read(double u, double p, double& file_u, double& file_p) {
 }
 
 bool finish_results(ResultsWriter& writer, std::string& error) {
-    return write_temporary(writer.file, writer.buffer, error) &&
-           commit_temporary(writer.file, error);
+    const bool written = write_temporary(writer.file, writer.buffer, error);
+    writer.buffer.clear();
+    return written;
 }
 
 }  // namespace zorvi::detail

@@ -1,4 +1,5 @@
 // The text summary: one aligned block of labelled rows, the table of m, and the definitions.
+#include <cmath>
 #include <string>
 
 #include "driver/run_files.hpp"
@@ -42,8 +43,11 @@ std::size_t record_line(std::size_t series_index) {
     return driver::results_header_records + series_index + 1;
 }
 
-std::string check_text(const Summary& summary, bool results_written) {
-    if (results_written)
+std::string check_text(const Summary& summary, const ReportNames& names) {
+    if (names.results_written && !names.files_written)
+        return "none needed: these " + std::to_string(summary.series) +
+               " series were simulated here (their results file could not be written)";
+    if (names.results_written)
         return "none needed: the results file was written from these " +
                std::to_string(summary.series) + " series";
     if (summary.mismatches == 0) {
@@ -74,6 +78,24 @@ std::string binned_note(const Analysis& analysis) {
                                "spread; the mean and standard deviation of u are of the values "
                                "as the results file shows them, the deviation by Welford's "
                                "updating.",
+                           88);
+}
+
+// Where the start sweep stops when it holds the most points a sweep may, short of the last
+// start that leaves the span to the end; nothing when it is whole.
+std::string start_sweep_cut_note(const StudySettings& settings) {
+    const double last = last_start_beyond_cut(settings.start, settings.end, start_sweep_step,
+                                              start_sweep_min_span, max_sweep_points);
+    if (std::isnan(last)) return {};
+    const double stop =
+        settings.start + static_cast<double>(max_sweep_points - 1) * start_sweep_step;
+    return detail::wrapped("The start sweep stops at " + fixed_text(stop, 3) + ", its " +
+                               std::to_string(max_sweep_points) +
+                               "th start, the most a sweep holds; the starts after "
+                               "it up to " +
+                               fixed_text(last, 3) + ", the last that leaves " +
+                               detail::shortest_text(start_sweep_min_span) +
+                               " years to the end, are left out.",
                            88);
 }
 
@@ -130,9 +152,10 @@ std::string format_summary(const Analysis& analysis, const ReportNames& names) {
     detail::add_events_section(out, analysis);
     out += '\n';
     detail::add_sweep_sections(out, analysis);
+    out += start_sweep_cut_note(settings);
     out += '\n';
 
-    add_row(out, "Check", check_text(summary, names.results_written));
+    add_row(out, "Check", check_text(summary, names));
     if (!names.figure.empty()) add_row(out, "Figure", names.figure);
     out += '\n';
 
@@ -147,9 +170,17 @@ std::string format_summary(const Analysis& analysis, const ReportNames& names) {
         "times given their number m, over the test's interval; its interval holds the beta whose\n"
         "log-likelihood lies less than 3.841459 / 2 below the maximum. The detectable rate ratio\n"
         "is the one that the one-sided Cox-Lewis test at 0.05 finds (u above the critical value)\n"
-        "with probability 0.8, given the observed m: computed exactly, from the distribution of\n"
-        "the sum of m times under that rate. MIL-HDBK-189: 2 sum ln((b - a) / (t - a)), "
-        "chi-square\n"
+        "with probability 0.8, given the observed m: ";
+    out += exact_power(summary.m)
+               ? "computed exactly, from the distribution of\n"
+                 "the sum of m times under that rate. MIL-HDBK-189: 2 sum ln((b - a) / (t - a)), "
+                 "chi-square\n"
+               : "from the normal approximation to the\n"
+                 "distribution of the sum of m times under that rate, which replaces the exact one "
+                 "beyond\nm = " +
+                     std::to_string(max_exact_power_events) +
+                     ". MIL-HDBK-189: 2 sum ln((b - a) / (t - a)), chi-square\n";
+    out +=
         "with 2m degrees of freedom under a constant rate, P its lower tail; its shape is\n"
         "m / sum ln((b - a) / (t - a)), 1 for a constant rate, with an interval from\n"
         "chi-square(2m). Lewis-Robinson: u divided by the coefficient of variation of the gaps\n"

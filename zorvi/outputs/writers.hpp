@@ -21,6 +21,7 @@ bool begin_results(const std::filesystem::path& path, ResultsWriter& writer, std
 // (`read_back`), or u and P themselves.
 bool write_record(ResultsWriter& writer, double u, double p, bool read_back, double& file_u,
                   double& file_p, std::string& error);
+// Writes out the records still held; the file is then whole, to be committed.
 bool finish_results(ResultsWriter& writer, std::string& error);
 // The values a reader finds in the record of (u, P), without writing it anywhere.
 bool record_as_read(double u, double p, double& file_u, double& file_p);
@@ -34,6 +35,7 @@ bool begin_series_table(const std::filesystem::path& directory, SeriesTableWrite
                         std::string& error);
 bool add_series_row(SeriesTableWriter& writer, std::size_t series, const TrendTest& test,
                     double rate_ratio, std::string& error);
+// Writes out the rows still held; the file is then whole, to be committed.
 bool finish_series_table(SeriesTableWriter& writer, std::string& error);
 
 }  // namespace zorvi::detail

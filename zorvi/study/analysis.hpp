@@ -43,7 +43,8 @@ struct Summary {
 
 // What the results file's field shows for `value`, read back as a reader finds it.
 double as_in_results_field(double value);
-// True when `file_value` is what the results file's field shows for `value`.
+// True when `file_value` and `value` agree to the results file's 8 decimals: the field shows
+// the same for both.
 bool same_in_results_field(double file_value, double value);
 // `p` where it decides a count below 0.05 or 0.10 as the results file shows it: within the
 // field's rounding of either, as the field shows it, elsewhere p itself.

@@ -40,7 +40,8 @@ double as_in_results_field(double value) {
 bool same_in_results_field(double file_value, double value) {
     if (std::isnan(file_value) || std::isnan(value))
         return std::isnan(file_value) && std::isnan(value);
-    return as_in_results_field(value) == file_value;
+    // Both as the field shows them: a file value with more decimals agrees when it rounds alike.
+    return as_in_results_field(value) == as_in_results_field(file_value);
 }
 
 double as_counted(double p) {

@@ -24,6 +24,10 @@ bool check_settings(const StudySettings& settings, std::string& error) {
                !(settings.start < settings.end)) {
         error = "--interval: the start " + detail::shortest_text(settings.start) +
                 " must be a finite number before the end " + detail::shortest_text(settings.end);
+    } else if (!std::isfinite(settings.end - settings.start)) {
+        error = "--interval: the start " + detail::shortest_text(settings.start) + " and the end " +
+                detail::shortest_text(settings.end) +
+                " lie too far apart; the width, end - start, must be a finite number";
     } else if (settings.series < 1 || settings.series > max_series) {
         error = "--series: the number of series must be from 1 to " + std::to_string(max_series);
     } else {

@@ -138,6 +138,23 @@ std::vector<double> sweep_starts(double start, double end, double step, double m
     return starts;
 }
 
+double last_start_beyond_cut(double start, double end, double step, double min_span,
+                             std::size_t max_points) {
+    const auto fits = [&](double k) { return end - (start + k * step) >= min_span; };
+    const auto first_left_out = static_cast<double>(max_points);
+    if (!(step > 0) || !std::isfinite(step) || !std::isfinite(start) || !std::isfinite(end) ||
+        !fits(first_left_out))
+        return not_a_number;
+    // The quotient, then a step or two either way as the sweep's own test decides (far from
+    // zero a step of 1 may be lost to rounding, so the steps are bounded).
+    double k = std::max(first_left_out, std::floor((end - min_span - start) / step));
+    for (int steps = 0; steps < 2 && k > first_left_out && !fits(k); ++steps)
+        k -= 1.0;
+    for (int steps = 0; steps < 2 && fits(k + 1.0); ++steps)
+        k += 1.0;
+    return start + k * step;
+}
+
 SweepAccumulator begin_sweeps(const SweepSetup& setup, std::size_t series, bool exact) {
     assert(setup.times.size() == setup.magnitudes.size());
     assert(std::is_sorted(setup.thresholds.begin(), setup.thresholds.end()));

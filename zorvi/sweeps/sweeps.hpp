@@ -29,6 +29,10 @@ std::vector<double> whole_thresholds(double low, double high, std::size_t max_po
 // at most `max_points` of them. None for a step that is not positive or values not finite.
 std::vector<double> sweep_starts(double start, double end, double step, double min_span,
                                  std::size_t max_points);
+// The last start that `sweep_starts` would give without its cap when the cap cuts the sweep
+// short; NaN when the sweep is whole.
+double last_start_beyond_cut(double start, double end, double step, double min_span,
+                             std::size_t max_points);
 
 // The events and the points of both sweeps. A point selects the events with magnitude >= its
 // threshold, drops those before its start when that lies after the main start, and tests the

@@ -1,0 +1,359 @@
+// zorvi-report's command line, read strictly: every number whole as written, in the form its
+// option takes, and the values checked against what each option allows.
+#include "report/options.hpp"
+
+#include <CLI/CLI.hpp>
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+#include <limits>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+#include "zorvi/text/messages.hpp"
+#include "zorvi/text/number_text.hpp"
+
+namespace zorvi::report {
+namespace {
+
+// Any of these asks for a study of one's own.
+constexpr std::array<const char*, 7> study_option_names = {
+    "--data", "--columns", "--threshold", "--interval", "--series", "--seed", "--results"};
+
+constexpr std::string_view description =
+    "Without study options: run in the directory of a finished zorvi run. Reads Zorviresult.dat\n"
+    "and the data file Hurricanes-CAT-1-5-DATA-US-landfall-1980-2018.dat (neither is changed),\n"
+    "recomputes the observed m, u and P and the simulated series with zorvi's own code, prints\n"
+    "the analysis and writes the figure Zorvireport.svg.\n"
+    "\n"
+    "With any of --data, --columns, --threshold, --interval, --series, --seed or --results: a\n"
+    "study of one's own. The report simulates the series itself, with zorvi's generator,\n"
+    "selection and test, on the events of --data (any number; default the data file above),\n"
+    "writes their u and P to its own results file in zorvi's format, and prints the same\n"
+    "analysis. Unset options take zorvi's values: threshold 113, interval 1980.417 to\n"
+    "2018.917, 2000 series, seed -206761862.\n";
+
+constexpr std::string_view footer =
+    "The analysis gives the number of series and how many had no selected event (NaN); the\n"
+    "observed m, u and P; the mean, standard deviation (divisor n - 1) and 2.5, 50 and 97.5 %\n"
+    "quantiles of the simulated u (linear interpolation between order statistics, type 7); the\n"
+    "shares of all series with P < 0.05 and P < 0.10 with Wilson score 95 % intervals; the\n"
+    "critical |u| at which the one-sided P is 0.05; the distribution of the number of selected\n"
+    "events m over the series; and whether the results file agrees with the recomputation.\n"
+    "\n"
+    "The size of the trend: the rate lambda0 exp(beta t) fitted by maximum likelihood to the\n"
+    "selected times given m, over the test's interval, as beta per year and the rate ratio per\n"
+    "decade exp(10 beta), with a 95 % profile-likelihood interval; for the simulated series the\n"
+    "median and 2.5 and 97.5 % quantiles of the rate ratio.\n"
+    "\n"
+    "Other tests on the observed series, each with the share of simulated series whose P is\n"
+    "below 0.05: the Cox-Lewis test's two-sided P; MIL-HDBK-189 (2 sum ln((b - a) / (t - a)),\n"
+    "chi-square with 2m degrees of freedom, P its lower tail for an increasing rate, and the\n"
+    "shape m / sum ln((b - a) / (t - a))); Lewis-Robinson (u divided by the coefficient of\n"
+    "variation of the gaps between successive times, normal P).\n"
+    "\n"
+    "Power: the rate ratio per decade that the one-sided Cox-Lewis test at 0.05 detects (u\n"
+    "above the critical value) with probability 0.8, given the observed m. It is computed\n"
+    "exactly, from the distribution of the sum of m times under a log-linear rate, not by\n"
+    "simulation, up to m = 1000; beyond, from the normal approximation to that sum (the summary\n"
+    "says which). No random numbers are drawn for it.\n"
+    "\n"
+    "Which events decide: every event's share of the simulated series that select it, beside\n"
+    "its selection probability Phi((x - 113) / sx), and the expected m, their sum.\n"
+    "\n"
+    "Sensitivity: the observed test and every simulated series (the very same magnitudes) at\n"
+    "every whole threshold from 64 to 137 kt, the category bounds 64, 83, 96, 113 and 137\n"
+    "marked, over the run's interval; and at starts a year apart from 1980.417, up to the last\n"
+    "that leaves ten years to 2018.917 (at most 200 starts; the summary says where a longer\n"
+    "sweep stops), at 113 kt (events before a start dropped). Each point gives the observed\n"
+    "m, u and P, the share of series with P < 0.05 with its Wilson interval, and the 2.5, 50\n"
+    "and 97.5 % quantiles of the simulated P. The summary's tables show every 5th threshold,\n"
+    "the category bounds and every 5th start.\n"
+    "\n"
+    "The figure has eight panels: the histogram of the simulated u and the distribution of the\n"
+    "simulated P; the cumulative count of the observed selected events against time, with the\n"
+    "constant-rate line, the fitted log-linear curve and the simulated series' 2.5 to 97.5 %\n"
+    "band; each event's selection share; and P and the share with P < 0.05 along both sweeps.\n"
+    "--png also writes it as a PNG with rsvg-convert (Debian package librsvg2-bin).\n"
+    "\n"
+    "A study's data file holds three numbers per event (time in decimal years, magnitude,\n"
+    "standard error) in zorvi's free format, or, when its name ends in .csv or --columns is\n"
+    "given, a CSV table with a header row naming the columns. Every time must lie within the\n"
+    "interval; a standard error must be finite and not negative. For data other than the\n"
+    "shipped table the threshold sweep runs over the whole units of the magnitudes' range (at\n"
+    "most 200 points). With more than 100000 series the quantiles come from fine histograms\n"
+    "(the summary gives their bins); counts and shares stay exact, and memory does not grow\n"
+    "with the number of series. A progress bar is drawn on standard error when it is a\n"
+    "terminal and the work is long.\n"
+    "\n"
+    "--json prints the same analysis as one JSON document; numbers are full-precision doubles,\n"
+    "and a value that is undefined (NaN) or infinite is null; the sweeps are sweeps.threshold\n"
+    "and sweeps.start_year. --csv DIR writes tests.csv, events.csv, m_counts.csv, series.csv,\n"
+    "sweep_threshold.csv and sweep_start_year.csv into DIR (made when missing); an empty cell\n"
+    "is a missing value.\n"
+    "\n"
+    "Numbers in options are read whole: X, A and B are decimal numbers (113, 6.5, 1.2e2), N\n"
+    "and S whole numbers in digits; the generator starts from |S|, so S and -S give the same\n"
+    "series.\n"
+    "\n"
+    "Exit status: 0 on success, 1 when an input cannot be read or is malformed, a value is\n"
+    "out of range, an output cannot be written or memory runs out, 2 for an unknown or\n"
+    "malformed option (a value not in its option's form).\n";
+
+// The options of a study of one's own as written, before they are read and checked.
+struct StudyArguments {
+    std::string data;
+    std::string columns;
+    std::string threshold;
+    std::vector<std::string> interval;
+    std::string series;
+    std::string seed;
+    std::string results = std::string(study_results_file_name);
+};
+
+// An option that cannot be used: its message and status.
+struct Refusal {
+    int status = 0;
+    std::string message;
+};
+
+bool is_digit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+// Digits from `at` on; how many.
+std::size_t skip_digits(std::string_view text, std::size_t& at) {
+    const std::size_t first = at;
+    while (at < text.size() && is_digit(text[at]))
+        ++at;
+    return at - first;
+}
+
+// A decimal number: an optional sign, digits with an optional point (digits on at least one
+// side), an optional exponent. With `whole`: an optional sign and digits only.
+bool has_number_form(std::string_view text, bool whole) {
+    std::size_t at = 0;
+    if (at < text.size() && (text[at] == '+' || text[at] == '-')) ++at;
+    std::size_t digits = skip_digits(text, at);
+    if (!whole) {
+        if (at < text.size() && text[at] == '.') {
+            ++at;
+            digits += skip_digits(text, at);
+        }
+        if (digits > 0 && at < text.size() && (text[at] == 'e' || text[at] == 'E')) {
+            ++at;
+            if (at < text.size() && (text[at] == '+' || text[at] == '-')) ++at;
+            if (skip_digits(text, at) == 0) return false;
+        }
+    }
+    return digits > 0 && at == text.size();
+}
+
+// The value of `text` when it has the form; the nearest double, an infinity beyond the
+// largest.
+std::optional<double> read_number(const std::string& text, bool whole) {
+    if (!has_number_form(text, whole)) return std::nullopt;
+    return std::strtod(text.c_str(), nullptr);
+}
+
+Refusal malformed(std::string message) {
+    return {status_usage, std::move(message)};
+}
+
+// `text` read as a decimal number for `option`, or refused, naming `what`.
+bool read_decimal(const std::string& text, const char* option, const char* what,
+                  const char* example, double& value, Refusal& refusal) {
+    const std::optional<double> number = read_number(text, false);
+    if (number) {
+        value = *number;
+        return true;
+    }
+    refusal =
+        malformed(std::string(option) + ": the " + what + " " + detail::quoted_for_message(text) +
+                  " is not a decimal number (such as " + example + ")");
+    return false;
+}
+
+// `text` read as a whole number from `low` to `high` for `option`, or refused.
+bool read_whole(const std::string& text, const char* option, const char* what, std::int64_t low,
+                std::int64_t high, double& value, Refusal& refusal) {
+    const std::string range = "from " + std::to_string(low) + " to " + std::to_string(high);
+    const std::optional<double> number = read_number(text, true);
+    if (!number) {
+        refusal = malformed(std::string(option) + ": " + detail::quoted_for_message(text) +
+                            " is not a whole number (digits with an optional sign, " + range + ")");
+        return false;
+    }
+    if (!(*number >= static_cast<double>(low) && *number <= static_cast<double>(high))) {
+        refusal = {status_failed,
+                   std::string(option) + ": the " + what + " must be a whole number " + range};
+        return false;
+    }
+    value = *number;
+    return true;
+}
+
+// A column name as the header's cells are compared: without blanks around it, so that
+// --columns "when, Mw, se" names the columns when, Mw and se.
+std::string column_name(std::string_view name) {
+    const std::size_t first = name.find_first_not_of(" \t");
+    if (first == std::string_view::npos) return {};
+    return std::string(name.substr(first, name.find_last_not_of(" \t") - first + 1));
+}
+
+// Three different column names, separated by commas.
+bool read_columns(const std::string& text, CsvColumns& columns, Refusal& refusal) {
+    std::vector<std::string> names;
+    for (std::size_t at = 0;;) {
+        const std::size_t comma = std::min(text.find(',', at), text.size());
+        names.push_back(column_name(std::string_view(text).substr(at, comma - at)));
+        if (comma == text.size()) break;
+        at = comma + 1;
+    }
+    const std::string quoted = detail::quoted_for_message(text);
+    const std::string allowed =
+        "; name the time, magnitude and standard-error columns, TIME,MAG,SE";
+    if (names.size() != 3) {
+        refusal = malformed("--columns: " + quoted + " names " + std::to_string(names.size()) +
+                            (names.size() == 1 ? " column" : " columns") + allowed);
+        return false;
+    }
+    for (std::size_t k = 0; k < names.size(); ++k) {
+        if (names[k].empty()) {
+            refusal = malformed("--columns: " + quoted + " leaves column " + std::to_string(k + 1) +
+                                " without a name" + allowed);
+            return false;
+        }
+        if (std::find(names.begin(), names.begin() + k, names[k]) != names.begin() + k) {
+            refusal = {status_failed, "--columns: " + quoted + " names the column " +
+                                          detail::quoted_for_message(names[k]) +
+                                          " twice; name three different columns"};
+            return false;
+        }
+    }
+    columns = {names[0], names[1], names[2]};
+    return true;
+}
+
+bool ends_with_csv(std::string name) {
+    std::transform(name.begin(), name.end(), name.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return name.size() >= 4 && name.compare(name.size() - 4, 4, ".csv") == 0;
+}
+
+// The study the options ask for, with the program's values where they are silent.
+bool study_options(const CLI::App& app, const StudyArguments& arguments, StudyOptions& study,
+                   ReportPaths& paths, Refusal& refusal) {
+    const auto given = [&](const char* name) { return app.count(name) > 0; };
+    for (const char* name : study_option_names)
+        study.requested = study.requested || given(name);
+    if (!study.requested) return true;
+    StudySettings& settings = study.settings;
+    if (given("--threshold") && !read_decimal(arguments.threshold, "--threshold", "threshold",
+                                              "113 or 6.5", settings.threshold, refusal))
+        return false;
+    if (given("--interval") && (!read_decimal(arguments.interval[0], "--interval", "start",
+                                              "1980.417", settings.start, refusal) ||
+                                !read_decimal(arguments.interval[1], "--interval", "end",
+                                              "2018.917", settings.end, refusal)))
+        return false;
+    double number = 0.0;
+    if (given("--series")) {
+        if (!read_whole(arguments.series, "--series", "number of series", 1, max_series, number,
+                        refusal))
+            return false;
+        settings.series = static_cast<std::size_t>(number);
+    }
+    if (given("--seed")) {
+        if (!read_whole(arguments.seed, "--seed", "seed", std::numeric_limits<std::int32_t>::min(),
+                        std::numeric_limits<std::int32_t>::max(), number, refusal))
+            return false;
+        settings.seed = static_cast<std::int32_t>(number);
+    }
+    if (given("--columns") && !read_columns(arguments.columns, study.columns, refusal))
+        return false;
+    if (given("--data")) paths.data = arguments.data;
+    study.csv = given("--columns") || ends_with_csv(paths.data.filename().string());
+    paths.results = arguments.results;
+    return true;
+}
+
+// The message of a refused command line, as printed.
+std::string refusal_text(const Refusal& refusal) {
+    std::string text = "zorvi-report: " + refusal.message + "\n";
+    if (refusal.status == status_usage) text += "Run with --help for the options.\n";
+    return text;
+}
+
+}  // namespace
+
+CommandLine parse_report_options(int argc, const char* const* argv, const ReportPaths& defaults) {
+    CLI::App app(std::string(description), "zorvi-report");
+    app.footer(std::string(footer));
+    app.set_version_flag("--version", "zorvi-report " ZORVI_VERSION);
+
+    CommandLine line;
+    line.paths = defaults;
+    ReportOptions& options = line.options;
+    bool no_figure = false;
+    std::string csv_directory;
+    StudyArguments study;
+    app.add_flag("--json", options.json, "Print the analysis as one JSON document");
+    app.add_option("--csv", csv_directory, "Write the tables as CSV files into DIR")
+        ->type_name("DIR");
+    CLI::Option* no_figure_flag =
+        app.add_flag("--no-figure", no_figure, "Do not write Zorvireport.svg");
+    app.add_flag("--png", options.png,
+                 "Also write the figure as Zorvireport.png, through rsvg-convert")
+        ->excludes(no_figure_flag);
+    app.add_option("--data", study.data,
+                   "A study: the events of FILE (free format, or CSV when it ends in .csv)")
+        ->type_name("FILE");
+    app.add_option("--columns", study.columns,
+                   "The CSV columns of time, magnitude and standard error (default "
+                   "time_decimal_year,max_wind_kt,stderr_kt)")
+        ->type_name("TIME,MAG,SE");
+    app.add_option("--threshold", study.threshold, "A study: the lowest magnitude selected")
+        ->type_name("X");
+    app.add_option("--interval", study.interval, "A study: the test's interval, decimal years")
+        ->type_name("A B")
+        ->expected(2);
+    app.add_option("--series", study.series, "A study: the number of simulated series")
+        ->type_name("N");
+    app.add_option("--seed", study.seed,
+                   "A study: the generator's seed word, -2147483648 to 2147483647")
+        ->type_name("S");
+    app.add_option("--results", study.results,
+                   "A study: its results file (default study-results.dat)")
+        ->type_name("FILE");
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::CallForHelp&) {
+        line.out = app.help();
+        return line;
+    } catch (const CLI::CallForVersion&) {
+        line.out = app.version() + "\n";
+        return line;
+    } catch (const CLI::ParseError& error) {
+        line.status = status_usage;
+        line.error = refusal_text(malformed(error.what()));
+        return line;
+    }
+    options.figure = !no_figure;
+    options.csv_directory = csv_directory;
+    Refusal refusal;
+    if (!study_options(app, study, options.study, line.paths, refusal)) {
+        line.status = refusal.status;
+        line.error = refusal_text(refusal);
+        return line;
+    }
+    line.run = true;
+    return line;
+}
+
+}  // namespace zorvi::report

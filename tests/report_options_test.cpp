@@ -1,0 +1,300 @@
+// zorvi-report's command line and start-up run as a program: refused option values, every
+// address-space limit at which the process starts, file names that are not UTF-8, and what
+// the summary says about its own limits.
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+#include "test_support.hpp"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace zorvi::testing;
+
+const std::string report_binary = ZORVI_REPORT_BINARY;
+const std::string three_events = "1990.5 100 5\n2000.5 120 5\n2010.5 90 5\n";
+
+ProcessResult report(const fs::path& dir, std::vector<std::string> arguments) {
+    arguments.insert(arguments.begin(), report_binary);
+    return run_program(arguments, dir);
+}
+
+// Every name under `dir`, sorted, directories with a trailing slash.
+std::vector<std::string> names_under(const fs::path& dir) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::recursive_directory_iterator(dir))
+        names.push_back(fs::relative(entry.path(), dir).string() +
+                        (entry.is_directory() ? "/" : ""));
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+TEST(ReportOptions, RefusedValuesSayWhatIsAllowed) {
+    struct Case {
+        std::vector<std::string> arguments;
+        int status;
+        std::string message;
+    };
+    const std::string usage = "\nRun with --help for the options.\n";
+    const std::string seeds = "from -2147483648 to 2147483647";
+    const std::string columns =
+        "; name the time, magnitude and standard-error columns, TIME,MAG,SE";
+    const std::vector<Case> cases = {
+        // Not in the option's form: status 2.
+        {{"--threshold", ""},
+         2,
+         "--threshold: the threshold '' is not a decimal number (such as 113 or 6.5)" + usage},
+        {{"--threshold", "12abc"},
+         2,
+         "--threshold: the threshold '12abc' is not a decimal number (such as 113 or 6.5)" + usage},
+        {{"--threshold", " 113"},
+         2,
+         "--threshold: the threshold ' 113' is not a decimal number (such as 113 or 6.5)" + usage},
+        {{"--threshold", "inf"},
+         2,
+         "--threshold: the threshold 'inf' is not a decimal number (such as 113 or 6.5)" + usage},
+        {{"--threshold", "0x71"},
+         2,
+         "--threshold: the threshold '0x71' is not a decimal number (such as 113 or 6.5)" + usage},
+        {{"--interval", "", "2020"},
+         2,
+         "--interval: the start '' is not a decimal number (such as 1980.417)" + usage},
+        {{"--interval", "1980", "2020\r"},
+         2,
+         "--interval: the end '2020\\r' is not a decimal number (such as 2018.917)" + usage},
+        {{"--series", "1e3"},
+         2,
+         "--series: '1e3' is not a whole number (digits with an optional sign, from 1 to "
+         "1000000000)" +
+             usage},
+        {{"--seed", ""},
+         2,
+         "--seed: '' is not a whole number (digits with an optional sign, " + seeds + ")" + usage},
+        {{"--seed", "1.5"},
+         2,
+         "--seed: '1.5' is not a whole number (digits with an optional sign, " + seeds + ")" +
+             usage},
+        {{"--seed", "7\xff" + std::string(100, '9')},
+         2,
+         "--seed: '7\\xff" + std::string(78, '9') +
+             "'... is not a whole number (digits with an optional sign, " + seeds + ")" + usage},
+        {{"--columns", "a,b"}, 2, "--columns: 'a,b' names 2 columns" + columns + usage},
+        {{"--columns", "a, ,b"},
+         2,
+         "--columns: 'a, ,b' leaves column 2 without a name" + columns + usage},
+        {{"--threshold", "5", "--threshold", "6"},
+         2,
+         "--threshold: At Most 1 required but received 2" + usage},
+        // Well-formed but not allowed: status 1.
+        {{"--threshold", "1e400"}, 1, "--threshold: the threshold must be a finite number\n"},
+        {{"--interval", "-1e308", "1e308"},
+         1,
+         "--interval: the start -1e+308 and the end 1e+308 lie too far apart; the width, end - "
+         "start, must be a finite number\n"},
+        {{"--series", "1000000001"},
+         1,
+         "--series: the number of series must be a whole number from 1 to 1000000000\n"},
+        {{"--seed", "2147483648"}, 1, "--seed: the seed must be a whole number " + seeds + "\n"},
+        {{"--seed", "-2147483649"}, 1, "--seed: the seed must be a whole number " + seeds + "\n"},
+        {{"--columns", "when, Mw ,when"},
+         1,
+         "--columns: 'when, Mw ,when' names the column 'when' twice; name three different "
+         "columns\n"},
+    };
+    for (const Case& c : cases) {
+        TempDir dir;
+        write_file(dir.path / "d.dat", three_events);
+        std::vector<std::string> arguments = {"--data", "d.dat"};
+        arguments.insert(arguments.end(), c.arguments.begin(), c.arguments.end());
+        const ProcessResult result = report(dir.path, arguments);
+        EXPECT_EQ(result.status, c.status) << c.message;
+        EXPECT_EQ(result.err, "zorvi-report: " + c.message);
+        EXPECT_EQ(result.out, "");
+        EXPECT_EQ(read_file(dir.path / "d.dat"), three_events);
+        EXPECT_EQ(names_under(dir.path), std::vector<std::string>{"d.dat"}) << c.message;
+    }
+}
+
+TEST(ReportOptions, WhatEachNumberFormAccepts) {
+    // Signs, a point on either side, exponents, the extremes of the seed: each reads as the
+    // number written, and S and -S give the same series.
+    TempDir dir;
+    write_file(dir.path / "d.dat", three_events);
+    const auto study = [&](const std::vector<std::string>& more) {
+        std::vector<std::string> arguments = {"--data", "d.dat",    "--no-figure",
+                                              "--json", "--series", "+20"};
+        arguments.insert(arguments.end(), more.begin(), more.end());
+        const ProcessResult result = report(dir.path, arguments);
+        EXPECT_EQ(result.status, 0) << result.err;
+        return nlohmann::json::parse(result.out)["settings"];
+    };
+    const nlohmann::json a = study({"--threshold", "+.95e2", "--interval", "1980.", "2.02E3"});
+    EXPECT_EQ(a["threshold"], 95.0);
+    EXPECT_EQ(a["start"], 1980.0);
+    EXPECT_EQ(a["end"], 2020.0);
+    EXPECT_EQ(a["series"], 20);
+    EXPECT_EQ(study({"--seed", "-2147483648"})["seed"], -2147483648);
+    EXPECT_EQ(study({"--seed", "2147483647", "--results", "plus.dat"})["seed"], 2147483647);
+    EXPECT_EQ(study({"--seed", "-2147483647", "--results", "minus.dat"})["seed"], -2147483647);
+    EXPECT_EQ(read_file(dir.path / "plus.dat"), read_file(dir.path / "minus.dat"));
+    study({"--seed", "2147483646", "--results", "other.dat"});
+    EXPECT_NE(read_file(dir.path / "plus.dat"), read_file(dir.path / "other.dat"));
+}
+
+// Names from the file system are data: the JSON document carries them with each byte that is
+// not UTF-8 replaced by U+FFFD (valid characters kept), the text as they are, and the CSV
+// tables, which hold no names, are written into a directory of any name.
+TEST(ReportOptions, FileNamesThatAreNotUtf8) {
+    TempDir dir;
+    const std::string data = "d\xC3\xA9\xFF\xC3.dat";  // é, a stray byte, a cut sequence
+    const std::string results = "r\xFE.dat";
+    const std::string tables = "t\xFF";
+    write_file(dir.path / data, three_events);
+    const std::vector<std::string> study = {
+        "--data", data, "--results", results, "--series", "20", "--no-figure", "--csv", tables};
+    std::vector<std::string> json = study;
+    json.push_back("--json");
+    const ProcessResult result = report(dir.path, json);
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.err, "");
+    const nlohmann::json files = nlohmann::json::parse(result.out)["files"];
+    EXPECT_EQ(files["data"], "d\xC3\xA9\xEF\xBF\xBD\xEF\xBF\xBD.dat");
+    EXPECT_EQ(files["results"], "r\xEF\xBF\xBD.dat");
+    EXPECT_EQ(files["figure"], nullptr);
+    EXPECT_EQ(read_file(dir.path / data), three_events);
+    EXPECT_TRUE(fs::exists(dir.path / results));
+    EXPECT_TRUE(fs::exists(dir.path / tables / "tests.csv"));
+
+    const ProcessResult text = report(dir.path, study);
+    ASSERT_EQ(text.status, 0) << text.err;
+    EXPECT_TRUE(text.out.starts_with("Zorvi report on " + results + "\n")) << text.out;
+}
+
+// At every address-space limit at which the process starts, from the lowest up through the
+// band in which it cannot complete, the report completes with its usual output or ends with
+// the out-of-memory line and status 1, leaving no file; never an abort. Before, the option
+// parser's globals failed to allocate before main and the process aborted (status 134).
+TEST(ReportOptions, EveryMemoryLimitEndsWithAReport) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the address sanitizer reserves more address space than any limit allows";
+#else
+    const std::vector<std::vector<std::string> > runs = {
+        {"--version"},
+        {"--help"},
+        {"--data", "d.dat", "--series", "20", "--csv", "tables"},
+    };
+    constexpr rlim_t page = 4096;
+    for (const std::vector<std::string>& arguments : runs) {
+        SCOPED_TRACE(arguments.front());
+        TempDir dir;
+        std::vector<std::string> argv = arguments;
+        argv.insert(argv.begin(), report_binary);
+        const auto run_at = [&](rlim_t pages) {
+            fs::remove_all(dir.path);
+            fs::create_directory(dir.path);
+            write_file(dir.path / "d.dat", three_events);
+            if (pages == 0) return run_program(argv, dir.path);
+            return run_program_with(argv, dir.path, [&] {
+                const rlimit limit{pages * page, pages * page};
+                setrlimit(RLIMIT_AS, &limit);
+            });
+        };
+        const ProcessResult full = run_at(0);
+        ASSERT_EQ(full.status, 0) << full.err;
+        const std::vector<std::string> written = names_under(dir.path);
+
+        // The process never starts while the dynamic loader cannot map the program (127), or,
+        // lower still, the kernel cannot finish the exec (a signal, nothing written). The
+        // lowest limit at which it starts, found by bisection in pages:
+        const auto started = [](const ProcessResult& r) {
+            const bool wrote = !r.out.empty() || !r.err.empty();
+            return r.status != 127 && (r.status < 128 || wrote);
+        };
+        rlim_t below = 256;    // 1 MiB: not even the loader fits
+        rlim_t start = 16384;  // 64 MiB: the run completes
+        ASSERT_TRUE(started(run_at(start)));
+        while (start - below > 1) {
+            const rlim_t middle = below + (start - below) / 2;
+            (started(run_at(middle)) ? start : below) = middle;
+        }
+
+        // Then every limit from a little below that upwards, page by page, through the band in
+        // which the process starts but cannot complete, and a little beyond.
+        constexpr rlim_t margin = 8;
+        constexpr rlim_t widest_band = 2048;
+        rlim_t completions = 0;
+        rlim_t refusals = 0;
+        for (rlim_t pages = start - margin; completions < margin; ++pages) {
+            ASSERT_LT(pages, start + widest_band) << "no run completed";
+            SCOPED_TRACE("address space limited to " + std::to_string(pages * page / 1024) +
+                         " KiB");
+            const ProcessResult result = run_at(pages);
+            const std::vector<std::string> left = names_under(dir.path);
+            if (!started(result)) {
+                EXPECT_LT(pages, start) << "a run did not start above a limit at which one did";
+                EXPECT_EQ(left, std::vector<std::string>{"d.dat"});
+            } else if (result.status == 0) {
+                EXPECT_EQ(result.out, full.out);
+                EXPECT_EQ(result.err, "");
+                EXPECT_EQ(left, written);
+                ++completions;
+            } else {
+                ++refusals;
+                EXPECT_EQ(result.status, 1);
+                EXPECT_EQ(result.err, "zorvi-report: out of memory\n");
+                EXPECT_EQ(result.out, "");
+                // The directory of --csv may have been made; nothing is left in it.
+                EXPECT_TRUE(left == std::vector<std::string>{"d.dat"} ||
+                            left == (std::vector<std::string>{"d.dat", "tables/"}))
+                    << testing::PrintToString(left);
+            }
+        }
+        EXPECT_GT(refusals, 0u) << "the band in which the process starts but cannot complete";
+    }
+#endif
+}
+
+// What the summary states about its own limits: a start sweep cut at its cap says where it
+// stops (text and JSON), and the detectable trend beyond m = 1000 says it is approximate.
+TEST(ReportOptions, StatedLimits) {
+    TempDir dir;
+    write_file(dir.path / "d.dat", "1100 120 5\n1150 120 5\n1190 130 5\n1050 120 4\n");
+    std::string many;
+    for (int k = 0; k < 1001; ++k)
+        many += std::to_string(1981 + k % 30) + ".5 150 1\n";
+    write_file(dir.path / "many.dat", many);
+    const auto study = [&](const std::vector<std::string>& arguments) {
+        std::vector<std::string> all = {"--series", "20", "--no-figure"};
+        all.insert(all.end(), arguments.begin(), arguments.end());
+        const ProcessResult result = report(dir.path, all);
+        EXPECT_EQ(result.status, 0) << result.err;
+        return result.out;
+    };
+    const std::vector<std::string> cut = {"--data", "d.dat", "--interval", "1000", "1210"};
+    EXPECT_NE(study(cut).find("\nThe start sweep stops at 1199.000, its 200th start, the most a "
+                              "sweep holds; the starts\nafter it up to 1200.000, the last that "
+                              "leaves 10 years to the end, are left out.\n"),
+              std::string::npos);
+    std::vector<std::string> json = cut;
+    json.push_back("--json");
+    EXPECT_EQ(nlohmann::json::parse(study(json))["sweeps"]["start_year_cut"],
+              nlohmann::json::parse(
+                  R"({"max_points": 200, "last_start": 1199.0, "last_start_uncut": 1200.0})"));
+    const std::vector<std::string> whole = {"--data", "d.dat", "--interval", "1000", "1209.5"};
+    EXPECT_EQ(study(whole).find("The start sweep stops"), std::string::npos);
+
+    const std::string approximate = study({"--data", "many.dat", "--threshold", "100"});
+    EXPECT_NE(approximate.find("(power 0.8 at 0.05 with m = 1001, normal approximation beyond "
+                               "m = 1000)\n"),
+              std::string::npos);
+    EXPECT_NE(approximate.find("given the observed m: from the normal approximation"),
+              std::string::npos);
+}
+
+}  // namespace
