@@ -9,8 +9,9 @@
 
 #include "driver/run_files.hpp"
 #include "driver/run_state.hpp"
-#include "report/report.hpp"
+#include "report/run_report.hpp"
 #include "textio/textio.hpp"
+#include "zorvi/study/internal.hpp"
 #include "zorvi/zorvi.hpp"
 
 namespace {
@@ -37,12 +38,12 @@ struct Fixture {
         dir = pattern;
         data = read_all(fs::path(ZORVI_SOURCE_DIR) / "data" / driver::data_file_name);
 
-        report::EventSeries events;
+        EventSeries events;
         std::string error;
-        if (!report::parse_event_data(data, "data", events, error)) throw std::runtime_error(error);
-        const report::StudySettings settings;
-        const report::Recomputed series =
-            report::recompute(events, report::simulate_magnitudes(events, settings), settings);
+        if (!parse_event_data(data, "data", events, error)) throw std::runtime_error(error);
+        const StudySettings settings;
+        const Recomputed series =
+            recompute(events, simulate_magnitudes(events, settings), settings);
         results = std::string(driver::results_title) + "\r\n" + std::string(driver::results_heads) +
                   "\r\n" + std::string(driver::results_blank) + "\r\n";
         for (std::size_t k = 0; k < series.usim.size(); ++k) {
@@ -75,10 +76,10 @@ void BM_whole_report(benchmark::State& state) {
 BENCHMARK(BM_whole_report)->Unit(benchmark::kMillisecond);
 
 void BM_parse_results(benchmark::State& state) {
-    report::Results results;
+    Results results;
     std::string error;
     for (auto _ : state) {
-        const bool ok = report::parse_results(fixture().results, "Zorviresult.dat", driver::nsim,
+        const bool ok = parse_results(fixture().results, "Zorviresult.dat", driver::nsim,
                                               results, error);
         benchmark::DoNotOptimize(ok);
     }
@@ -86,14 +87,14 @@ void BM_parse_results(benchmark::State& state) {
 BENCHMARK(BM_parse_results)->Unit(benchmark::kMicrosecond);
 
 void BM_recompute(benchmark::State& state) {
-    report::EventSeries events;
+    EventSeries events;
     std::string error;
-    if (!report::parse_event_data(fixture().data, "data", events, error))
+    if (!parse_event_data(fixture().data, "data", events, error))
         state.SkipWithError("data");
-    const report::StudySettings settings;
+    const StudySettings settings;
     for (auto _ : state) {
-        const report::Recomputed series =
-            report::recompute(events, report::simulate_magnitudes(events, settings), settings);
+        const Recomputed series =
+            recompute(events, simulate_magnitudes(events, settings), settings);
         benchmark::DoNotOptimize(series.usim.data());
     }
 }
@@ -101,19 +102,19 @@ BENCHMARK(BM_recompute)->Unit(benchmark::kMicrosecond);
 
 // The shipped data read, its series simulated and recomputed, the results file parsed.
 struct Inputs {
-    report::Results results;
-    report::EventSeries events;
-    report::StudySettings settings;
-    report::SimulatedMagnitudes simulated;
-    report::Recomputed recomputed;
+    Results results;
+    EventSeries events;
+    StudySettings settings;
+    SimulatedMagnitudes simulated;
+    Recomputed recomputed;
 };
 
 bool load_inputs(Inputs& inputs, std::string& error) {
-    if (!report::parse_results(fixture().results, "r", driver::nsim, inputs.results, error) ||
-        !report::parse_event_data(fixture().data, "data", inputs.events, error))
+    if (!parse_results(fixture().results, "r", driver::nsim, inputs.results, error) ||
+        !parse_event_data(fixture().data, "data", inputs.events, error))
         return false;
-    inputs.simulated = report::simulate_magnitudes(inputs.events, inputs.settings);
-    inputs.recomputed = report::recompute(inputs.events, inputs.simulated, inputs.settings);
+    inputs.simulated = simulate_magnitudes(inputs.events, inputs.settings);
+    inputs.recomputed = recompute(inputs.events, inputs.simulated, inputs.settings);
     return true;
 }
 
@@ -126,8 +127,8 @@ void BM_study_pass(benchmark::State& state) {
     if (!load_inputs(inputs, error)) state.SkipWithError(error.c_str());
     inputs.settings.series = static_cast<std::size_t>(state.range(0));
     for (auto _ : state) {
-        report::Analysis analysis;
-        if (!report::analyse_study(inputs.events, inputs.settings, report::without_files(),
+        Analysis analysis;
+        if (!analyse_study(inputs.events, inputs.settings, without_files(),
                                    analysis, error))
             state.SkipWithError(error.c_str());
         benchmark::DoNotOptimize(analysis.expected_m);
@@ -144,12 +145,12 @@ void BM_sweeps(benchmark::State& state) {
     if (!load_inputs(inputs, error)) state.SkipWithError(error.c_str());
     if (state.range(0) == 1) inputs.settings.exact_limit = 0;
     for (auto _ : state) {
-        report::SweepAccumulator sweeps =
-            report::begin_study_sweeps(inputs.events, inputs.settings);
+        SweepAccumulator sweeps =
+            begin_study_sweeps(inputs.events, inputs.settings);
         for (std::size_t k = 0; k < inputs.settings.series; ++k)
-            report::add_series(sweeps, inputs.events.t,
-                               report::series_magnitudes(inputs.simulated, k));
-        const report::Sweeps result = report::finish_sweeps(sweeps, 1.959963984540054);
+            add_series(sweeps, inputs.events.t,
+                               series_magnitudes(inputs.simulated, k));
+        const Sweeps result = finish_sweeps(sweeps, 1.959963984540054);
         benchmark::DoNotOptimize(result.threshold.data());
     }
 }
@@ -159,17 +160,17 @@ void BM_summarise_and_render(benchmark::State& state) {
     Inputs inputs;
     std::string error;
     if (!load_inputs(inputs, error)) state.SkipWithError(error.c_str());
-    report::Analysis analysis;
-    if (!report::analyse_study(inputs.events, inputs.settings, report::without_files(), analysis,
+    Analysis analysis;
+    if (!analyse_study(inputs.events, inputs.settings, without_files(), analysis,
                                error))
         state.SkipWithError(error.c_str());
-    const report::ReportNames names{"r", "d", "f"};
+    const ReportNames names{"r", "d", "f"};
     for (auto _ : state) {
-        const report::Summary summary = report::summarise(inputs.results, inputs.recomputed);
+        const Summary summary = summarise(inputs.results, inputs.recomputed);
         benchmark::DoNotOptimize(summary.u_mean);
-        const std::string svg = report::render_svg(analysis);
-        const std::string text = report::format_summary(analysis, names);
-        const std::string json = report::format_json(analysis, names);
+        const std::string svg = render_svg(analysis);
+        const std::string text = format_summary(analysis, names);
+        const std::string json = format_json(analysis, names);
         benchmark::DoNotOptimize(svg.data());
         benchmark::DoNotOptimize(text.data());
         benchmark::DoNotOptimize(json.data());

@@ -17,6 +17,7 @@
 
 namespace {
 
+using namespace zorvi;
 using namespace zorvi::report;
 
 constexpr std::size_t max_arguments = 64;

@@ -10,7 +10,7 @@
 #include <string_view>
 
 #include "report/options.hpp"
-#include "report/report.hpp"
+#include "report/run_report.hpp"
 #include "textio/textio.hpp"
 
 namespace {

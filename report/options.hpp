@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "report/report.hpp"
+#include "report/run_report.hpp"
 
 namespace zorvi::report {
 

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "driver/run_files.hpp"
-#include "report/report.hpp"
+#include "report/run_report.hpp"
 #include "zorvi/figure/figure.hpp"
 #include "zorvi/files/temporary_file.hpp"
 #include "zorvi/outputs/outputs.hpp"

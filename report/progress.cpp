@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "report/report.hpp"
+#include "report/run_report.hpp"
 
 namespace zorvi::report {
 namespace {

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "driver/run_files.hpp"
-#include "report/report.hpp"
+#include "report/run_report.hpp"
 #include "zorvi/events/input_stream.hpp"
 #include "zorvi/figure/figure.hpp"
 #include "zorvi/outputs/outputs.hpp"

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "report/report.hpp"
+#include "report/run_report.hpp"
 #include "stats/stats.hpp"
 #include "test_support.hpp"
 #include "zorvi/zorvi.hpp"

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "report/report.hpp"
+#include "report/run_report.hpp"
 #include "zorvi/figure/figure_impl.hpp"
 #include "zorvi/zorvi.hpp"
 

@@ -8,7 +8,7 @@
 #include "driver/run_state.hpp"
 #include "driver/simulation.hpp"
 #include "random/random.hpp"
-#include "report/report.hpp"
+#include "report/run_report.hpp"
 #include "test_support.hpp"
 #include "zorvi/zorvi.hpp"
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "driver/run_files.hpp"
-#include "report/report.hpp"
+#include "report/run_report.hpp"
 #include "stats/stats.hpp"
 #include "textio/textio.hpp"
 #include "zorvi/outputs/summary_text.hpp"

@@ -15,7 +15,7 @@
 #include <tuple>
 #include <vector>
 
-#include "report/report.hpp"
+#include "report/run_report.hpp"
 #include "test_support.hpp"
 #include "zorvi/zorvi.hpp"
 

@@ -6,7 +6,7 @@
 #include <limits>
 #include <string>
 
-#include "report/report.hpp"
+#include "report/run_report.hpp"
 #include "test_support.hpp"
 #include "zorvi/zorvi.hpp"
 

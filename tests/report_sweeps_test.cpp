@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "driver/run_state.hpp"
-#include "report/report.hpp"
+#include "report/run_report.hpp"
 #include "stats/stats.hpp"
 #include "test_support.hpp"
 #include "zorvi/study/internal.hpp"

@@ -158,8 +158,8 @@ void write_results(const Study& study, const std::filesystem::path& path) {
     for (std::size_t k = 0; written && k < study.series.size(); ++k)
         written =
             detail::write_record(writer, study.series[k].u, study.series[k].p, false, u, p, error);
-    if (written && detail::check_output_target(path, error) &&
-        detail::finish_results(writer, error) && detail::commit_together({&writer.file}, error))
+    if (written && detail::finish_results(writer, error) &&
+        detail::commit_together({&writer.file}, error))
         return;
     detail::discard_temporary(writer.file);
     throw FileError(error, errno);
