@@ -5,7 +5,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 runs=${1:-5}
-report=$PWD/build/bench/zorvi-report
+report=$PWD/build/release/zorvi-report
 [ -x "$report" ] || { echo "build first: make bench" >&2; exit 1; }
 [ -x /usr/bin/time ] || { echo "needs /usr/bin/time (Debian package time)" >&2; exit 1; }
 dir=$(mktemp -d /dev/shm/zorvi-study-XXXXXX)

@@ -5,8 +5,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 runs=${1:-200}
-binary=$PWD/build/bench/zorvi
-report=$PWD/build/bench/zorvi-report
+binary=$PWD/build/release/zorvi
+report=$PWD/build/release/zorvi-report
 [ -x "$binary" ] && [ -x "$report" ] || { echo "build first: make bench" >&2; exit 1; }
 dir=$(mktemp -d /dev/shm/zorvi-bench-XXXXXX)
 trap 'rm -rf "$dir"' EXIT
