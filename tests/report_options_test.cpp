@@ -212,17 +212,9 @@ TEST(ReportOptions, EveryMemoryLimitEndsWithAReport) {
         // The process never starts while the dynamic loader cannot map the program (127), or,
         // lower still, the kernel cannot finish the exec (a signal, nothing written). The
         // lowest limit at which it starts, found by bisection in pages:
-        const auto started = [](const ProcessResult& r) {
-            const bool wrote = !r.out.empty() || !r.err.empty();
-            return r.status != 127 && (r.status < 128 || wrote);
-        };
-        rlim_t below = 256;    // 1 MiB: not even the loader fits
-        rlim_t start = 16384;  // 64 MiB: the run completes
-        ASSERT_TRUE(started(run_at(start)));
-        while (start - below > 1) {
-            const rlim_t middle = below + (start - below) / 2;
-            (started(run_at(middle)) ? start : below) = middle;
-        }
+        const auto started = process_started;
+        const rlim_t start = lowest_starting_limit(run_at);
+        ASSERT_NE(start, 0u) << "no run started at 64 MiB";
 
         // Then every limit from a little below that upwards, page by page, through the band in
         // which the process starts but cannot complete, and a little beyond.

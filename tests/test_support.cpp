@@ -145,4 +145,20 @@ fs::path shipped_data_file() {
     return fs::path(ZORVI_SOURCE_DIR) / "data" / data_file_name;
 }
 
+bool process_started(const ProcessResult& result) {
+    const bool wrote = !result.out.empty() || !result.err.empty();
+    return result.status != 127 && (result.status < 128 || wrote);
+}
+
+unsigned long lowest_starting_limit(const std::function<ProcessResult(unsigned long)>& run_at) {
+    unsigned long below = 256;    // 1 MiB: not even the loader fits
+    unsigned long start = 16384;  // 64 MiB: the run starts
+    if (!process_started(run_at(start))) return 0;
+    while (start - below > 1) {
+        const unsigned long middle = below + (start - below) / 2;
+        (process_started(run_at(middle)) ? start : below) = middle;
+    }
+    return start;
+}
+
 }  // namespace zorvi::testing

@@ -43,6 +43,14 @@ ProcessResult run_program_with(const std::vector<std::string>& argv,
                                const std::filesystem::path& directory,
                                const std::function<void()>& prepare);
 
+// Whether a process run under a resource limit started at all: it was found and executed, and
+// either exited or, killed by a signal, wrote something first.
+bool process_started(const ProcessResult& result);
+
+// The lowest address-space limit, in pages, at which `run_at(pages)` starts, found by
+// bisection between 1 MiB (not even the loader fits) and 64 MiB (where it must start).
+unsigned long lowest_starting_limit(const std::function<ProcessResult(unsigned long)>& run_at);
+
 // True when the tests run as root and setpriv can drop to an unprivileged user.
 bool can_drop_root();
 
