@@ -229,3 +229,17 @@ TEST(ReportInputRefused, ExcerptsShowEveryByteAndStopNear80) {
 }
 
 }  // namespace
+
+// After the last record only blanks may follow, and only so far are they read: a stray byte
+// close behind is refused, one beyond 64 KiB of blank lines is never looked at.
+TEST(ReportInputRefused, BlanksAfterTheLastRecordAreReadOnlySoFar) {
+    const std::string results =
+        read_file(fs::path(ZORVI_SOURCE_DIR) / "tests" / "golden" / results_file_name);
+    Results read;
+    std::string error;
+    EXPECT_FALSE(parse_results(results + "\n \nx", "r", 2000, read, error));
+    EXPECT_EQ(error, "r, line 2006: more than the 2000 records of a run");
+    EXPECT_TRUE(parse_results(results + std::string(100'000, '\n') + "x", "r", 2000, read, error))
+        << error;
+    EXPECT_EQ(read.u.size(), 2000u);
+}

@@ -12,6 +12,9 @@
 namespace zorvi {
 namespace {
 
+// Bytes after the last record that are looked at: blank lines beyond them are not read.
+constexpr std::size_t trailing_blanks_read = 64 * 1024;
+
 bool is_blank(int c) {
     return c == ' ' || c == '\t' || c == '\r';
 }
@@ -138,8 +141,12 @@ bool parse_results(InputStream& in, std::string_view file_name, std::size_t expe
         return false;
     }
 
-    // Step 3: only blank lines may follow; the first other byte ends the reading.
-    for (int c = next_byte(in); c >= 0; c = next_byte(in)) {
+    // Step 3: only blank lines may follow; the first other byte ends the reading, and so does
+    // the end of the blanks that a file may carry after its last record, so that an endless
+    // source of blanks is not read for ever.
+    std::size_t looked_at = 0;
+    for (int c = next_byte(in); c >= 0 && looked_at < trailing_blanks_read; c = next_byte(in)) {
+        ++looked_at;
         if (c == '\n' || is_blank(c)) continue;
         error = at_line(file_name, line_of_last_byte(in)) + "more than the " +
                 std::to_string(expected) + " records of a run";
