@@ -12,6 +12,7 @@
 #include "report/options.hpp"
 #include "report/run_report.hpp"
 #include "textio/textio.hpp"
+#include "zorvi/files/temporary_file.hpp"
 
 namespace {
 
@@ -56,6 +57,8 @@ int main(int argc, char** argv) {
     // takes their place, and a write beyond the file-size limit fails instead of ending the
     // process.
     zorvi::textio::start(argc, argv);
+    // A signal that ends the report removes its temporary files first, and ends the converter.
+    zorvi::detail::remove_temporaries_when_ended();
     // An exception ends the report like any failure: the files begun are given up as the stack
     // unwinds, where an uncaught one would leave them behind. Reading the options and composing
     // the help allocate too.

@@ -45,17 +45,6 @@ sigset_t ending_set() {
     return set;
 }
 
-void watch_signals() {
-    static bool watching = false;
-    if (watching) return;
-    watching = true;
-    for (int signal_number : ending_signals) {
-        // A signal that the caller ignores stays ignored.
-        if (std::signal(signal_number, remove_temporaries_and_end) == SIG_IGN)
-            std::signal(signal_number, SIG_IGN);
-    }
-}
-
 bool remember(const std::string& name) {
     if (name.size() >= max_path) return false;
     for (auto& slot : open_temporaries) {
@@ -117,8 +106,18 @@ void leave_ending_signals_to_others() {
     pthread_sigmask(SIG_BLOCK, &set, nullptr);
 }
 
+void remove_temporaries_when_ended() {
+    static bool watching = false;
+    if (watching) return;
+    watching = true;
+    for (int signal_number : ending_signals) {
+        // A signal that the caller ignores stays ignored.
+        if (std::signal(signal_number, remove_temporaries_and_end) == SIG_IGN)
+            std::signal(signal_number, SIG_IGN);
+    }
+}
+
 void watch_child(pid_t pid) {
-    watch_signals();
     running_child = pid;
 }
 
@@ -143,7 +142,6 @@ bool check_output_target(const std::filesystem::path& target, std::string& error
 
 bool create_temporary(const std::filesystem::path& target, TemporaryFile& file,
                       std::string& error) {
-    watch_signals();
     const mode_t mode = mode_for(target);
     const std::filesystem::path directory = target.parent_path();
     std::string hidden(1, '.');  // built in steps: g++ 12 warns wrongly on "." + string

@@ -33,6 +33,11 @@ bool write_temporary(TemporaryFile& file, std::string_view bytes, std::string& e
 // none is, and all are discarded. The error says which files, if any, were already in place.
 bool commit_together(const std::vector<TemporaryFile*>& files, std::string& error);
 void discard_temporary(TemporaryFile& file);
+// Makes SIGHUP, SIGINT, SIGQUIT and SIGTERM remove every temporary file and end the converter
+// before they end the process: for a program of its own, like the command-line tool. A library
+// inside another program (an interpreter, say) leaves that program's handlers alone, and its
+// temporary files are removed on every failure and exception, but not by a signal.
+void remove_temporaries_when_ended();
 // Blocks in the calling thread the signals that remove the temporary files, so that their
 // handler runs on the thread that makes and forgets them: for helper threads.
 void leave_ending_signals_to_others();
