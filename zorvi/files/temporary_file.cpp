@@ -45,8 +45,10 @@ sigset_t ending_set() {
     return set;
 }
 
+// Set once the handlers are installed, or when the caller keeps its own.
+bool watching = false;
+
 void watch_signals() {
-    static bool watching = false;
     if (watching) return;
     watching = true;
     for (int signal_number : ending_signals) {
@@ -115,6 +117,10 @@ EndingSignalsHeld::~EndingSignalsHeld() {
 void leave_ending_signals_to_others() {
     const sigset_t set = ending_set();
     pthread_sigmask(SIG_BLOCK, &set, nullptr);
+}
+
+void keep_callers_signal_handlers() {
+    watching = true;
 }
 
 void watch_child(pid_t pid) {

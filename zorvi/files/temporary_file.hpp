@@ -36,6 +36,10 @@ void discard_temporary(TemporaryFile& file);
 // Blocks in the calling thread the signals that remove the temporary files, so that their
 // handler runs on the thread that makes and forgets them: for helper threads.
 void leave_ending_signals_to_others();
+// Leaves the signals that end the process to the handlers the caller installs, for a host
+// (an interpreter) that turns them into its own interruption: its temporary files are then
+// removed as each failed or stopped write unwinds, not by a signal. Call before any file.
+void keep_callers_signal_handlers();
 // Holds off, while it lives, the signals that end the process; `previous` is the mask before.
 struct EndingSignalsHeld {
     sigset_t previous{};
