@@ -9,6 +9,7 @@
 
 #include "driver/run_files.hpp"
 #include "driver/run_state.hpp"
+#include "report/options.hpp"
 #include "report/run_report.hpp"
 #include "textio/textio.hpp"
 #include "zorvi/study/internal.hpp"
@@ -74,6 +75,25 @@ void BM_whole_report(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_whole_report)->Unit(benchmark::kMillisecond);
+
+// A study of the shipped data's 2000 series as zorvi-report runs it in one process
+// (--series 2000 --no-figure --results FILE): the data read, the study, the results file
+// written, the summary composed. bench/python_study.py times the same through the Python
+// package.
+void BM_report_study(benchmark::State& state) {
+    const std::string results = (fixture().dir / "study.dat").string();
+    const char* argv[] = {"zorvi-report", "--series", "2000", "--no-figure", "--results",
+                          results.c_str()};
+    const report::CommandLine line =
+        report::parse_report_options(6, argv, report::paths_in(fixture().dir));
+    if (!line.run) state.SkipWithError(line.error.c_str());
+    for (auto _ : state) {
+        const report::ReportOutcome outcome = report::run_report(line.paths, line.options);
+        if (outcome.status != 0) state.SkipWithError(outcome.error.c_str());
+        benchmark::DoNotOptimize(outcome.summary.data());
+    }
+}
+BENCHMARK(BM_report_study)->Unit(benchmark::kMillisecond);
 
 void BM_parse_results(benchmark::State& state) {
     Results results;

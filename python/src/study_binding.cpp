@@ -62,12 +62,15 @@ Events from_arrays(const Numbers& times, const Numbers& magnitudes, const Number
             shipped_winds};
 }
 
-// Polls the interpreter from inside the study: every `poll_every` series it looks at the
+// Polls the interpreter from inside the study: every few series it looks at the
 // clock, and at most every `interval` it takes the interpreter's lock to check for signals and
 // call the progress function. The first Python error stops the study and is kept until it has
 // unwound.
 struct Poll {
-    static constexpr std::size_t poll_every = 16;
+    // Series between two looks at the clock: fewer for many events, whose series take longer.
+    static std::size_t poll_every(std::size_t events) {
+        return std::clamp<std::size_t>(65536 / std::max<std::size_t>(1, events), 1, 16);
+    }
     static constexpr std::chrono::milliseconds interval{100};
     py::object progress;  // None or progress(done, total)
     std::stop_source stop;
@@ -121,7 +124,7 @@ std::unique_ptr<Study> study_of(const Events& events, const std::string& source,
     poll.progress = std::move(progress);
     StudyControl control;
     control.progress = std::ref(poll);
-    control.progress_every = Poll::poll_every;
+    control.progress_every = Poll::poll_every(events.data.events.t.size());
     control.stop = poll.stop.get_token();
     control.keep_series = keep_series;
     if (results) control.results = *results;
