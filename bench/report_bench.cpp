@@ -9,7 +9,6 @@
 
 #include "driver/run_files.hpp"
 #include "driver/run_state.hpp"
-#include "report/options.hpp"
 #include "report/run_report.hpp"
 #include "textio/textio.hpp"
 #include "zorvi/study/internal.hpp"
@@ -81,14 +80,13 @@ BENCHMARK(BM_whole_report)->Unit(benchmark::kMillisecond);
 // written, the summary composed. bench/python_study.py times the same through the Python
 // package.
 void BM_report_study(benchmark::State& state) {
-    const std::string results = (fixture().dir / "study.dat").string();
-    const char* argv[] = {"zorvi-report", "--series", "2000", "--no-figure", "--results",
-                          results.c_str()};
-    const report::CommandLine line =
-        report::parse_report_options(6, argv, report::paths_in(fixture().dir));
-    if (!line.run) state.SkipWithError(line.error.c_str());
+    report::ReportPaths paths = report::paths_in(fixture().dir);
+    paths.results = fixture().dir / "study.dat";
+    report::ReportOptions options;
+    options.figure = false;
+    options.study.requested = true;  // the program's settings: 2000 series
     for (auto _ : state) {
-        const report::ReportOutcome outcome = report::run_report(line.paths, line.options);
+        const report::ReportOutcome outcome = report::run_report(paths, options);
         if (outcome.status != 0) state.SkipWithError(outcome.error.c_str());
         benchmark::DoNotOptimize(outcome.summary.data());
     }
@@ -99,8 +97,8 @@ void BM_parse_results(benchmark::State& state) {
     Results results;
     std::string error;
     for (auto _ : state) {
-        const bool ok = parse_results(fixture().results, "Zorviresult.dat", driver::nsim,
-                                              results, error);
+        const bool ok =
+            parse_results(fixture().results, "Zorviresult.dat", driver::nsim, results, error);
         benchmark::DoNotOptimize(ok);
     }
 }
@@ -109,8 +107,7 @@ BENCHMARK(BM_parse_results)->Unit(benchmark::kMicrosecond);
 void BM_recompute(benchmark::State& state) {
     EventSeries events;
     std::string error;
-    if (!parse_event_data(fixture().data, "data", events, error))
-        state.SkipWithError("data");
+    if (!parse_event_data(fixture().data, "data", events, error)) state.SkipWithError("data");
     const StudySettings settings;
     for (auto _ : state) {
         const Recomputed series =
@@ -148,8 +145,7 @@ void BM_study_pass(benchmark::State& state) {
     inputs.settings.series = static_cast<std::size_t>(state.range(0));
     for (auto _ : state) {
         Analysis analysis;
-        if (!analyse_study(inputs.events, inputs.settings, without_files(),
-                                   analysis, error))
+        if (!analyse_study(inputs.events, inputs.settings, without_files(), analysis, error))
             state.SkipWithError(error.c_str());
         benchmark::DoNotOptimize(analysis.expected_m);
     }
@@ -165,11 +161,9 @@ void BM_sweeps(benchmark::State& state) {
     if (!load_inputs(inputs, error)) state.SkipWithError(error.c_str());
     if (state.range(0) == 1) inputs.settings.exact_limit = 0;
     for (auto _ : state) {
-        SweepAccumulator sweeps =
-            begin_study_sweeps(inputs.events, inputs.settings);
+        SweepAccumulator sweeps = begin_study_sweeps(inputs.events, inputs.settings);
         for (std::size_t k = 0; k < inputs.settings.series; ++k)
-            add_series(sweeps, inputs.events.t,
-                               series_magnitudes(inputs.simulated, k));
+            add_series(sweeps, inputs.events.t, series_magnitudes(inputs.simulated, k));
         const Sweeps result = finish_sweeps(sweeps, 1.959963984540054);
         benchmark::DoNotOptimize(result.threshold.data());
     }
@@ -181,8 +175,7 @@ void BM_summarise_and_render(benchmark::State& state) {
     std::string error;
     if (!load_inputs(inputs, error)) state.SkipWithError(error.c_str());
     Analysis analysis;
-    if (!analyse_study(inputs.events, inputs.settings, without_files(), analysis,
-                               error))
+    if (!analyse_study(inputs.events, inputs.settings, without_files(), analysis, error))
         state.SkipWithError(error.c_str());
     const ReportNames names{"r", "d", "f"};
     for (auto _ : state) {
