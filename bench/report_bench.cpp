@@ -75,12 +75,30 @@ void BM_whole_report(benchmark::State& state) {
 }
 BENCHMARK(BM_whole_report)->Unit(benchmark::kMillisecond);
 
+// A study of the shipped data's 2000 series as zorvi-report runs it in one process
+// (--series 2000 --no-figure --results FILE): the data read, the study, the results file
+// written, the summary composed. bench/python_study.py times the same through the Python
+// package.
+void BM_report_study(benchmark::State& state) {
+    report::ReportPaths paths = report::paths_in(fixture().dir);
+    paths.results = fixture().dir / "study.dat";
+    report::ReportOptions options;
+    options.figure = false;
+    options.study.requested = true;  // the program's settings: 2000 series
+    for (auto _ : state) {
+        const report::ReportOutcome outcome = report::run_report(paths, options);
+        if (outcome.status != 0) state.SkipWithError(outcome.error.c_str());
+        benchmark::DoNotOptimize(outcome.summary.data());
+    }
+}
+BENCHMARK(BM_report_study)->Unit(benchmark::kMillisecond);
+
 void BM_parse_results(benchmark::State& state) {
     Results results;
     std::string error;
     for (auto _ : state) {
-        const bool ok = parse_results(fixture().results, "Zorviresult.dat", driver::nsim,
-                                              results, error);
+        const bool ok =
+            parse_results(fixture().results, "Zorviresult.dat", driver::nsim, results, error);
         benchmark::DoNotOptimize(ok);
     }
 }
@@ -89,8 +107,7 @@ BENCHMARK(BM_parse_results)->Unit(benchmark::kMicrosecond);
 void BM_recompute(benchmark::State& state) {
     EventSeries events;
     std::string error;
-    if (!parse_event_data(fixture().data, "data", events, error))
-        state.SkipWithError("data");
+    if (!parse_event_data(fixture().data, "data", events, error)) state.SkipWithError("data");
     const StudySettings settings;
     for (auto _ : state) {
         const Recomputed series =
@@ -128,8 +145,7 @@ void BM_study_pass(benchmark::State& state) {
     inputs.settings.series = static_cast<std::size_t>(state.range(0));
     for (auto _ : state) {
         Analysis analysis;
-        if (!analyse_study(inputs.events, inputs.settings, without_files(),
-                                   analysis, error))
+        if (!analyse_study(inputs.events, inputs.settings, without_files(), analysis, error))
             state.SkipWithError(error.c_str());
         benchmark::DoNotOptimize(analysis.expected_m);
     }
@@ -145,11 +161,9 @@ void BM_sweeps(benchmark::State& state) {
     if (!load_inputs(inputs, error)) state.SkipWithError(error.c_str());
     if (state.range(0) == 1) inputs.settings.exact_limit = 0;
     for (auto _ : state) {
-        SweepAccumulator sweeps =
-            begin_study_sweeps(inputs.events, inputs.settings);
+        SweepAccumulator sweeps = begin_study_sweeps(inputs.events, inputs.settings);
         for (std::size_t k = 0; k < inputs.settings.series; ++k)
-            add_series(sweeps, inputs.events.t,
-                               series_magnitudes(inputs.simulated, k));
+            add_series(sweeps, inputs.events.t, series_magnitudes(inputs.simulated, k));
         const Sweeps result = finish_sweeps(sweeps, 1.959963984540054);
         benchmark::DoNotOptimize(result.threshold.data());
     }
@@ -161,8 +175,7 @@ void BM_summarise_and_render(benchmark::State& state) {
     std::string error;
     if (!load_inputs(inputs, error)) state.SkipWithError(error.c_str());
     Analysis analysis;
-    if (!analyse_study(inputs.events, inputs.settings, without_files(), analysis,
-                               error))
+    if (!analyse_study(inputs.events, inputs.settings, without_files(), analysis, error))
         state.SkipWithError(error.c_str());
     const ReportNames names{"r", "d", "f"};
     for (auto _ : state) {

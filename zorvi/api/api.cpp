@@ -4,6 +4,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <utility>
@@ -15,8 +16,6 @@
 
 namespace zorvi {
 namespace {
-
-constexpr std::size_t stride = 1024;  // series between two progress calls, as in the pass
 
 // The system's reason why `path` cannot be read, or 0 when it can be opened.
 int file_problem(const std::filesystem::path& path) {
@@ -86,15 +85,36 @@ Study run_study(const EventData& data, const StudySettings& settings, const Stud
         study.series.reserve(settings.series);
         ratios.reserve(settings.series);
     }
+    // The results file, when asked for: begun before the first series, discarded unless whole.
+    detail::ResultsWriter results;
+    struct Discard {
+        detail::TemporaryFile& file;
+        ~Discard() { detail::discard_temporary(file); }
+    } discard{results.file};
+    const bool writes = !control.results.empty();
+    if (writes && !(detail::check_output_target(control.results, error) &&
+                    detail::begin_results(control.results, results, error)))
+        throw FileError(error, errno);
+
     bool stopped = false;
+    int file_failed = -1;  // the system's error number once the results file fails
+    const std::size_t every = std::max<std::size_t>(1, control.progress_every);
     PassSteps steps;
     // The values as the results file would show them, as the command-line tool counts them.
     steps.records_exact = settings.exact_quantiles();
     steps.record = [&](std::size_t k, const TrendTest& test, double& u, double& p,
                        std::string& step_error) {
-        if (k % stride == 0 && control.stop.stop_requested()) {
+        if (control.progress && k > 0 && k % every == 0) control.progress(k, settings.series);
+        if (control.stop.stop_requested()) {
             stopped = true;
             step_error = "the study was stopped after " + std::to_string(k) + " series";
+            return false;
+        }
+        if (writes) {
+            if (detail::write_record(results, test.u, test.p, steps.records_exact, u, p,
+                                     step_error))
+                return true;
+            file_failed = errno;
             return false;
         }
         u = test.u;
@@ -109,12 +129,15 @@ Study run_study(const EventData& data, const StudySettings& settings, const Stud
             return true;
         };
     }
-    if (control.progress)
-        steps.progress = [&](std::size_t done) { control.progress(done, settings.series); };
     if (!analyse_study(data.events, settings, steps, study.analysis, error)) {
         if (stopped) throw Stopped(error);
+        if (file_failed >= 0) throw FileError(error, file_failed);
         throw Error(error);
     }
+    if (writes && !(detail::finish_results(results, error) &&
+                    detail::commit_together({&results.file}, error)))
+        throw FileError(error, errno);
+    if (control.progress) control.progress(settings.series, settings.series);
     study.rate_ratios = std::move(ratios);
     return study;
 }

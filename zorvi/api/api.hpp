@@ -63,10 +63,15 @@ EventData events_from(std::span<const double> times, std::span<const double> mag
 // A whole study
 
 struct StudyControl {
-    // Called every 1024 series and at the end with the series done and the series in all.
+    // Called every `progress_every` series and at the end with the series done and the series
+    // in all.
     std::function<void(std::size_t done, std::size_t total)> progress;
-    std::stop_token stop;     // a stop requested ends the study with Stopped
+    std::size_t progress_every = 1024;
+    std::stop_token stop;     // a stop requested ends the study with Stopped before the next series
     bool keep_series = true;  // keep every series' m, u and P in Study::series
+    // Not empty: the results file written there as the series are made, whole once the study
+    // ends, or not at all; the study then needs no memory for its series.
+    std::filesystem::path results;
 };
 
 struct Study {

@@ -1,0 +1,127 @@
+"""Bad input, failed files and interruption: Python's own exceptions, nothing left behind."""
+
+import os
+import pathlib
+import signal
+import sys
+
+import pandas
+import pytest
+
+import zorvi
+
+SOURCE = pathlib.Path(os.environ.get("ZORVI_SOURCE_DIR", pathlib.Path(__file__).parents[2]))
+SHIPPED_CSV = SOURCE / "data" / "us-hurricane-landfalls-1980-2018.csv"
+
+
+def bad_csv(tmp):
+    path = tmp / "bad.csv"
+    path.write_text("time_decimal_year,max_wind_kt,stderr_kt\n1990.5,120,5\n1991.5,abc,5\n")
+    return path
+
+
+def outside(tmp):
+    return ([1979.0, 2000.0], [120.0, 130.0], [5.0, 5.0])
+
+
+# (what is called with a temporary directory, the exception, words its message holds)
+BAD_INPUT = {
+    "missing file": (
+        lambda tmp: zorvi.study(tmp / "none.csv"),
+        FileNotFoundError,
+        "cannot open",
+    ),
+    "a directory": (lambda tmp: zorvi.study(tmp), IsADirectoryError, "Is a directory"),
+    "bad CSV cell": (lambda tmp: zorvi.study(bad_csv(tmp)), ValueError, "bad.csv, line 3"),
+    "time outside": (lambda tmp: zorvi.study(outside(tmp)), ValueError, "line 1 (event 1)"),
+    "NaN magnitude": (
+        lambda tmp: zorvi.study(([1990.0], [float("nan")], [5.0])),
+        ValueError,
+        "event 1",
+    ),
+    "unequal lengths": (
+        lambda tmp: zorvi.study(([1990.0, 1991.0], [120.0], [5.0])),
+        ValueError,
+        "differ in length",
+    ),
+    "missing column": (
+        lambda tmp: zorvi.study(pandas.DataFrame({"t": [1990.0]})),
+        ValueError,
+        "no column 'time_decimal_year'",
+    ),
+    "reversed interval": (
+        lambda tmp: zorvi.study(SHIPPED_CSV, interval=(2018.917, 1980.417)),
+        ValueError,
+        "interval",
+    ),
+    "no series": (lambda tmp: zorvi.study(SHIPPED_CSV, series=0), ValueError, "series"),
+    "seed too wide": (lambda tmp: zorvi.study(SHIPPED_CSV, seed=2**31), ValueError, "seed"),
+    "not data": (lambda tmp: zorvi.study(42), TypeError, "data must be"),
+    "results into a directory": (
+        lambda tmp: zorvi.study(SHIPPED_CSV, series=5, results=tmp),
+        OSError,
+        "not a regular file",
+    ),
+    "results where no folder is": (
+        lambda tmp: zorvi.study(SHIPPED_CSV, series=5).write_results(tmp / "no" / "r.dat"),
+        FileNotFoundError,
+        "r.dat",
+    ),
+    "time outside the test": (
+        lambda tmp: zorvi.cox_lewis([1990.0, 2030.0], 1980.0, 2020.0),
+        ValueError,
+        "time 2 (2030)",
+    ),
+    "times of two dimensions": (
+        lambda tmp: zorvi.lewis_robinson([[1990.0]], 1980.0, 2020.0),
+        ValueError,
+        "one-dimensional",
+    ),
+    "confidence level": (
+        lambda tmp: zorvi.trend_fit([1990.0], 1980.0, 2020.0, confidence_level=1.5),
+        ValueError,
+        "confidence level",
+    ),
+    "negative m": (lambda tmp: zorvi.detectable_rate_ratio(-1, 1980, 2020), ValueError, "m"),
+}
+
+
+@pytest.mark.parametrize("case", BAD_INPUT)
+def test_bad_input_raises_pythons_exceptions(case, tmp_path):
+    call, exception, words = BAD_INPUT[case]
+    before = sorted(os.listdir(tmp_path))
+    with pytest.raises(exception) as raised:
+        call(tmp_path)
+    assert words in str(raised.value)
+    assert not [name for name in os.listdir(tmp_path) if name not in before and name != "bad.csv"]
+
+
+def test_tables_without_pandas_say_to_install_it(monkeypatch):
+    study = zorvi.study(SHIPPED_CSV, series=3)
+    monkeypatch.setitem(sys.modules, "pandas", None)
+    with pytest.raises(ImportError, match="needs pandas"):
+        study.tables()
+
+
+def test_interruption_stops_the_study_and_leaves_nothing(tmp_path):
+    def small():
+        return zorvi.study(SHIPPED_CSV, threshold=64, series=50).to_json()
+
+    before = small()
+    calls = []
+
+    def progress(done, total):
+        calls.append((done, total))
+        if len(calls) == 2:
+            os.kill(os.getpid(), signal.SIGINT)
+
+    with pytest.raises(KeyboardInterrupt):
+        zorvi.study(SHIPPED_CSV, series=10**9, results=tmp_path / "r.dat", progress=progress)
+    assert os.listdir(tmp_path) == []
+    assert len(calls) == 2 and 0 < calls[0][0] < calls[1][0] < 10**9
+    # An exception of the progress function stops the study the same way.
+    with pytest.raises(ZeroDivisionError):
+        zorvi.study(SHIPPED_CSV, series=10**9, progress=lambda done, total: 1 / 0)
+    # And the next study starts afresh: the same numbers as before.
+    assert small() == before
+

@@ -1,0 +1,108 @@
+# Type stubs of the package zorvi, for editors and type checkers.
+import os
+from typing import Any, Callable, Dict, List, Optional, Sequence, Tuple, Union
+
+import numpy as np
+import numpy.typing as npt
+
+__version__: str
+SHIPPED_COLUMNS: Tuple[str, str, str]
+
+Times = Union[Sequence[float], npt.ArrayLike]
+PathLike = Union[str, bytes, os.PathLike]
+
+class CoxLewisResult:
+    m: int
+    statistic: float
+    pvalue: float
+    pvalue_two_sided: float
+    def __init__(self, m: int, statistic: float, pvalue: float, pvalue_two_sided: float) -> None: ...
+
+class TrendFitResult:
+    beta_per_year: float
+    rate_ratio_per_decade: float
+    conf_int: Tuple[float, float]
+    beta_conf_int: Tuple[float, float]
+    confidence_level: float
+    def __init__(
+        self,
+        beta_per_year: float,
+        rate_ratio_per_decade: float,
+        conf_int: Tuple[float, float],
+        beta_conf_int: Tuple[float, float],
+        confidence_level: float,
+    ) -> None: ...
+
+class MilHdbk189Result:
+    statistic: float
+    pvalue: float
+    shape: float
+    shape_conf_int: Tuple[float, float]
+    def __init__(
+        self, statistic: float, pvalue: float, shape: float, shape_conf_int: Tuple[float, float]
+    ) -> None: ...
+
+class LewisRobinsonResult:
+    statistic: float
+    pvalue: float
+    def __init__(self, statistic: float, pvalue: float) -> None: ...
+
+def cox_lewis(times: Times, start: float, end: float) -> CoxLewisResult: ...
+def trend_fit(
+    times: Times, start: float, end: float, confidence_level: float = 0.95
+) -> TrendFitResult: ...
+def mil_hdbk_189(times: Times, start: float, end: float) -> MilHdbk189Result: ...
+def lewis_robinson(times: Times, start: float, end: float) -> LewisRobinsonResult: ...
+def detectable_rate_ratio(
+    m: int, start: float, end: float, power: float = 0.8, alpha: float = 0.05
+) -> float: ...
+
+class Values(Dict[str, Any]):
+    def __getattr__(self, key: str) -> Any: ...
+
+class Study:
+    def summary(self, results: Optional[PathLike] = None) -> str: ...
+    def to_json(self, results: Optional[PathLike] = None) -> str: ...
+    def to_dict(self) -> Dict[str, Any]: ...
+    def tables(self) -> Dict[str, Any]: ...
+    def to_svg(self) -> str: ...
+    def _repr_svg_(self) -> str: ...
+    def write_results(self, path: PathLike) -> None: ...
+    @property
+    def m(self) -> npt.NDArray[np.int32]: ...
+    @property
+    def u(self) -> npt.NDArray[np.float64]: ...
+    @property
+    def p(self) -> npt.NDArray[np.float64]: ...
+    @property
+    def rate_ratios(self) -> npt.NDArray[np.float64]: ...
+    @property
+    def observed(self) -> Values: ...
+    @property
+    def simulated(self) -> Values: ...
+    @property
+    def settings(self) -> Values: ...
+    @property
+    def events(self) -> List[Dict[str, Any]]: ...
+    @property
+    def sweeps(self) -> Values: ...
+    @property
+    def check(self) -> Values: ...
+    @property
+    def files(self) -> Values: ...
+    @property
+    def expected_m(self) -> float: ...
+
+def study(
+    data: Union[PathLike, Any, Tuple[Times, Times, Times]],
+    *,
+    columns: Optional[Sequence[str]] = None,
+    threshold: float = 113.0,
+    interval: Tuple[float, float] = (1980.417, 2018.917),
+    series: int = 2000,
+    seed: int = -206761862,
+    progress: Union[None, bool, Callable[[int, int], Any]] = None,
+    results: Optional[PathLike] = None,
+    keep_series: Optional[bool] = None,
+    name: Optional[str] = None,
+) -> Study: ...
