@@ -30,9 +30,11 @@ void add_share_point(std::string& out, const Scale& x, const Scale& y, double pl
 void draw_prior_scale_share(std::string& out, const PanelFrame& frame, const FigureData& data) {
     const Rect& plot = frame.plot;
     const std::vector<ModelFigures>& scales = data.analysis.error_models.prior_scales;
+    const StudySettings& settings = data.settings();
+    std::string theta = fixed_text(settings.prior_scale, 2);
+    if (!settings.magnitude_unit.empty()) theta += " " + std::string(settings.magnitude_unit);
     add_heading(out, frame, "Share of series with P < 0.05 against the prior scale",
-                "posterior model at multiples of theta = " +
-                    fixed_text(data.settings().prior_scale, 2) + "; bars: Wilson 95 %");
+                "posterior model at multiples of theta = " + theta + "; bars: Wilson 95 %");
     add_legend(out, frame,
                {{Symbol::line, curve_colour, "posterior model"},
                 {Symbol::dot, observed_colour, "observed model (∞)"}});

@@ -58,21 +58,54 @@ double log_upper_tail(double x) {
     return -0.5 * x * x - 0.5 * std::log(2.0 * std::numbers::pi) + std::log(mills_ratio(x));
 }
 
-double truncated_normal_point(double a, double z) {
+TruncatedNormal truncated_normal(double low) {
+    return {low, normal_cdf(low), normal_upper_tail(low), log_upper_tail(low)};
+}
+
+double truncated_normal_point(const TruncatedNormal& truncated, double z) {
+    const double a = truncated.low;
     if (std::isnan(a) || std::isnan(z)) return not_a_number;
     if (a == -std::numeric_limits<double>::infinity()) return z;
+    if (a == std::numeric_limits<double>::infinity() ||
+        z == std::numeric_limits<double>::infinity())
+        return std::numeric_limits<double>::infinity();
+    // Phi(z) and 1 - Phi(z), the smaller one computed and the other taken from it.
+    const double small = normal_upper_tail(std::fabs(z));
+    const double below_z = z < 0.0 ? small : 1.0 - small;
+    const double above_z = z < 0.0 ? 1.0 - small : small;
     if (a < 0.0) {
         // Phi(a) + (1 - Phi(a)) Phi(z) adds two accurate parts; used while it is the smaller
         // tail.
-        const double lower = normal_cdf(a) + normal_upper_tail(a) * normal_cdf(z);
+        const double lower = truncated.below + truncated.above * below_z;
         if (lower <= 0.0) return a;
         if (lower < 0.5) return normal_quantile(lower);
     }
-    const double upper = normal_upper_tail(a) * normal_upper_tail(z);
+    const double upper = truncated.above * above_z;
     if (upper >= smallest_inverted) return -normal_quantile(upper);
     if (z == -std::numeric_limits<double>::infinity()) return a;
-    const double y = inverse_log_upper_tail(log_upper_tail(a) + log_upper_tail(z));
+    const double y = inverse_log_upper_tail(truncated.log_above + log_upper_tail(z));
     return y < a ? a : y;
+}
+
+double truncated_normal_point(double a, double z) {
+    return truncated_normal_point(truncated_normal(a), z);
+}
+
+double truncated_normal_deviate(const TruncatedNormal& truncated, double y) {
+    const double a = truncated.low;
+    if (std::isnan(a) || std::isnan(y)) return not_a_number;
+    if (y <= a) return -std::numeric_limits<double>::infinity();
+    if (y == std::numeric_limits<double>::infinity()) return y;
+    const double upper = truncated_upper_tail(a, y);  // 1 - Phi(z)
+    if (upper >= 0.5) {
+        // Phi(z) = (Phi(y) - Phi(a)) / (1 - Phi(a)), below one half: from the lower tails
+        // while Phi(a) is the smaller one.
+        const double below =
+            a < 0.0 ? (normal_cdf(y) - truncated.below) / truncated.above : 1.0 - upper;
+        return below > 0.0 ? normal_quantile(below) : -std::numeric_limits<double>::infinity();
+    }
+    if (upper >= smallest_inverted) return -normal_quantile(upper);
+    return inverse_log_upper_tail(log_upper_tail(y) - truncated.log_above);
 }
 
 double truncated_upper_tail(double a, double b) {

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "random/random.hpp"
 #include "zorvi/statistics/truncated_normal.hpp"
@@ -73,11 +74,11 @@ SeriesDraw posterior_draw(const EventSeries& events, double floor, double prior_
     for (std::size_t i = 0; i < events.x.size(); ++i) {
         PosteriorEvent event;
         event.x = events.x[i];
-        event.s = std::fabs(events.sx[i]);
+        event.s = events.sx[i];
         event.shift = event.s / prior_scale;
         event.low = event.s == 0.0 ? 0.0 : (floor - event.x) / event.s + event.shift;
+        event.truncated = detail::truncated_normal(event.low);
         event.floor = floor;
-        event.reversed = events.sx[i] < 0.0;
         draw.events.push_back(event);
     }
     return draw;
@@ -90,8 +91,10 @@ SeriesDraw series_draw(const EventSeries& events, const StudySettings& settings)
 
 double posterior_magnitude(const PosteriorEvent& event, double z) {
     if (event.s == 0.0) return event.x;
-    const double y = detail::truncated_normal_point(event.low, event.reversed ? -z : z);
-    return std::max(event.floor, event.x + event.s * (y - event.shift));
+    if (std::isinf(event.low)) return event.floor;  // a scale too small for a double
+    // x + s (y - shift) = L + s (y - low): never below L.
+    const double y = detail::truncated_normal_point(event.truncated, z);
+    return std::max(event.floor, event.floor + event.s * (y - event.low));
 }
 
 void draw_series(const EventSeries& events, const SeriesDraw& draw, std::span<double> moved) {
@@ -108,7 +111,22 @@ void draw_series(const EventSeries& events, const SeriesDraw& draw, std::span<do
 
 double posterior_selection_probability(const PosteriorEvent& event, double threshold) {
     if (event.s == 0.0) return event.x >= threshold ? 1.0 : 0.0;
-    return detail::truncated_upper_tail(event.low, (threshold - event.x) / event.s + event.shift);
+    if (threshold <= event.floor) return 1.0;
+    if (std::isinf(event.low)) return 0.0;  // every true magnitude at L
+    return detail::truncated_upper_tail(event.low, event.low + (threshold - event.floor) / event.s);
+}
+
+}  // namespace zorvi
+
+namespace zorvi {
+
+double selection_deviate(const PosteriorEvent& event, double threshold) {
+    constexpr double infinite = std::numeric_limits<double>::infinity();
+    if (event.s == 0.0) return event.x >= threshold ? -infinite : infinite;
+    if (threshold <= event.floor) return -infinite;
+    if (std::isinf(event.low)) return infinite;
+    return detail::truncated_normal_deviate(event.truncated,
+                                            event.low + (threshold - event.floor) / event.s);
 }
 
 }  // namespace zorvi

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "zorvi/events/events.hpp"
+#include "zorvi/statistics/truncated_normal.hpp"
 #include "zorvi/study/analysis.hpp"
 #include "zorvi/study/settings.hpp"
 
@@ -36,15 +37,16 @@ double estimated_prior_scale(const EventSeries& events, double floor);
 [[nodiscard]] bool resolve_error_model(const EventData& data, std::string_view source,
                                        StudySettings& settings, std::string& error);
 
-// What the posterior draw needs of one event: its magnitude is x + s (y - shift), with y the
-// standard normal truncated below at `low` = (L - x) / s + shift, shift = s / theta.
+// What the posterior draw needs of one event (standard errors are checked not negative): its
+// magnitude is x + s (y - shift), that is L + s (y - low), with y the standard normal
+// truncated below at `low` = (L - x) / s + shift, shift = s / theta.
 struct PosteriorEvent {
     double x = 0.0;
-    double s = 0.0;  // |standard error|
+    double s = 0.0;  // the standard error
     double shift = 0.0;
     double low = 0.0;
+    detail::TruncatedNormal truncated;  // at `low`
     double floor = 0.0;
-    bool reversed = false;  // a negative standard error: the program moves the other way
 };
 // How a study's series draw their magnitudes: the program's model, or the posterior one.
 struct SeriesDraw {
@@ -63,6 +65,9 @@ void draw_series(const EventSeries& events, const SeriesDraw& draw, std::span<do
 
 // P(true magnitude >= threshold) under the posterior model, in closed form.
 double posterior_selection_probability(const PosteriorEvent& event, double threshold);
+// The lowest deviate at which the event's true magnitude reaches the threshold (the map from
+// deviates to magnitudes increases): -inf when it always does, +inf when it never does.
+double selection_deviate(const PosteriorEvent& event, double threshold);
 
 }  // namespace zorvi
 

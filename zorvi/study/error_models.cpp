@@ -19,7 +19,9 @@ constexpr double position_bin_width = 0.00002;
 // One model of the second pass and what it gathers.
 struct ModelPass {
     ModelFigures figures;
-    SeriesDraw draw;  // none: the observed model
+    // The posterior model: each event's selection deviate, selected when its deviate reaches
+    // it. None: the observed model, which moves the magnitudes as the program does.
+    std::vector<double> selection_deviates;
     std::uint64_t m_total = 0;
     std::size_t below_05 = 0;
     // Exact: every rate ratio per decade. Binned: the relative mean position r.
@@ -51,25 +53,32 @@ ModelPass begin_model(const EventSeries& events, const StudySettings& settings, 
     } else {
         figures.model = ErrorModel::posterior;
         figures.prior_scale = factor * settings.prior_scale;
-        pass.draw = posterior_draw(events, settings.floor, figures.prior_scale);
-        figures.expected_m = posterior_expected_m(pass.draw, settings.threshold);
+        const SeriesDraw draw = posterior_draw(events, settings.floor, figures.prior_scale);
+        figures.expected_m = posterior_expected_m(draw, settings.threshold);
+        for (const PosteriorEvent& event : draw.events)
+            pass.selection_deviates.push_back(selection_deviate(event, settings.threshold));
     }
     pass.ratios = settings.exact_quantiles() ? exact_sample(settings.series)
                                              : binned_sample(-1.0, 1.0, position_bin_width);
     return pass;
 }
 
+// Only the selection at the study's threshold matters here: under the posterior model an event
+// is selected when its deviate reaches its selection deviate, which spares mapping every
+// deviate to a magnitude; `moved` then holds the margin, selected at 0.
 void add_series(ModelPass& pass, const EventSeries& events, const StudySettings& settings,
-                std::span<const double> deviates, std::vector<double>& moved,
-                std::vector<double>& selected) {
-    if (pass.draw.posterior) {
+                const StudySettings& by_margin, std::span<const double> deviates,
+                std::vector<double>& moved, std::vector<double>& selected) {
+    const bool posterior = !pass.selection_deviates.empty();
+    if (posterior) {
         for (std::size_t i = 0; i < deviates.size(); ++i)
-            moved[i] = posterior_magnitude(pass.draw.events[i], deviates[i]);
+            moved[i] = deviates[i] - pass.selection_deviates[i];
     } else {
         for (std::size_t i = 0; i < deviates.size(); ++i)
             moved[i] = events.sx[i] * deviates[i] + events.x[i];  // as the program moves them
     }
-    const TrendTest test = select_and_test(events.t, moved, settings, selected);
+    const TrendTest test =
+        select_and_test(events.t, moved, posterior ? by_margin : settings, selected);
     pass.m_total += static_cast<std::uint64_t>(test.m);
     if (as_counted(test.p) < significance_05) ++pass.below_05;
     const auto times = std::span<const double>(selected).first(static_cast<std::size_t>(test.m));
@@ -137,12 +146,14 @@ void compare_error_models(const EventSeries& events, Analysis& analysis) {
     std::vector<double> deviates(n);
     std::vector<double> moved(n);
     std::vector<double> selected;
+    StudySettings by_margin = settings;
+    by_margin.threshold = 0.0;
     start_generator(settings.seed);
     for (std::size_t k = 0; k < settings.series; ++k) {
         for (double& z : deviates)
             random::gasdev(z);
         for (ModelPass& pass : passes)
-            add_series(pass, events, settings, deviates, moved, selected);
+            add_series(pass, events, settings, by_margin, deviates, moved, selected);
     }
 
     std::vector<ModelFigures> others;
