@@ -50,9 +50,10 @@ std::string factor_label(const ModelFigures& figures) {
 void add_error_model_rows(std::string& out, const Analysis& analysis) {
     const StudySettings& settings = analysis.settings;
     if (settings.error_model != ErrorModel::posterior) return;
-    add_row(out, "Error model",
-            "posterior: each series draws the true magnitudes given the observed ones");
-    add_row(out, "  floor L", with_unit(settings.floor, settings, 2));
+    add_row(out, "Error model", "posterior: true magnitudes drawn given the observed ones");
+    std::string floor = shortest_text(settings.floor);
+    if (!settings.magnitude_unit.empty()) floor += " " + std::string(settings.magnitude_unit);
+    add_row(out, "  floor L", floor);
     add_row(out, "  prior scale theta",
             std::isinf(settings.prior_scale) ? std::string("inf (the observed model)")
                                              : with_unit(settings.prior_scale, settings, 4));
