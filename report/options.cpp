@@ -90,6 +90,15 @@ constexpr std::string_view footer =
     "with the number of series. A progress bar is drawn on standard error when it is a\n"
     "terminal and the work is long.\n"
     "\n"
+    "--error-model posterior (a study) draws each event's true magnitude given its\n"
+    "observation instead of moving the observation by its error a second time: true\n"
+    "magnitudes above the floor L (--floor) follow an exponential of scale theta\n"
+    "(--prior-scale; by default the mean excess of the magnitudes over L), so that each is a\n"
+    "normal of mean x - sx^2 / theta and deviation sx truncated below at L, drawn from the\n"
+    "program's own deviates. The summary, JSON, error_models.csv and one more figure panel\n"
+    "then set both models side by side on the same seed, with the posterior model at 0.5,\n"
+    "0.75, 1, 1.5 and 2 theta and the observed model (--prior-scale inf) as the last point.\n"
+    "\n"
     "--json prints the same analysis as one JSON document; numbers are full-precision doubles,\n"
     "and a value that is undefined (NaN) or infinite is null; the sweeps are sweeps.threshold\n"
     "and sweeps.start_year. --csv DIR writes tests.csv, events.csv, m_counts.csv, series.csv,\n"
@@ -113,6 +122,9 @@ struct StudyArguments {
     std::string series;
     std::string seed;
     std::string results = std::string(study_results_file_name);
+    std::string error_model;
+    std::string floor;
+    std::string prior_scale;
 };
 
 // An option that cannot be used: its message and status.
@@ -245,6 +257,62 @@ bool ends_with_csv(std::string name) {
     return name.size() >= 4 && name.compare(name.size() - 4, 4, ".csv") == 0;
 }
 
+// The prior scale: a decimal number, or inf (any case) for an infinite scale.
+bool read_prior_scale(const std::string& text, double& value, Refusal& refusal) {
+    std::string word = text;
+    std::transform(word.begin(), word.end(), word.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    if (word == "inf" || word == "infinity") {
+        value = std::numeric_limits<double>::infinity();
+        return true;
+    }
+    if (!read_decimal(text, "--prior-scale", "prior scale", "20.5 or inf", value, refusal))
+        return false;
+    if (value > 0.0) return true;
+    refusal = {status_failed,
+               "--prior-scale: the prior scale must be a positive number, or inf "
+               "for the observed model"};
+    return false;
+}
+
+// The error model and its floor and prior scale; the posterior model asks for a study.
+bool error_model_options(const CLI::App& app, const StudyArguments& arguments, StudyOptions& study,
+                         Refusal& refusal) {
+    const auto given = [&](const char* name) { return app.count(name) > 0; };
+    StudySettings& settings = study.settings;
+    if (given("--error-model")) {
+        if (arguments.error_model == "posterior") {
+            settings.error_model = ErrorModel::posterior;
+        } else if (arguments.error_model != "observed") {
+            refusal =
+                malformed("--error-model: " + detail::quoted_for_message(arguments.error_model) +
+                          " is not an error model; use observed or posterior");
+            return false;
+        }
+    }
+    const bool posterior = settings.error_model == ErrorModel::posterior;
+    for (const char* name : {"--floor", "--prior-scale"}) {
+        if (given(name) && !posterior) {
+            refusal = malformed(std::string(name) + " applies to --error-model posterior only");
+            return false;
+        }
+    }
+    if (given("--floor")) {
+        if (!read_decimal(arguments.floor, "--floor", "floor", "64 or 6.5", settings.floor,
+                          refusal))
+            return false;
+        if (!std::isfinite(settings.floor)) {
+            refusal = {status_failed, "--floor: the floor must be a finite number"};
+            return false;
+        }
+    }
+    if (given("--prior-scale") &&
+        !read_prior_scale(arguments.prior_scale, settings.prior_scale, refusal))
+        return false;
+    study.requested = study.requested || posterior;
+    return true;
+}
+
 // The study the options ask for, with the program's values where they are silent.
 bool study_options(const CLI::App& app, const StudyArguments& arguments, StudyOptions& study,
                    ReportPaths& paths, Refusal& refusal) {
@@ -330,6 +398,18 @@ CommandLine parse_report_options(int argc, const char* const* argv, const Report
     app.add_option("--results", study.results,
                    "A study: its results file (default study-results.dat)")
         ->type_name("FILE");
+    app.add_option("--error-model", study.error_model,
+                   "observed (default: each observed magnitude moved by its error) or posterior "
+                   "(each true magnitude drawn given its observation; a study)")
+        ->type_name("MODEL");
+    app.add_option("--floor", study.floor,
+                   "Posterior: the lowest true magnitude L (default: the smallest magnitude "
+                   "rounded down)")
+        ->type_name("X");
+    app.add_option("--prior-scale", study.prior_scale,
+                   "Posterior: the exponential scale of true magnitudes above L, or inf "
+                   "(default: the mean excess over L)")
+        ->type_name("X");
 
     try {
         app.parse(argc, argv);
@@ -347,7 +427,8 @@ CommandLine parse_report_options(int argc, const char* const* argv, const Report
     options.figure = !no_figure;
     options.csv_directory = csv_directory;
     Refusal refusal;
-    if (!study_options(app, study, options.study, line.paths, refusal)) {
+    if (!error_model_options(app, study, options.study, refusal) ||
+        !study_options(app, study, options.study, line.paths, refusal)) {
         line.status = refusal.status;
         line.error = refusal_text(refusal);
         return line;

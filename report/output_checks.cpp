@@ -64,7 +64,10 @@ std::vector<Output> outputs_besides_results(const ReportPaths& paths,
     if (options.figure && options.png) outputs.push_back({paths.png, "the figure", no_figure});
     if (!options.csv_directory.empty()) {
         const std::string csv = "--csv '" + options.csv_directory.string() + "': its table ";
-        for (const std::string& name : csv_file_names())
+        std::vector<std::string> names = csv_file_names();
+        if (options.study.settings.error_model == ErrorModel::posterior)
+            names.emplace_back(error_models_file_name);
+        for (const std::string& name : names)
             outputs.push_back({options.csv_directory / name, csv + name,
                                "write the tables into another directory", true});
     }

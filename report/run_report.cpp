@@ -13,6 +13,7 @@
 #include "zorvi/figure/figure.hpp"
 #include "zorvi/outputs/outputs.hpp"
 #include "zorvi/outputs/writers.hpp"
+#include "zorvi/study/error_model.hpp"
 #include "zorvi/text/number_text.hpp"
 
 namespace zorvi::report {
@@ -40,7 +41,8 @@ bool read_study_data(const ReportPaths& paths, const StudyOptions& study, EventS
     if (!check_settings(settings, error)) return false;
     EventData data;
     if (!read_event_file(paths.data, study.csv, study.columns, data, error) ||
-        !check_events(data, paths.data.string(), settings.start, settings.end, error))
+        !check_events(data, paths.data.string(), settings.start, settings.end, error) ||
+        !resolve_error_model(data, paths.data.string(), settings, error))
         return false;
     events = std::move(data.events);
     describe_magnitudes(events, holds_shipped_winds(paths.data, study.csv, study.columns),

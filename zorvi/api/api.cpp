@@ -11,6 +11,7 @@
 
 #include "zorvi/figure/figure.hpp"
 #include "zorvi/outputs/writers.hpp"
+#include "zorvi/study/error_model.hpp"
 #include "zorvi/study/study.hpp"
 #include "zorvi/text/number_text.hpp"
 
@@ -71,11 +72,13 @@ EventData events_from(std::span<const double> times, std::span<const double> mag
     return data;
 }
 
-Study run_study(const EventData& data, const StudySettings& settings, const StudyControl& control,
+Study run_study(const EventData& data, const StudySettings& asked, const StudyControl& control,
                 std::string_view source) {
     std::string error;
+    StudySettings settings = asked;  // with the error model's floor and scale from the data
     if (!check_settings(settings, error) ||
-        !check_events(data, source, settings.start, settings.end, error))
+        !check_events(data, source, settings.start, settings.end, error) ||
+        !resolve_error_model(data, source, settings, error))
         throw Error(error);
 
     Study study;

@@ -173,5 +173,7 @@ void draw_threshold_p(std::string& out, const PanelFrame& frame, const FigureDat
 void draw_start_p(std::string& out, const PanelFrame& frame, const FigureData& data);
 void draw_threshold_share(std::string& out, const PanelFrame& frame, const FigureData& data);
 void draw_start_share(std::string& out, const PanelFrame& frame, const FigureData& data);
+// Under the posterior error model only.
+void draw_prior_scale_share(std::string& out, const PanelFrame& frame, const FigureData& data);
 
 }  // namespace zorvi::detail

@@ -2,6 +2,7 @@
 // standalone SVG document.
 #include <array>
 #include <string>
+#include <vector>
 
 #include "zorvi/figure/figure.hpp"
 #include "zorvi/figure/figure_impl.hpp"
@@ -54,7 +55,11 @@ void add_page_note(std::string& out, const Rect& page, const FigureData& data) {
 
 std::string render_svg(const Analysis& analysis) {
     const FigureData data{analysis};
-    const Rect page = page_rect(figure_layout, panels.size());
+    // The posterior error model adds its panel after the others.
+    std::vector<PanelEntry> shown(panels.begin(), panels.end());
+    if (!analysis.error_models.prior_scales.empty())
+        shown.push_back({"panel-prior-scale-share", draw_prior_scale_share});
+    const Rect page = page_rect(figure_layout, shown.size());
     std::string out;
     out.reserve(256 * 1024);
     out += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
@@ -64,9 +69,9 @@ std::string render_svg(const Analysis& analysis) {
             "\" font-family=\"DejaVu Sans, Arial, Helvetica, sans-serif\">\n"});
     out += "<rect width=\"100%\" height=\"100%\" fill=\"#ffffff\"/>\n";
     add_page_heading(out, page, data);
-    for (std::size_t k = 0; k < panels.size(); ++k) {
-        append(out, {"<g id=\"", panels[k].id, "\">\n"});
-        panels[k].draw(out, panel_frame(figure_layout, k), data);
+    for (std::size_t k = 0; k < shown.size(); ++k) {
+        append(out, {"<g id=\"", shown[k].id, "\">\n"});
+        shown[k].draw(out, panel_frame(figure_layout, k), data);
         out += "</g>\n";
     }
     add_page_note(out, page, data);

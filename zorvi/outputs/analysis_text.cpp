@@ -95,8 +95,10 @@ void add_events_section(std::string& out, const Analysis& analysis) {
 
     const std::string threshold = shortest_text(analysis.settings.threshold);
     out += "Events that decide: selected in 1 % to 99 % of the simulated series\n";
-    out +=
-        "      time  magnitude  std. error  observed    share  Phi((x - " + threshold + ") / sx)\n";
+    out += "      time  magnitude  std. error  observed    share  " +
+           (analysis.settings.error_model == ErrorModel::posterior
+                ? "P(true >= " + threshold + ")\n"
+                : "Phi((x - " + threshold + ") / sx)\n");
     for (const EventRow* row : deciding) {
         out += padded_left(fixed_text(row->time, time_decimals), 10) +
                padded_left(fixed_text(row->magnitude, magnitude_decimals), 11) +

@@ -7,6 +7,7 @@
 #include "zorvi/outputs/outputs.hpp"
 #include "zorvi/outputs/summary_text.hpp"
 #include "zorvi/outputs/writers.hpp"
+#include "zorvi/study/error_model.hpp"
 
 namespace zorvi {
 namespace {
@@ -71,6 +72,29 @@ CsvTable m_counts_table(const Analysis& analysis) {
         table.rows.push_back({cell(m), cell(counts[m]),
                               cell(static_cast<double>(counts[m]) / static_cast<double>(total))});
     }
+    return table;
+}
+
+// Both error models side by side, then the posterior model over the prior scale; made only
+// under the posterior model.
+CsvTable error_models_table(const Analysis& analysis) {
+    CsvTable table{std::string(error_models_file_name),
+                   {"comparison", "model", "scale_factor", "prior_scale", "expected_m", "mean_m",
+                    "share_p_below_005", "conf_low", "conf_high", "rate_ratio_median",
+                    "rate_ratio_q025", "rate_ratio_q975", "rate_ratio_series"},
+                   {}};
+    const auto add = [&](const char* comparison, const ModelFigures& figures) {
+        table.rows.push_back(
+            {cell(comparison), cell(error_model_name(figures.model)), cell(figures.scale_factor),
+             cell(figures.prior_scale), cell(figures.expected_m), cell(figures.mean_m),
+             cell(figures.below_05.share), cell(figures.below_05.interval.low),
+             cell(figures.below_05.interval.high), cell(figures.ratio.median),
+             cell(figures.ratio.q025), cell(figures.ratio.q975), cell(figures.fits)});
+    };
+    for (const ModelFigures& figures : analysis.error_models.models)
+        add("models", figures);
+    for (const ModelFigures& figures : analysis.error_models.prior_scales)
+        add("prior_scale", figures);
     return table;
 }
 
@@ -141,6 +165,7 @@ std::vector<CsvTable> csv_tables(const Analysis& analysis) {
     std::vector<CsvTable> out;
     for (const auto build : tables)
         out.push_back(build(analysis));
+    if (!analysis.error_models.models.empty()) out.push_back(error_models_table(analysis));
     return out;
 }
 

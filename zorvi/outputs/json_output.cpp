@@ -8,6 +8,7 @@
 #include "zorvi/outputs/outputs.hpp"
 #include "zorvi/outputs/summary_text.hpp"
 #include "zorvi/outputs/writers.hpp"
+#include "zorvi/study/error_model.hpp"
 #include "zorvi/text/messages.hpp"
 
 namespace zorvi {
@@ -60,6 +61,47 @@ Json settings_json(const Analysis& analysis, const ReportNames&) {
             {"series", settings.series},
             {"seed", settings.seed},
             {"quantiles", settings.exact_quantiles() ? "exact" : "histogram"}};
+}
+
+// The posterior model's settings, after the others: absent under the observed model.
+void add_error_model_settings(Json& json, const StudySettings& settings) {
+    if (settings.error_model != ErrorModel::posterior) return;
+    json["error_model"] = error_model_name(settings.error_model);
+    json["floor"] = settings.floor;
+    // An infinite scale, the observed model, is written as the string "inf".
+    json["prior_scale"] =
+        std::isinf(settings.prior_scale) ? Json("inf") : Json(settings.prior_scale);
+}
+
+Json model_figures_json(const ModelFigures& figures) {
+    return {
+        {"model", error_model_name(figures.model)},
+        {"prior_scale", std::isinf(figures.prior_scale) ? Json("inf") : Json(figures.prior_scale)},
+        {"scale_factor",
+         std::isinf(figures.scale_factor) ? Json("inf") : Json(figures.scale_factor)},
+        {"expected_m", figures.expected_m},
+        {"mean_m", figures.mean_m},
+        {"share_p_below_005", share_json(figures.below_05)},
+        {"rate_ratio_per_decade",
+         {{"median", figures.ratio.median},
+          {"q025", figures.ratio.q025},
+          {"q975", figures.ratio.q975},
+          {"series", figures.fits}}}};
+}
+
+// Both error models side by side, and the prior scale's sensitivity row; absent under the
+// observed model.
+void add_error_models(Json& document, const Analysis& analysis) {
+    const ErrorModelComparison& comparison = analysis.error_models;
+    if (comparison.models.empty()) return;
+    Json models = Json::array();
+    for (const ModelFigures& figures : comparison.models)
+        models.push_back(model_figures_json(figures));
+    Json scales = Json::array();
+    for (const ModelFigures& figures : comparison.prior_scales)
+        scales.push_back(model_figures_json(figures));
+    document["error_models"] = models;
+    document["prior_scale_sensitivity"] = scales;
 }
 
 Json observed_tests_json(const Analysis& analysis) {
@@ -217,6 +259,8 @@ std::string format_json(const Analysis& analysis, const ReportNames& names) {
     Json document = Json::object();
     for (const JsonSection& section : sections)
         document[section.key] = section.build(analysis, names);
+    add_error_model_settings(document["settings"], analysis.settings);
+    add_error_models(document, analysis);
     return document.dump(2) + "\n";
 }
 

@@ -4,6 +4,7 @@
 
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "zorvi/study/analysis.hpp"
@@ -35,6 +36,9 @@ struct CsvTable {
     std::vector<std::string> columns;
     std::vector<std::vector<std::string>> rows;
 };
+
+// The table of both error models, made only under the posterior model.
+inline constexpr std::string_view error_models_file_name = "error_models.csv";
 
 // The tables of `--csv` made at the end: tests.csv, events.csv, m_counts.csv,
 // sweep_threshold.csv and sweep_start_year.csv (series.csv is written during the pass).

@@ -29,5 +29,10 @@ void add_events_section(std::string& out, const Analysis& analysis);
 // The sweep tables: every 5th threshold with the class bounds and the main threshold, and
 // every 5th start.
 void add_sweep_sections(std::string& out, const Analysis& analysis);
+// Under the posterior error model only (nothing otherwise): its settings' rows, both models
+// side by side with the prior scale's row, and the paragraph on what the model assumes.
+void add_error_model_rows(std::string& out, const Analysis& analysis);
+void add_error_models_section(std::string& out, const Analysis& analysis);
+std::string error_model_note();
 
 }  // namespace zorvi::detail

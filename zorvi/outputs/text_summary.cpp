@@ -125,6 +125,7 @@ std::string format_summary(const Analysis& analysis, const ReportNames& names) {
     add_row(out, "Simulated series",
             std::to_string(summary.series) + ", seed " + std::to_string(settings.seed));
     add_row(out, "  without a selected event (NaN)", std::to_string(summary.without_event));
+    detail::add_error_model_rows(out, analysis);
     out += '\n';
 
     out += "Simulated u\n";
@@ -151,6 +152,10 @@ std::string format_summary(const Analysis& analysis, const ReportNames& names) {
     out += '\n';
     detail::add_events_section(out, analysis);
     out += '\n';
+    if (!analysis.error_models.models.empty()) {
+        detail::add_error_models_section(out, analysis);
+        out += '\n';
+    }
     detail::add_sweep_sections(out, analysis);
     out += start_sweep_cut_note(settings);
     out += '\n';
@@ -184,8 +189,11 @@ std::string format_summary(const Analysis& analysis, const ReportNames& names) {
         "with 2m degrees of freedom under a constant rate, P its lower tail; its shape is\n"
         "m / sum ln((b - a) / (t - a)), 1 for a constant rate, with an interval from\n"
         "chi-square(2m). Lewis-Robinson: u divided by the coefficient of variation of the gaps\n"
-        "between successive times (the first from a; divisor n - 1), normal P, needs m >= 2.\n"
-        "The selection probability of an event is Phi((x - threshold) / sx).\n"
+        "between successive times (the first from a; divisor n - 1), normal P, needs m >= 2.\n";
+    const bool posterior = settings.error_model == ErrorModel::posterior;
+    out += posterior ? "The selection probability of an event follows the posterior model below.\n"
+                     : "The selection probability of an event is Phi((x - threshold) / sx).\n";
+    out +=
         "\n"
         "P is the program's one-sided P, 1 - Phi(|u|): the series' own direction, so that a\n"
         "clearly falling rate counts below 0.05 as well as a rising one.\n"
@@ -196,6 +204,7 @@ std::string format_summary(const Analysis& analysis, const ReportNames& names) {
         "tables show every 5th threshold, the category bounds and every 5th start; the quantiles\n"
         "of P are over the series with a selected event.\n";
     if (!settings.exact_quantiles()) out += binned_note(analysis);
+    if (posterior) out += "\n" + detail::error_model_note();
     return out;
 }
 

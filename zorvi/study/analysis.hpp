@@ -103,6 +103,25 @@ struct SimulatedValues {
     ValueSample p;
 };
 
+// One error model's figures over the study's series, on the study's seed.
+struct ModelFigures {
+    ErrorModel model = ErrorModel::observed;
+    double scale_factor = not_a_number;  // the prior scale over the study's; inf: observed
+    double prior_scale = not_a_number;   // theta; inf for the observed model
+    double expected_m = not_a_number;    // the sum of the selection probabilities
+    double mean_m = not_a_number;        // over the simulated series
+    Share below_05;                      // series with P < 0.05
+    Quantiles ratio;                     // the simulated rate ratio per decade
+    std::size_t fits = 0;                // series with a rate ratio
+};
+
+// Asked for with the posterior model: both models side by side (observed, then posterior), and
+// the posterior model at the prior scales of detail::prior_scale_factors, then the observed.
+struct ErrorModelComparison {
+    std::vector<ModelFigures> models;
+    std::vector<ModelFigures> prior_scales;
+};
+
 struct Analysis {
     StudySettings settings;
     Summary summary;
@@ -115,6 +134,7 @@ struct Analysis {
     double expected_m = 0.0;
     Sensitivity sensitivity;
     SimulatedValues simulated_values;
+    ErrorModelComparison error_models;  // empty under the observed model
 };
 
 }  // namespace zorvi

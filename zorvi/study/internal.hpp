@@ -9,6 +9,7 @@
 #include <thread>
 #include <vector>
 
+#include "zorvi/study/error_model.hpp"
 #include "zorvi/study/study.hpp"
 #include "zorvi/sweeps/accumulator.hpp"
 
@@ -56,6 +57,7 @@ struct SeriesAhead {
     bool stopping = false;
     // Set when no second thread could be started: the caller draws each series itself.
     const EventSeries* drawn_here = nullptr;
+    SeriesDraw draw;  // the error model's draw
     std::mutex mutex;
     std::condition_variable changed;
     std::thread drawer;

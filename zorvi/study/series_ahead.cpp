@@ -28,7 +28,7 @@ void draw_blocks(SeriesAhead& ahead, const EventSeries& events, const StudySetti
         const std::size_t count = std::min(ahead.block_series, settings.series - first);
         std::span<double> block(ahead.blocks[slot]);
         for (std::size_t k = 0; k < count; ++k)
-            draw_series(events, block.subspan(k * width, width));
+            draw_series(events, ahead.draw, block.subspan(k * width, width));
         {
             std::lock_guard lock(ahead.mutex);
             ahead.filled[slot] = count;
@@ -42,6 +42,7 @@ void draw_blocks(SeriesAhead& ahead, const EventSeries& events, const StudySetti
 
 void start_drawing(SeriesAhead& ahead, const EventSeries& events, const StudySettings& settings) {
     ahead.width = events.x.size();
+    ahead.draw = series_draw(events, settings);
     ahead.block_series =
         std::max<std::size_t>(1, block_values / std::max<std::size_t>(1, ahead.width));
     for (std::vector<double>& block : ahead.blocks)
@@ -59,7 +60,7 @@ void start_drawing(SeriesAhead& ahead, const EventSeries& events, const StudySet
 std::span<const double> next_series(SeriesAhead& ahead) {
     if (ahead.drawn_here != nullptr) {
         const std::span<double> series = std::span<double>(ahead.blocks[0]).first(ahead.width);
-        draw_series(*ahead.drawn_here, series);
+        draw_series(*ahead.drawn_here, ahead.draw, series);
         return series;
     }
     if (ahead.position == ahead.available) {

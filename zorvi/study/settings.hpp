@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -30,6 +31,11 @@ inline constexpr std::array<double, 5> category_bounds = {64, 83, 96, 113, 137};
 inline constexpr std::size_t exact_quantile_limit = 100000;
 inline constexpr std::size_t max_series = 1000000000;
 
+// How each series draws its magnitudes (error_model.hpp): the program's model moves every
+// observed magnitude by its error; the posterior model draws every event's true magnitude
+// given its observation, under an exponential population above a floor.
+enum class ErrorModel { observed, posterior };
+
 // What is selected and tested, and how the series are simulated; the program's own values by
 // default.
 struct StudySettings {
@@ -47,6 +53,16 @@ struct StudySettings {
     double sweep_high = category_bounds.back();
     std::size_t exact_limit = exact_quantile_limit;
     bool exact_quantiles() const { return series <= exact_limit; }
+    // The posterior model's floor L and prior scale theta: NaN until set from the data (the
+    // smallest magnitude rounded down; the mean excess over L). An infinite scale is the
+    // observed model.
+    ErrorModel error_model = ErrorModel::observed;
+    double floor = not_a_number;
+    double prior_scale = not_a_number;
+    // True when the series draw true magnitudes: the posterior model with a finite scale.
+    bool draws_posterior() const {
+        return error_model == ErrorModel::posterior && std::isfinite(prior_scale);
+    }
 };
 
 // The settings a study may be given: a finite threshold, an interval whose start lies before

@@ -123,10 +123,18 @@ bool analyse_study(const EventSeries& events, const StudySettings& settings, con
     analysis.simulated_values = std::move(summary.values);
     finish_trends(trends, settings.series, analysis);
     analysis.events = event_rows(events, selected_counts, settings.series, settings.threshold);
+    if (settings.draws_posterior()) {
+        const SeriesDraw draw = series_draw(events, settings);
+        for (std::size_t i = 0; i < analysis.events.size(); ++i)
+            analysis.events[i].selection_probability =
+                posterior_selection_probability(draw.events[i], settings.threshold);
+    }
     for (const EventRow& row : analysis.events)
         analysis.expected_m += row.selection_probability;
     analysis.sensitivity = {finish_sweeps(sweeps, critical_u(interval_tail)),
                             finish_event_counts(counts)};
+    if (settings.error_model == ErrorModel::posterior)
+        detail::compare_error_models(events, analysis);
     return true;
 }
 
