@@ -109,7 +109,8 @@ struct Poll {
 std::unique_ptr<Study> study_of(const Events& events, const std::string& source, double threshold,
                                 double start, double end, long long series, long long seed,
                                 py::object progress, const std::optional<std::string>& results,
-                                bool keep_series) {
+                                bool keep_series, const std::string& error_model, double floor,
+                                double prior_scale) {
     if (seed < INT32_MIN || seed > INT32_MAX)
         throw Error("the seed " + std::to_string(seed) + " must lie in -2^31 to 2^31 - 1");
     StudySettings settings;
@@ -118,6 +119,12 @@ std::unique_ptr<Study> study_of(const Events& events, const std::string& source,
     settings.end = end;
     settings.series = static_cast<std::size_t>(std::max(0LL, series));  // 0: refused as such
     settings.seed = static_cast<std::int32_t>(seed);
+    if (error_model != "observed" && error_model != "posterior")
+        throw Error("the error model '" + error_model + "' must be 'observed' or 'posterior'");
+    settings.error_model =
+        error_model == "posterior" ? ErrorModel::posterior : ErrorModel::observed;
+    settings.floor = floor;  // NaN: from the data
+    settings.prior_scale = prior_scale;
     describe_magnitudes(events.data.events, events.shipped_winds, settings);
 
     Poll poll;
@@ -214,6 +221,7 @@ void bind_study(py::module_& module) {
     module.def("run_study", &study_of, py::arg("events"), py::arg("source"), py::arg("threshold"),
                py::arg("start"), py::arg("end"), py::arg("series"), py::arg("seed"),
                py::arg("progress"), py::arg("results"), py::arg("keep_series"),
+               py::arg("error_model"), py::arg("floor"), py::arg("prior_scale"),
                "Runs a whole study with the interpreter's lock released; Ctrl-C stops it.");
 }
 

@@ -4,6 +4,7 @@ import json
 import os
 import pathlib
 import shutil
+import subprocess
 
 import pandas
 import pandas.testing
@@ -117,3 +118,20 @@ def test_statistics_equal_the_reports():
     assert (lr.statistic, lr.pvalue) == (tests[3]["statistic"], tests[3]["p_value"])
     assert zorvi.detectable_rate_ratio(cox.m, a, b) == observed["detectable_rate_ratio_per_decade"]
     assert repr(cox).startswith("CoxLewisResult(m=6, statistic=1.58325799")
+
+
+def test_the_posterior_error_model_gives_the_command_lines_json(tmp_path, monkeypatch):
+    report = pathlib.Path(os.environ["ZORVI_BUILD_DIR"]) / "zorvi-report"
+    if not report.exists():
+        pytest.skip("zorvi-report is not built beside the module")
+    shutil.copy(SOURCE / "data" / DAT, tmp_path)
+    monkeypatch.chdir(tmp_path)
+    options = ["--data", DAT, "--error-model", "posterior", "--prior-scale", "30"]
+    expected = subprocess.run(
+        [str(report), *options, "--json", "--no-figure", "--results", "cli.dat"],
+        capture_output=True, text=True, check=True).stdout
+    study = zorvi.study(DAT, error_model="posterior", prior_scale=30, results="cli.dat")
+    assert study.to_json() == expected
+    assert study.to_dict()["settings"]["error_model"] == "posterior"
+    with pytest.raises(ValueError, match="observed.*posterior"):
+        zorvi.study(DAT, error_model="prior")

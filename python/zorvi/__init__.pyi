@@ -105,4 +105,7 @@ def study(
     results: Optional[PathLike] = None,
     keep_series: Optional[bool] = None,
     name: Optional[str] = None,
+    error_model: str = "observed",
+    floor: Optional[float] = None,
+    prior_scale: Optional[float] = None,
 ) -> Study: ...

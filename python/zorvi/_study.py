@@ -2,6 +2,7 @@
 
 import io
 import json
+import math
 import os
 from typing import Any, Dict, Optional
 
@@ -255,6 +256,9 @@ def study(
     results=None,
     keep_series: Optional[bool] = None,
     name: Optional[str] = None,
+    error_model: str = "observed",
+    floor: Optional[float] = None,
+    prior_scale: Optional[float] = None,
 ) -> Study:
     """Runs a whole study, as ``zorvi-report`` does with ``--data`` and the study options.
 
@@ -276,6 +280,13 @@ def study(
       keep_series: keep each series' m, u and P (the arrays ``m``, ``u``, ``p``); by default
         up to 100000 series. Without them, memory stays bounded for any number of series.
       name: how the outputs name the data (default: the path, or "events").
+      error_model: "observed" (the program's model: each observed magnitude moved by its
+        error) or "posterior" (each event's true magnitude drawn given its observation, under
+        an exponential population above a floor; the report then compares both models), as
+        the command line's ``--error-model``.
+      floor: the posterior model's floor L (default: the smallest magnitude, rounded down).
+      prior_scale: its prior scale theta (default: the mean excess of the magnitudes over L;
+        ``math.inf`` gives the observed model back).
 
     The simulation runs with the interpreter's lock released; Ctrl-C stops it within a
     fraction of a second with KeyboardInterrupt, leaving no file behind. Bad input raises
@@ -306,6 +317,9 @@ def study(
             progress,
             results_path,
             bool(keep_series),
+            str(error_model),
+            math.nan if floor is None else float(floor),
+            math.nan if prior_scale is None else float(prior_scale),
         )
     finally:
         if close is not None:
