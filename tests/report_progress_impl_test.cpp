@@ -1,8 +1,10 @@
 // The progress bar of long studies: drawn on a terminal, never anywhere else.
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <pty.h>
 #include <unistd.h>
 
+#include <array>
 #include <cstdio>
 #include <string>
 
@@ -31,9 +33,16 @@ TEST(ReportProgress, OnATerminalOnly) {
         if (!step) _exit(1);
         step(250000);
         step(1000000);  // the end: the line cleared
-        std::string drawn(4096, '\0');
-        const ssize_t n = read(terminal, drawn.data(), drawn.size());
-        std::fwrite(drawn.data(), 1, n > 0 ? static_cast<std::size_t>(n) : 0, stdout);
+        // The terminal passes the output on in its own time: read until it has been quiet.
+        std::string drawn;
+        std::array<char, 4096> chunk{};
+        pollfd ready{terminal, POLLIN, 0};
+        while (poll(&ready, 1, 500) > 0) {
+            const ssize_t n = read(terminal, chunk.data(), chunk.size());
+            if (n <= 0) break;
+            drawn.append(chunk.data(), static_cast<std::size_t>(n));
+        }
+        std::fwrite(drawn.data(), 1, drawn.size(), stdout);
         // A small study is not worth a bar.
         if (progress_bar(2000, 60)) std::fputs("\nsmall", stdout);
     });
