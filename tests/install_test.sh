@@ -3,9 +3,9 @@
 # where a user looks for them, that the pages format without warnings, and that the installed
 # zorvi writes the golden results file; then that a program of someone else's builds against the
 # installed library and gets the same analysis as the installed zorvi-report.
-# usage: install_test.sh BUILD_DIR SOURCE_DIR
+# usage: install_test.sh BUILD_DIR SOURCE_DIR [LINK_FLAGS]  (the flags the consumer links with)
 set -euo pipefail
-build=$1 source=$2
+build=$1 source=$2 link_flags=${3:-}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
@@ -25,7 +25,7 @@ cmp "$work/run/study-results.dat" "$source/tests/golden/Zorviresult.dat"
 # An unrelated project: find_package(Zorvi), link Zorvi::zorvi, run a study on the shipped CSV.
 csv=$source/data/us-hurricane-landfalls-1980-2018.csv
 cmake -S "$source/tests/consumer" -B "$work/consumer" -DCMAKE_PREFIX_PATH="$work/prefix" \
-    -DCMAKE_BUILD_TYPE=Release >/dev/null
+    -DCMAKE_BUILD_TYPE=Release -DCMAKE_EXE_LINKER_FLAGS="$link_flags" >/dev/null
 cmake --build "$work/consumer" >/dev/null
 "$work/consumer/consumer" "$csv" 64 >"$work/consumer.json"
 (cd "$work/run" && "$work/prefix/bin/zorvi-report" --data "$csv" --threshold 64 --json \
