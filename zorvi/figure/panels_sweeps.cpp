@@ -22,6 +22,7 @@ struct SweepView {
     std::string about;                // "the threshold" or "the start year"
     std::string fixed;                // what stays fixed along the sweep
     std::span<const double> classes;  // class bounds marked along it
+    bool class_values = false;        // labelled with their values, not as categories
 };
 
 SweepView threshold_view(const FigureData& data) {
@@ -36,6 +37,7 @@ SweepView threshold_view(const FigureData& data) {
     view.about = "the threshold";
     view.fixed = "events of " + year_text(settings.start) + "–" + year_text(settings.end);
     view.classes = settings.class_bounds;
+    view.class_values = settings.own_classes;
     return view;
 }
 
@@ -81,7 +83,8 @@ void add_class_marks(std::string& out, const Rect& plot, const Scale& x, const S
         const double bx = x(bound);
         add_line(out, bx, plot.top, bx, plot.bottom(), guide_colour, 1, dotted);
         const Anchor anchor = bx > plot.right() - 30 ? Anchor::end : Anchor::start;
-        add_text(out, beside(bx, anchor), plot.top + 12, "Cat " + std::to_string(k + 1), anchor,
+        add_text(out, beside(bx, anchor), plot.top + 12,
+                 view.class_values ? shortest_text(bound) : "Cat " + std::to_string(k + 1), anchor,
                  note_size, std::string("fill=\"") + note_colour + "\" " + halo);
     }
 }
