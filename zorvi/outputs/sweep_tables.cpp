@@ -98,11 +98,18 @@ void add_sweep_sections(std::string& out, const Analysis& analysis) {
     out += "Sensitivity to the threshold, events of " + fixed_text(settings.start, 3) + " to " +
            fixed_text(settings.end, 3) + "\n";
     out += column_heads("threshold");
-    for (std::size_t k = 0; k < sweeps.threshold.size(); ++k) {
-        const SweepPoint& point = sweeps.threshold[k];
+    // Every 5th point of the even grid, counted without the points added to it.
+    std::size_t k = 0;
+    const double step = sweeps.steps.threshold;
+    const double first = sweeps.threshold.empty() ? 0.0 : sweeps.threshold.front().threshold;
+    for (const SweepPoint& point : sweeps.threshold) {
+        const double place = (point.threshold - first) / step;
+        const bool on_grid = std::isnan(step) || std::fabs(place - std::round(place)) < 1e-6;
         const std::string category = class_note(point.threshold, settings);
         const bool main = point.threshold == settings.threshold;
-        if (k % table_stride != 0 && category.empty() && !main) continue;
+        const bool shown = on_grid && k % table_stride == 0;
+        k += on_grid ? 1 : 0;
+        if (!shown && category.empty() && !main) continue;
         out += table_row(shortest_text(point.threshold) + unit, point,
                          joined(category, main ? own : ""));
     }

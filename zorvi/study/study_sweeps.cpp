@@ -18,8 +18,8 @@ std::vector<double> study_thresholds(const StudySettings& settings, SweepSteps& 
     if (given.given()) {
         thresholds = even_grid(given.first, given.last, given.step, max_given_sweep_points);
     } else {
-        std::vector<double> wanted = settings.class_bounds;
-        wanted.push_back(settings.threshold);
+        std::vector<double> wanted = {settings.threshold};
+        wanted.insert(wanted.end(), settings.class_bounds.begin(), settings.class_bounds.end());
         steps.threshold = threshold_step(settings.sweep_low, settings.sweep_high, wanted);
         thresholds = threshold_grid(settings.sweep_low, settings.sweep_high, wanted);
     }

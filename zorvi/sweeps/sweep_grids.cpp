@@ -127,29 +127,36 @@ std::vector<double> even_grid(double first, double last, double step, std::size_
 namespace {
 
 // Of the grids of multiples of 1, 2 or 5 × 10^k that hold 50 to 200 points within [low, high],
-// the coarsest that holds every `wanted` value in the range, else the coarsest; false when
-// none does (an empty or non-finite range).
+// the coarsest that holds every `wanted` value in the range; else the coarsest that holds the
+// first of them; else the coarsest. False when none has 50 to 200 (an empty or non-finite
+// range).
 bool threshold_grid_of(double low, double high, std::span<const double> wanted,
                        ScaledGrid& chosen) {
     if (!std::isfinite(low) || !std::isfinite(high) || !(low < high)) return false;
-    bool found = false;
+    const auto held = [&](const ScaledGrid& grid, std::span<const double> values) {
+        return std::all_of(values.begin(), values.end(),
+                           [&](double v) { return !(v >= low && v <= high) || holds(grid, v); });
+    };
+    int best = -1;  // how much of `wanted` the chosen grid holds: 0, its first, or all
     // From coarse to fine over the powers from the span's own down past span / 200.
     const int top = static_cast<int>(std::floor(log10_span(low, high)));
-    for (int power = top; power >= top - 4; --power) {
-        for (auto mantissa = mantissas.rbegin(); mantissa != mantissas.rend(); ++mantissa) {
+    for (int power = top; power >= top - 4 && best < 2; --power) {
+        for (auto mantissa = mantissas.rbegin(); mantissa != mantissas.rend() && best < 2;
+             ++mantissa) {
             const ScaledGrid grid = multiples_within(low, high, *mantissa, power);
             if (!(grid.count >= static_cast<double>(min_threshold_points) &&
                   grid.count <= static_cast<double>(max_sweep_points)))
                 continue;
-            const bool all = std::all_of(wanted.begin(), wanted.end(), [&](double v) {
-                return !(v >= low && v <= high) || holds(grid, v);
-            });
-            if (!found || all) chosen = grid;
-            found = true;
-            if (all) return true;
+            const int fit = held(grid, wanted)                                                  ? 2
+                            : held(grid, wanted.first(std::min<std::size_t>(1, wanted.size()))) ? 1
+                                                                                                : 0;
+            if (fit > best) {
+                chosen = grid;
+                best = fit;
+            }
         }
     }
-    return found;
+    return best >= 0;
 }
 
 }  // namespace

@@ -30,8 +30,9 @@ std::vector<double> even_grid(double first, double last, double step, std::size_
 double even_grid_count(double first, double last, double step);
 
 // The threshold sweep's step over [low, high]: the coarsest whose grid holds every `wanted`
-// value within the range (the study's threshold, the class bounds), else the coarsest; NaN
-// for a range that is empty or not finite.
+// value within the range (the study's threshold first, then the class bounds), else the
+// coarsest that holds the first, else the coarsest; NaN for a range that is empty or not
+// finite.
 double threshold_step(double low, double high, std::span<const double> wanted);
 // That grid, with the `wanted` values within the range added where it misses them; for an
 // empty range, its ends and the wanted values within it.
