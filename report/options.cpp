@@ -9,11 +9,13 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
+#include <functional>
 #include <limits>
 #include <optional>
 #include <string_view>
 #include <vector>
 
+#include "zorvi/sweeps/sweeps.hpp"
 #include "zorvi/text/messages.hpp"
 #include "zorvi/text/number_text.hpp"
 
@@ -68,11 +70,11 @@ constexpr std::string_view footer =
     "Sensitivity: the observed test and every simulated series (the very same magnitudes) at\n"
     "every whole threshold from 64 to 137 kt, the category bounds 64, 83, 96, 113 and 137\n"
     "marked, over the run's interval; and at starts a year apart from 1980.417, up to the last\n"
-    "that leaves ten years to 2018.917 (at most 200 starts; the summary says where a longer\n"
-    "sweep stops), at 113 kt (events before a start dropped). Each point gives the observed\n"
-    "m, u and P, the share of series with P < 0.05 with its Wilson interval, and the 2.5, 50\n"
-    "and 97.5 % quantiles of the simulated P. The summary's tables show every 5th threshold,\n"
-    "the category bounds and every 5th start.\n"
+    "that leaves ten years to 2018.917 (for a record too long for 200 starts a year apart, 2,\n"
+    "5, 10, ... years apart), at 113 kt (events before a start dropped). Each point gives the\n"
+    "observed m, u and P, the share of series with P < 0.05 with its Wilson interval, and the\n"
+    "2.5, 50 and 97.5 % quantiles of the simulated P. The summary's tables show every 5th\n"
+    "threshold, the category bounds and every 5th start.\n"
     "\n"
     "The figure has eight panels: the histogram of the simulated u and the distribution of the\n"
     "simulated P; the cumulative count of the observed selected events against time, with the\n"
@@ -84,8 +86,10 @@ constexpr std::string_view footer =
     "standard error) in zorvi's free format, or, when its name ends in .csv or --columns is\n"
     "given, a CSV table with a header row naming the columns. Every time must lie within the\n"
     "interval; a standard error must be finite and not negative. For data other than the\n"
-    "shipped table the threshold sweep runs over the whole units of the magnitudes' range (at\n"
-    "most 200 points). With more than 100000 series the quantiles come from fine histograms\n"
+    "shipped table the threshold sweep runs over the magnitudes' range in steps of 1, 2 or\n"
+    "5x10^k, 50 to 200 points with the threshold among them, and marks no classes unless\n"
+    "--classes gives them; --sweep-thresholds and --sweep-starts give grids of one's own (at\n"
+    "most 1000 points). With more than 100000 series the quantiles come from fine histograms\n"
     "(the summary gives their bins); counts and shares stay exact, and memory does not grow\n"
     "with the number of series. A progress bar is drawn on standard error when it is a\n"
     "terminal and the work is long.\n"
@@ -350,6 +354,90 @@ bool study_options(const CLI::App& app, const StudyArguments& arguments, StudyOp
     return true;
 }
 
+// The sweeps' grids and the classes as written: three numbers each, a list of bounds.
+struct SweepArguments {
+    std::vector<std::string> thresholds;
+    std::vector<std::string> starts;
+    std::string classes;
+};
+
+// A grid FIRST LAST STEP for `option`: finite numbers, FIRST before LAST, a positive STEP, and
+// at most max_given_sweep_points points.
+bool read_grid(const std::vector<std::string>& texts, const char* option, const char* example,
+               SweepRange& range, Refusal& refusal) {
+    if (!read_decimal(texts[0], option, "first value", example, range.first, refusal) ||
+        !read_decimal(texts[1], option, "last value", example, range.last, refusal) ||
+        !read_decimal(texts[2], option, "step", example, range.step, refusal))
+        return false;
+    const std::string values = detail::shortest_text(range.first) + " to " +
+                               detail::shortest_text(range.last) + " in steps of " +
+                               detail::shortest_text(range.step);
+    if (!std::isfinite(range.first) || !std::isfinite(range.last) || !std::isfinite(range.step) ||
+        !(range.first < range.last) || !(range.step > 0)) {
+        refusal = {status_failed, std::string(option) + ": " + values +
+                                      "; give finite numbers, the first below the last, "
+                                      "and a step above 0"};
+        return false;
+    }
+    const double count = even_grid_count(range.first, range.last, range.step);
+    if (!(count <= static_cast<double>(max_given_sweep_points))) {
+        refusal = {status_failed,
+                   std::string(option) + ": " + values + " gives " + detail::shortest_text(count) +
+                       " points; a sweep holds at most " + std::to_string(max_given_sweep_points)};
+        return false;
+    }
+    return true;
+}
+
+// Class bounds: decimal numbers separated by commas, finite and ascending, at most
+// max_class_bounds of them.
+constexpr std::size_t max_class_bounds = 20;
+bool read_classes(const std::string& text, std::vector<double>& bounds, Refusal& refusal) {
+    bounds.clear();
+    for (std::size_t at = 0;;) {
+        const std::size_t comma = std::min(text.find(',', at), text.size());
+        const std::string item = column_name(std::string_view(text).substr(at, comma - at));
+        double bound = 0.0;
+        if (!read_decimal(item, "--classes", "bound", "6.5", bound, refusal)) return false;
+        bounds.push_back(bound);
+        if (comma == text.size()) break;
+        at = comma + 1;
+    }
+    const std::string quoted = detail::quoted_for_message(text);
+    if (bounds.size() > max_class_bounds) {
+        refusal = {status_failed, "--classes: " + quoted + " gives " +
+                                      std::to_string(bounds.size()) + " bounds; at most " +
+                                      std::to_string(max_class_bounds)};
+        return false;
+    }
+    const bool finite =
+        std::all_of(bounds.begin(), bounds.end(), [](double b) { return std::isfinite(b); });
+    if (!finite ||
+        std::adjacent_find(bounds.begin(), bounds.end(), std::greater_equal<>()) != bounds.end()) {
+        refusal = {status_failed,
+                   "--classes: " + quoted + "; give finite bounds in rising order, A,B,..."};
+        return false;
+    }
+    return true;
+}
+
+// The sweeps and classes the options give, for a study or a finished run alike.
+bool sweep_options(const CLI::App& app, const SweepArguments& arguments, StudySettings& settings,
+                   Refusal& refusal) {
+    const auto given = [&](const char* name) { return app.count(name) > 0; };
+    if (given("--sweep-thresholds") && !read_grid(arguments.thresholds, "--sweep-thresholds",
+                                                  "5 or 0.05", settings.threshold_sweep, refusal))
+        return false;
+    if (given("--sweep-starts") &&
+        !read_grid(arguments.starts, "--sweep-starts", "1980 or 5", settings.start_sweep, refusal))
+        return false;
+    if (given("--classes")) {
+        if (!read_classes(arguments.classes, settings.class_bounds, refusal)) return false;
+        settings.own_classes = true;
+    }
+    return true;
+}
+
 // The message of a refused command line, as printed.
 std::string refusal_text(const Refusal& refusal) {
     std::string text = "zorvi-report: " + refusal.message + "\n";
@@ -395,6 +483,22 @@ CommandLine parse_report_options(int argc, const char* const* argv, const Report
     app.add_option("--seed", study.seed,
                    "A study: the generator's seed word, -2147483648 to 2147483647")
         ->type_name("S");
+    SweepArguments sweeps;
+    app.add_option("--sweep-thresholds", sweeps.thresholds,
+                   "The threshold sweep's points: LOW, LOW + STEP, ... up to HIGH (at most " +
+                       std::to_string(max_given_sweep_points) + ")")
+        ->type_name("LOW HIGH STEP")
+        ->expected(3);
+    app.add_option("--sweep-starts", sweeps.starts,
+                   "The start sweep's points: FIRST, FIRST + STEP, ... up to LAST, within the "
+                   "interval (at most " +
+                       std::to_string(max_given_sweep_points) + ")")
+        ->type_name("FIRST LAST STEP")
+        ->expected(3);
+    app.add_option("--classes", sweeps.classes,
+                   "Class bounds marked on the threshold sweep, rising (default: the hurricane "
+                   "categories for the shipped table, none for other data)")
+        ->type_name("A,B,...");
     app.add_option("--results", study.results,
                    "A study: its results file (default study-results.dat)")
         ->type_name("FILE");
@@ -428,7 +532,8 @@ CommandLine parse_report_options(int argc, const char* const* argv, const Report
     options.csv_directory = csv_directory;
     Refusal refusal;
     if (!error_model_options(app, study, options.study, refusal) ||
-        !study_options(app, study, options.study, line.paths, refusal)) {
+        !study_options(app, study, options.study, line.paths, refusal) ||
+        !sweep_options(app, sweeps, options.study.settings, refusal)) {
         line.status = refusal.status;
         line.error = refusal_text(refusal);
         return line;

@@ -149,7 +149,10 @@ ReportOutcome run_report(const ReportPaths& paths, const ReportOptions& options)
                                         step_error);
         };
     } else {
-        if (!read_finished_run(paths, results, events, error)) return outcome;
+        // The program's own study, with the sweeps and classes the options give.
+        settings = options.study.settings;
+        if (!check_settings(settings, error) || !read_finished_run(paths, results, events, error))
+            return outcome;
         settings.series = results.u.size();
         steps.records_read = true;
         steps.record = [&](std::size_t k, const TrendTest&, double& u, double& p, std::string&) {

@@ -47,6 +47,28 @@ TEST(ReportOptions, RefusedValuesSayWhatIsAllowed) {
         "; name the time, magnitude and standard-error columns, TIME,MAG,SE";
     const std::vector<Case> cases = {
         // Not in the option's form: status 2.
+        {{"--sweep-thresholds", "5", "x", "1"},
+         2,
+         "--sweep-thresholds: the last value 'x' is not a decimal number (such as 5 or 0.05)" +
+             usage},
+        {{"--classes", "6,,7"},
+         2,
+         "--classes: the bound '' is not a decimal number (such as 6.5)" + usage},
+        {{"--sweep-thresholds", "5", "8", "0.0001"},
+         1,
+         "--sweep-thresholds: 5 to 8 in steps of 1e-04 gives 30001 points; a sweep holds at "
+         "most 1000\n"},
+        {{"--sweep-starts", "1990", "1980", "1"},
+         1,
+         "--sweep-starts: 1990 to 1980 in steps of 1; give finite numbers, the first below the "
+         "last, and a step above 0\n"},
+        {{"--sweep-starts", "1970", "2000", "5"},
+         1,
+         "--sweep-starts: the starts 1970 to 2000 must lie within the interval, from its start "
+         "1980.417 to before its end 2018.917\n"},
+        {{"--classes", "96,83"},
+         1,
+         "--classes: '96,83'; give finite bounds in rising order, A,B,...\n"},
         {{"--threshold", ""},
          2,
          "--threshold: the threshold '' is not a decimal number (such as 113 or 6.5)" + usage},
@@ -268,18 +290,33 @@ TEST(ReportOptions, StatedLimits) {
         EXPECT_EQ(result.status, 0) << result.err;
         return result.out;
     };
-    const std::vector<std::string> cut = {"--data", "d.dat", "--interval", "1000", "1210"};
-    EXPECT_NE(study(cut).find("\nThe start sweep stops at 1199.000, its 200th start, the most a "
-                              "sweep holds; the starts\nafter it up to 1200.000, the last that "
-                              "leaves 10 years to the end, are left out.\n"),
+    // Three centuries and more: starts 2 years apart, up to the last that leaves ten years.
+    const std::vector<std::string> long_record = {"--data", "d.dat", "--interval", "1000", "1210"};
+    EXPECT_NE(study(long_record)
+                  .find("\nStarts 2 years apart (101 points), up to the last that leaves 10 years "
+                        "to the end.\n"),
               std::string::npos);
-    std::vector<std::string> json = cut;
-    json.push_back("--json");
-    EXPECT_EQ(nlohmann::json::parse(study(json))["sweeps"]["start_year_cut"],
-              nlohmann::json::parse(
-                  R"({"max_points": 200, "last_start": 1199.0, "last_start_uncut": 1200.0})"));
-    const std::vector<std::string> whole = {"--data", "d.dat", "--interval", "1000", "1209.5"};
-    EXPECT_EQ(study(whole).find("The start sweep stops"), std::string::npos);
+    std::vector<std::string> json = long_record;
+    json.insert(json.end(),
+                {"--json", "--sweep-thresholds", "120", "130", "5", "--classes", "115,125"});
+    const nlohmann::json sweeps = nlohmann::json::parse(study(json))["sweeps"];
+    EXPECT_EQ(sweeps["start_year"].back()["start"], 1200.0);
+    EXPECT_FALSE(sweeps.contains("start_year_cut"));
+    std::vector<double> thresholds;  // the grid given, with the study's own 113 added
+    for (const auto& point : sweeps["threshold"])
+        thresholds.push_back(point["threshold"]);
+    EXPECT_EQ(thresholds, (std::vector<double>{113, 120, 125, 130}));
+    std::vector<std::string> given = {
+        "--data", "d.dat", "--interval", "1000",      "1210",    "--sweep-starts",
+        "1050",   "1100",  "25",         "--classes", "115,125", "--sweep-thresholds",
+        "110",    "130",   "5"};
+    EXPECT_NE(study(given).find("   class 2: >= 125\n"), std::string::npos);
+    given.push_back("--json");
+    std::vector<double> starts;  // the grid given, with the interval's own start added
+    const nlohmann::json given_json = nlohmann::json::parse(study(given));
+    for (const auto& point : given_json["sweeps"]["start_year"])
+        starts.push_back(point["start"]);
+    EXPECT_EQ(starts, (std::vector<double>{1000, 1050, 1075, 1100}));
 
     const std::string approximate = study({"--data", "many.dat", "--threshold", "100"});
     EXPECT_NE(approximate.find("(power 0.8 at 0.05 with m = 1001, normal approximation beyond "

@@ -120,12 +120,15 @@ TEST(ReportStudy, ACsvOfItsOwn) {
     const auto selected =
         std::count_if(magnitudes.begin(), magnitudes.end(), [](double x) { return x >= 6.5; });
     EXPECT_EQ(json["observed"]["m"], selected);
-    // The threshold sweep: whole units over the magnitudes' range, and the study's own point.
+    // The threshold sweep: 0.02 apart over the magnitudes' range, the study's own point on it.
     std::vector<double> thresholds;
     for (const auto& point : json["sweeps"]["threshold"])
         thresholds.push_back(point["threshold"].get<double>());
-    EXPECT_EQ(thresholds, (std::vector<double>{5, 6, 6.5, 7}));
-    EXPECT_EQ(json["sweeps"]["threshold"][2]["observed_m"], selected);
+    ASSERT_EQ(thresholds.size(), 121u);
+    EXPECT_EQ(thresholds.front(), 5.0);
+    EXPECT_EQ(thresholds[75], 6.5);
+    EXPECT_EQ(thresholds.back(), 7.4);
+    EXPECT_EQ(json["sweeps"]["threshold"][75]["observed_m"], selected);
     EXPECT_EQ(json["sweeps"]["start_year"].size(), 61u);  // 1950 to 2010
     const std::string records = read_file(dir.path / "quakes.dat");
     EXPECT_EQ(std::count(records.begin(), records.end(), '\n'), 2003);

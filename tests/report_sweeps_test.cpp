@@ -22,46 +22,108 @@ using namespace zorvi;
 using namespace zorvi::report;
 namespace driver = zorvi::driver;
 
-TEST(ReportSweepPoints, ThresholdsAndStarts) {
-    EXPECT_EQ(whole_thresholds(63.5, 67, 200), (std::vector<double>{64, 65, 66, 67}));
-    EXPECT_EQ(whole_thresholds(64, 137, 200).size(), 74u);
-    // Thinned to at most 4: every 2nd of 1..7, or every 3rd of 1..8 and the last.
-    EXPECT_EQ(whole_thresholds(1, 7, 4), (std::vector<double>{1, 3, 5, 7}));
-    EXPECT_EQ(whole_thresholds(1, 8, 4), (std::vector<double>{1, 4, 7, 8}));
-    // A range of a billion units: 200 points, no billion-element list on the way.
-    const std::vector<double> wide = whole_thresholds(0, 1e9, 200);
-    EXPECT_LE(wide.size(), 200u);
-    EXPECT_GE(wide.size(), 199u);
-    EXPECT_EQ(wide.back(), 1e9);
-    // Magnitudes near the largest double, or far from zero where a step of a few units is
-    // below the spacing of doubles: at most 200 distinct points, in order, and no endless loop.
+// The steps between a grid's points: all alike when the grid is even.
+std::vector<double> gaps(const std::vector<double>& points) {
+    std::vector<double> out;
+    for (std::size_t k = 1; k < points.size(); ++k)
+        out.push_back(points[k] - points[k - 1]);
+    return out;
+}
+
+bool evenly_spaced(const std::vector<double>& points, double step) {
+    const std::vector<double> d = gaps(points);
+    return std::all_of(d.begin(), d.end(),
+                       [&](double g) { return std::fabs(g - step) <= 1e-9 * std::fabs(step); });
+}
+
+TEST(ReportSweepPoints, ThresholdGrids) {
+    struct Case {
+        double low, high;
+        std::vector<double> wanted;
+        double step;  // NaN: no even grid
+        std::size_t count;
+        double first, last;
+        bool even;  // no point added between the grid's own
+    };
+    const std::vector<Case> cases = {
+        {64, 137, {113, 64, 83, 96, 137}, 1, 74, 64, 137, true},  // knots: whole units
+        {5.0, 7.4, {6.5}, 0.02, 121, 5.0, 7.4, true},             // the quakes' magnitudes
+        {5.6, 7.4, {6.35}, 0.01, 181, 5.6, 7.4, true},            // 0.02 misses 6.35
+        {5.6, 7.4, {6.357}, 0.02, 92, 5.6, 7.4, false},           // no grid holds it: added
+        {-3.2, -0.1, {}, 0.05, 63, -3.2, -0.1, true},
+        {0.0013, 0.0051, {}, 0.00005, 77, 0.0013, 0.0051, true},
+        {0, 1e9, {}, 2e7, 51, 0, 1e9, true},
+        {5.5, 5.5, {5.5}, NAN, 1, 5.5, 5.5, true},
+    };
+    for (const Case& c : cases) {
+        const std::vector<double> grid = threshold_grid(c.low, c.high, c.wanted);
+        const double step = threshold_step(c.low, c.high, c.wanted);
+        SCOPED_TRACE(::testing::Message() << c.low << " to " << c.high);
+        if (std::isnan(c.step)) {
+            EXPECT_TRUE(std::isnan(step));
+        } else {
+            EXPECT_DOUBLE_EQ(step, c.step);
+        }
+        EXPECT_EQ(grid.size(), c.count);
+        ASSERT_FALSE(grid.empty());
+        EXPECT_EQ(grid.front(), c.first);
+        EXPECT_EQ(grid.back(), c.last);
+        for (double v : c.wanted)  // exactly as written, 6.35 the double of "6.35"
+            EXPECT_TRUE(std::find(grid.begin(), grid.end(), v) != grid.end()) << v;
+        if (c.even && !std::isnan(c.step)) {
+            EXPECT_TRUE(evenly_spaced(grid, c.step));
+        }
+    }
+    // Magnitudes near the largest double, or far from zero where a step is below the spacing
+    // of doubles: at most 200 distinct points, ascending, and no endless loop.
     for (auto [low, high] : {std::pair{90.0, 1e308}, {-1.7e308, 1.7e308}, {1e17, 1e17 + 1008}}) {
-        const std::vector<double> huge = whole_thresholds(low, high, 200);
+        const std::vector<double> huge = threshold_grid(low, high, {});
         EXPECT_LE(huge.size(), 200u) << high;
         EXPECT_TRUE(std::adjacent_find(huge.begin(), huge.end(), std::greater_equal<>()) ==
                     huge.end())
             << high;
-        EXPECT_EQ(huge.back(), high);
     }
-    EXPECT_TRUE(whole_thresholds(5.5, 5.7, 200).empty());
-    EXPECT_TRUE(whole_thresholds(-INFINITY, 10, 200).empty());
+    EXPECT_TRUE(threshold_grid(-INFINITY, 10, {}).size() == 1u);  // the finite end only
 
-    const std::vector<double> starts = sweep_starts(1980.417, 2018.917, 1.0, 10.0, 200);
-    ASSERT_EQ(starts.size(), 29u);  // 2008.417 leaves 10.5 years, 2009.417 only 9.5
-    EXPECT_EQ(starts.front(), 1980.417);
-    EXPECT_EQ(starts.back(), 1980.417 + 28.0);
-    EXPECT_TRUE(sweep_starts(2010, 2018, 1.0, 10.0, 200).empty());
-    EXPECT_EQ(sweep_starts(0, 1e9, 1.0, 10.0, 200).size(), 200u);
-    EXPECT_TRUE(sweep_starts(0, 100, 0.0, 10.0, 200).empty());  // no endless loop
-    EXPECT_TRUE(sweep_starts(NAN, 100, 1.0, 10.0, 200).empty());
+    // A grid as given: its points as written, and its size without building it.
+    const std::vector<double> given = even_grid(5, 8, 0.05, 1000);
+    EXPECT_EQ(given.size(), 61u);
+    EXPECT_EQ(given[27], 6.35);
+    EXPECT_EQ(given.back(), 8.0);
+    EXPECT_EQ(even_grid(1, 2, 0.3, 1000), (std::vector<double>{1, 1.3, 1.6, 1.9}));
+    EXPECT_EQ(even_grid_count(0, 1, 1e-9), 1e9 + 1);
+    EXPECT_EQ(even_grid_count(1, 0, 1), 0.0);
+    EXPECT_EQ(even_grid_count(0, 1, 0), 0.0);
+    EXPECT_EQ(even_grid_count(0, INFINITY, 1), 0.0);
+}
 
-    // Where a sweep cut by its cap would have ended: 1000 to 1199 are its 200 starts, and 1200
-    // leaves exactly ten years to 1210; with 9.5 left it would not.
-    EXPECT_TRUE(std::isnan(last_start_beyond_cut(1980.417, 2018.917, 1.0, 10.0, 200)));
-    EXPECT_TRUE(std::isnan(last_start_beyond_cut(1000, 1209.5, 1.0, 10.0, 200)));
-    EXPECT_EQ(last_start_beyond_cut(1000, 1210, 1.0, 10.0, 200), 1200);
-    EXPECT_EQ(last_start_beyond_cut(0, 1e9, 1.0, 10.0, 200), 1e9 - 10);
-    EXPECT_GT(last_start_beyond_cut(-8e307, 8e307, 1.0, 10.0, 200), 7e307);  // no endless loop
+TEST(ReportSweepPoints, StartGrids) {
+    struct Case {
+        double start, end;
+        double step, min_span;
+        std::size_t count;
+        double last;
+    };
+    const std::vector<Case> cases = {
+        {1980.417, 2018.917, 1, 10, 29, 2008.417},  // the shipped run: 2009.417 leaves 9.5
+        {1950, 2020, 1, 10, 61, 2010},
+        {1700, 2020, 2, 10, 156, 2010},  // three centuries: reaches ten years before the end
+        {1000, 1210, 2, 10, 101, 1200},
+        {0, 1e9, 5e6, 10, 200, 9.95e8},
+        {2000, 2005, 1, 2.5, 3, 2002},  // a short record: half its length left
+        {2000, 2000.5, 1, 0.25, 1, 2000},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::Message() << c.start << " to " << c.end);
+        const std::vector<double> starts = start_grid(c.start, c.end);
+        EXPECT_EQ(start_step(c.start, c.end), c.step);
+        EXPECT_EQ(start_min_span(c.start, c.end), c.min_span);
+        ASSERT_EQ(starts.size(), c.count);
+        EXPECT_EQ(starts.front(), c.start);
+        EXPECT_NEAR(starts.back(), c.last, 1e-9 * std::fabs(c.last));
+        EXPECT_TRUE(evenly_spaced(starts, c.step));
+    }
+    EXPECT_LE(start_grid(-8e307, 8e307).size(), 200u);  // no endless loop
 }
 
 // The shipped events, the magnitudes of the run's 2000 simulated series and their tests.

@@ -156,9 +156,11 @@ std::string year_text(double year);
 // A label beside a vertical marker line at x, on the side of the plot with more room.
 Anchor side_of(double x, const Rect& plot);
 double beside(double x, Anchor anchor);
-// The observed value: a solid line across the plot at x, labelled on its roomier side.
+// The observed value: a solid line across the plot at x, labelled beside it where the label
+// meets nothing of `marks` (label_place.hpp), its roomier side first.
+struct PlotMarks;
 void add_observed_marker(std::string& out, const Rect& plot, double x, std::string_view id,
-                         const std::string& label);
+                         const std::string& label, PlotMarks& marks);
 
 // ---------------------------------------------------------------------------------------------
 // The panels: each draws itself, heading included, into its frame.

@@ -5,6 +5,7 @@
 
 #include "zorvi/figure/figure.hpp"
 #include "zorvi/figure/figure_impl.hpp"
+#include "zorvi/figure/label_place.hpp"
 #include "zorvi/text/number_text.hpp"
 
 namespace zorvi::detail {
@@ -47,7 +48,7 @@ double log_linear_count(double t, double m, double beta, double start, double en
 }
 
 void add_fitted_curve(std::string& out, const StudySettings& settings, double m, double beta,
-                      const Scale& x, const Scale& y) {
+                      const Scale& x, const Scale& y, PlotMarks& marks) {
     std::vector<double> xs;
     std::vector<double> ys;
     for (int k = 0; k <= curve_points; ++k) {
@@ -56,16 +57,19 @@ void add_fitted_curve(std::string& out, const StudySettings& settings, double m,
         ys.push_back(y(log_linear_count(t, m, beta, settings.start, settings.end)));
     }
     add_polyline(out, xs, ys, fitted_colour, 1.8);
+    mark_path(marks, xs, ys, 1.8);
 }
 
 // The simulated band as steps at the events where it is known.
-void add_count_band(std::string& out, const EventCounts& counts, const Scale& x, const Scale& y) {
+void add_count_band(std::string& out, const EventCounts& counts, const Scale& x, const Scale& y,
+                    PlotMarks& marks) {
     std::vector<double> times;
     for (std::size_t k : counts.band_at)
         times.push_back(counts.times[k]);
     const Steps high = steps_over(times, counts.high, x, y);
     const Steps low = steps_over(times, counts.low, x, y);
     add_band(out, high.x, low.y, high.y, band_colour);
+    mark_band(marks, high.x, low.y, high.y);
 }
 
 Scale time_scale(const FigureData& data, const Rect& plot) {
@@ -103,17 +107,27 @@ void draw_cumulative_count(std::string& out, const PanelFrame& frame, const Figu
     const Scale y{0.0, y_axis.ticks.back(), plot.bottom(), plot.top};
     add_axes(out, plot, x, y, time_axis(data), y_axis);
 
-    if (!counts.high.empty()) add_count_band(out, counts, x, y);
+    PlotMarks marks;
+    if (!counts.high.empty()) add_count_band(out, counts, x, y, marks);
     add_line(out, plot.left, y(0.0), plot.right(), y(m), guide_colour, 1.4, dashed);
-    if (std::isfinite(beta)) add_fitted_curve(out, data.settings(), m, beta, x, y);
+    mark_segment(marks, plot.left, y(0.0), plot.right(), y(m), 1.4);
+    if (std::isfinite(beta)) add_fitted_curve(out, data.settings(), m, beta, x, y, marks);
 
     const Steps observed = steps_over(counts.times, counts.observed, x, y);
     add_polyline(out, observed.x, observed.y, observed_colour, 2,
                  "id=\"cumulative-observed\" data-last-step=\"" + std::to_string(m) + "\"");
-    // Above the last step, or below it when the step reaches the top and the legend is there.
-    const double above = y(m) - 6;
-    const double label_y = above - label_size < plot.top ? y(m) + label_size + 6 : above;
-    add_text(out, plot.right() - 4, label_y, "m = " + std::to_string(m), Anchor::end, label_size,
+    mark_path(marks, observed.x, observed.y, 2);
+    // At the end of the curve: above its last step, below it, then in the empty lower right
+    // corner under the curves, then further left along the top.
+    const std::string label = "m = " + std::to_string(m);
+    const double right = plot.right() - 4;
+    const std::vector<LabelSpot> spots = {
+        {right, y(m) - 6, Anchor::end},
+        {right, y(m) + label_size + 6, Anchor::end},
+        {right, plot.bottom() - 6, Anchor::end},
+        {plot.left + 6, plot.top + label_size + 4, Anchor::start}};
+    const LabelSpot spot = place_label(marks, plot, spots, label, label_size);
+    add_text(out, spot.x, spot.y, label, spot.anchor, label_size,
              colour_attribute(observed_colour) + " " + halo);
 }
 

@@ -6,6 +6,7 @@
 
 #include "zorvi/figure/figure.hpp"
 #include "zorvi/figure/figure_impl.hpp"
+#include "zorvi/figure/label_place.hpp"
 #include "zorvi/text/number_text.hpp"
 
 namespace zorvi::detail {
@@ -102,8 +103,8 @@ Interval u_window(const ValueSample& sample, double observed, double critical) {
     return {low, high};
 }
 
-void add_bars(std::string& out, const Rect& plot, const Bins& bins, const Scale& x,
-              const Scale& y) {
+void add_bars(std::string& out, const Rect& plot, const Bins& bins, const Scale& x, const Scale& y,
+              PlotMarks& marks) {
     for (std::size_t k = 0; k < bins.counts.size(); ++k) {
         if (bins.counts[k] == 0) continue;
         const double left = x(bins.start + bins.width * static_cast<double>(k));
@@ -111,6 +112,7 @@ void add_bars(std::string& out, const Rect& plot, const Bins& bins, const Scale&
         const double top = y(static_cast<double>(bins.counts[k]));
         add_rect(out, {left, top, right - left, plot.bottom() - top}, bar_colour,
                  "stroke=\"#ffffff\" stroke-width=\"0.5\"");
+        marks.boxes.push_back({left, top, right, plot.bottom()});
     }
 }
 
@@ -134,23 +136,32 @@ void draw_u_histogram(std::string& out, const PanelFrame& frame, const FigureDat
     const std::string x_label =
         "u, bins of width " + fixed_text(bins.width, decimals_for_step(bins.width));
     add_axes(out, plot, x, y, axis_over(bins.start, bins.end(), 6, x_label), y_axis);
-    add_bars(out, plot, bins, x, y);
+    PlotMarks marks;
+    add_bars(out, plot, bins, x, y, marks);
     if (tallest == 0) {
         add_text(out, plot.centre_x(), plot.centre_y(), "No series had a selected event",
                  Anchor::middle, label_size + 1);
     }
 
-    // The critical values, dashed, and the observed u, in red.
+    // The critical values, dashed, and the observed u, in red; every line known before any
+    // label is placed. Each "P = 0.05" goes right of its line at the top first.
+    const auto shown = [&](double c) { return c >= bins.start && c <= bins.end(); };
+    for (double c : {-critical, critical})
+        if (shown(c)) mark_segment(marks, x(c), plot.top, x(c), plot.bottom(), 1.2);
+    if (std::isfinite(summary.u))
+        mark_segment(marks, x(summary.u), plot.top, x(summary.u), plot.bottom(), 2);
     for (double c : {-critical, critical}) {
-        if (c < bins.start || c > bins.end()) continue;
+        if (!shown(c)) continue;
         const double cx = x(c);
         add_line(out, cx, plot.top, cx, plot.bottom(), guide_colour, 1.2, dashed);
-        add_text(out, beside(cx, Anchor::start), plot.top + 12, "P = 0.05", Anchor::start,
-                 note_size, halo);
+        const LabelSpot spot = place_label(
+            marks, plot, spots_beside(cx, plot, Anchor::start, plot.top + 12, note_size),
+            "P = 0.05", note_size);
+        add_text(out, spot.x, spot.y, "P = 0.05", spot.anchor, note_size, halo);
     }
     if (std::isfinite(summary.u)) {
         add_observed_marker(out, plot, x(summary.u), "observed-u",
-                            "observed u = " + fixed_text(summary.u, 3));
+                            "observed u = " + fixed_text(summary.u, 3), marks);
     }
 }
 
@@ -170,11 +181,21 @@ void draw_p_distribution(std::string& out, const PanelFrame& frame, const Figure
 
     std::string path;
     append(path, {"M", px(plot.left), " ", px(plot.bottom())});
+    PlotMarks marks;
+    double path_x = plot.left;  // the curve's last point, for its marks
+    double path_y = plot.bottom();
+    const auto mark_step = [&](double to_x, double to_y) {
+        mark_segment(marks, path_x, path_y, to_x, path_y, 1.8);
+        mark_segment(marks, to_x, path_y, to_x, to_y, 1.8);
+        path_x = to_x;
+        path_y = to_y;
+    };
     // A step up at every value, or at the end of every occupied bin of a histogram.
     std::size_t at_or_below_05 = 0;
     const auto step = [&](double p, std::size_t so_far) {
         if (p <= significance_05) at_or_below_05 = so_far;
         append(path, {"H", px(clamp_x(p)), "V", px(y(static_cast<double>(so_far) / series))});
+        mark_step(clamp_x(p), y(static_cast<double>(so_far) / series));
     };
     const ValueSample& sample = data.simulated().p;
     std::size_t so_far = 0;
@@ -193,6 +214,7 @@ void draw_p_distribution(std::string& out, const PanelFrame& frame, const Figure
         }
     }
     append(path, {"H", px(plot.right())});
+    mark_segment(marks, path_x, path_y, plot.right(), path_y, 1.8);
     append(out, {"<path d=\"", path, "\" fill=\"none\" stroke=\"", curve_colour,
                  "\" stroke-width=\"1.8\"/>\n"});
 
@@ -201,15 +223,23 @@ void draw_p_distribution(std::string& out, const PanelFrame& frame, const Figure
     const double gy = y(static_cast<double>(at_or_below_05) / series);
     add_line(out, gx, plot.top, gx, plot.bottom(), guide_colour, 1.2, dashed);
     add_line(out, plot.left, gy, gx, gy, guide_colour, 1, dotted);
+    mark_segment(marks, gx, plot.top, gx, plot.bottom(), 1.2);
+    mark_segment(marks, plot.left, gy, gx, gy, 1);
+    if (std::isfinite(summary.p))
+        mark_segment(marks, clamp_x(summary.p), plot.top, clamp_x(summary.p), plot.bottom(), 2);
     const double share = static_cast<double>(summary.below_05) / series;
-    // Below the guide and right of 0.05 the rising curve leaves room for the label.
-    add_text(out, gx + 6, std::min(plot.bottom() - 6, gy + 16),
-             fixed_text(100.0 * share, 1) + " % of series below P = 0.05", Anchor::start, note_size,
-             halo);
+    // Below the guide and right of 0.05 first, where the rising curve usually leaves room;
+    // then beside the 0.05 line from the foot of the plot up, right of it before left.
+    const std::string note = fixed_text(100.0 * share, 1) + " % of series below P = 0.05";
+    std::vector<LabelSpot> spots = {{gx + 6, std::min(plot.bottom() - 6, gy + 16), Anchor::start}};
+    for (double ny = plot.bottom() - 6; ny > plot.top; ny -= note_size + 4)
+        spots.push_back({gx + 6, ny, Anchor::start});
+    const LabelSpot spot = place_label(marks, plot, spots, note, note_size);
+    add_text(out, spot.x, spot.y, note, spot.anchor, note_size, halo);
 
     if (std::isfinite(summary.p)) {
         add_observed_marker(out, plot, clamp_x(summary.p), "observed-p",
-                            "observed P = " + fixed_text(summary.p, 4));
+                            "observed P = " + fixed_text(summary.p, 4), marks);
     }
 }
 

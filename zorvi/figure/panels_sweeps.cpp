@@ -5,6 +5,7 @@
 
 #include "zorvi/figure/figure.hpp"
 #include "zorvi/figure/figure_impl.hpp"
+#include "zorvi/figure/label_place.hpp"
 #include "zorvi/text/number_text.hpp"
 
 namespace zorvi::detail {
@@ -22,6 +23,7 @@ struct SweepView {
     std::string about;                // "the threshold" or "the start year"
     std::string fixed;                // what stays fixed along the sweep
     std::span<const double> classes;  // class bounds marked along it
+    bool class_values = false;        // labelled with their values, not as categories
 };
 
 SweepView threshold_view(const FigureData& data) {
@@ -36,6 +38,7 @@ SweepView threshold_view(const FigureData& data) {
     view.about = "the threshold";
     view.fixed = "events of " + year_text(settings.start) + "–" + year_text(settings.end);
     view.classes = settings.class_bounds;
+    view.class_values = settings.own_classes;
     return view;
 }
 
@@ -73,16 +76,26 @@ std::vector<double> pixels(const SweepView& view, const Scale& y, Field field) {
     return out;
 }
 
-// Dotted lines at the class bounds within the sweep, each labelled at the top.
-void add_class_marks(std::string& out, const Rect& plot, const Scale& x, const SweepView& view) {
+// Dotted lines at the class bounds within the sweep, each labelled near the top: right of its
+// line first (left near the plot's right edge), then the other side, then lower down. Every
+// line is marked before any label is placed.
+void add_class_marks(std::string& out, const Rect& plot, const Scale& x, const SweepView& view,
+                     PlotMarks& marks) {
+    const auto within = [&](double bound) { return bound >= x.data_low && bound <= x.data_high; };
+    for (double bound : view.classes)
+        if (within(bound)) mark_segment(marks, x(bound), plot.top, x(bound), plot.bottom(), 1);
     for (std::size_t k = 0; k < view.classes.size(); ++k) {
         const double bound = view.classes[k];
-        if (bound < x.data_low || bound > x.data_high) continue;
+        if (!within(bound)) continue;
         const double bx = x(bound);
         add_line(out, bx, plot.top, bx, plot.bottom(), guide_colour, 1, dotted);
-        const Anchor anchor = bx > plot.right() - 30 ? Anchor::end : Anchor::start;
-        add_text(out, beside(bx, anchor), plot.top + 12, "Cat " + std::to_string(k + 1), anchor,
-                 note_size, std::string("fill=\"") + note_colour + "\" " + halo);
+        const Anchor side = bx > plot.right() - 30 ? Anchor::end : Anchor::start;
+        const std::string label =
+            view.class_values ? shortest_text(bound) : "Cat " + std::to_string(k + 1);
+        const LabelSpot spot = place_label(
+            marks, plot, spots_beside(bx, plot, side, plot.top + 12, note_size), label, note_size);
+        add_text(out, spot.x, spot.y, label, spot.anchor, note_size,
+                 std::string("fill=\"") + note_colour + "\" " + halo);
     }
 }
 
@@ -103,13 +116,19 @@ void add_observed_significance(std::string& out, const Rect& plot, const SweepVi
     }
 }
 
-// The main point on a line: a red dot where the sweep passes the run's own settings.
+// The main point on a line: a red dot where the sweep passes the run's own settings; drawn,
+// or with `marks` only marked.
+constexpr double main_point_radius = 4.5;
 template <class Field>
 void add_main_point(std::string& out, const SweepView& view, const Scale& x, const Scale& y,
-                    Field field) {
+                    Field field, PlotMarks* marks = nullptr) {
     for (const SweepPoint& point : *view.points) {
-        if (view.place(point) == view.main && std::isfinite(field(point)))
-            add_circle(out, x(view.main), y(field(point)), 4.5, observed_colour);
+        if (view.place(point) != view.main || !std::isfinite(field(point))) continue;
+        if (marks) {
+            mark_dot(*marks, x(view.main), y(field(point)), main_point_radius);
+        } else {
+            add_circle(out, x(view.main), y(field(point)), main_point_radius, observed_colour);
+        }
     }
 }
 
@@ -138,15 +157,25 @@ void draw_sweep_p(std::string& out, const PanelFrame& frame, const SweepView& vi
                 {Symbol::band, band_colour, "95 %"},
                 {Symbol::dashed_line, guide_colour, "P = 0.05"}});
     const auto [x, y, xs] = add_sweep_axes(out, plot, view, axis_over(0.0, p_axis_end, 5, "P"));
-    add_band(out, xs, pixels(view, y, [](const SweepPoint& p) { return p.p_q025; }),
-             pixels(view, y, [](const SweepPoint& p) { return p.p_q975; }), band_colour);
-    add_class_marks(out, plot, x, view);
-    const double y05 = y(significance_05);
-    add_line(out, plot.left, y05, plot.right(), y05, guide_colour, 1.2, dashed);
-    add_polyline(out, xs, pixels(view, y, [](const SweepPoint& p) { return p.p_median; }),
-                 curve_colour, 1.5, dashed);
+    const std::vector<double> low = pixels(view, y, [](const SweepPoint& p) { return p.p_q025; });
+    const std::vector<double> high = pixels(view, y, [](const SweepPoint& p) { return p.p_q975; });
+    const std::vector<double> median =
+        pixels(view, y, [](const SweepPoint& p) { return p.p_median; });
     const auto observed = [](const SweepPoint& p) { return p.observed_p; };
-    add_polyline(out, xs, pixels(view, y, observed), observed_colour, 2);
+    const std::vector<double> observed_y = pixels(view, y, observed);
+    const double y05 = y(significance_05);
+    PlotMarks marks;
+    mark_band(marks, xs, low, high);
+    mark_segment(marks, plot.left, y05, plot.right(), y05, 1.2);
+    mark_path(marks, xs, median, 1.5);
+    mark_path(marks, xs, observed_y, 2);
+    add_main_point(out, view, x, y, observed, &marks);
+
+    add_band(out, xs, low, high, band_colour);
+    add_class_marks(out, plot, x, view, marks);
+    add_line(out, plot.left, y05, plot.right(), y05, guide_colour, 1.2, dashed);
+    add_polyline(out, xs, median, curve_colour, 1.5, dashed);
+    add_polyline(out, xs, observed_y, observed_colour, 2);
     add_main_point(out, view, x, y, observed);
 }
 
@@ -164,12 +193,21 @@ void draw_sweep_share(std::string& out, const PanelFrame& frame, const SweepView
     const AxisSpec y_axis =
         axis_over(0.0, nice_top(std::max(top, 0.01), 5), 5, "share of all series");
     const auto [x, y, xs] = add_sweep_axes(out, plot, view, y_axis);
-    add_observed_significance(out, plot, view, xs);
-    add_band(out, xs, pixels(view, y, [](const SweepPoint& p) { return p.share_05_95.low; }),
-             pixels(view, y, [](const SweepPoint& p) { return p.share_05_95.high; }), band_colour);
-    add_class_marks(out, plot, x, view);
+    const std::vector<double> low =
+        pixels(view, y, [](const SweepPoint& p) { return p.share_05_95.low; });
+    const std::vector<double> high =
+        pixels(view, y, [](const SweepPoint& p) { return p.share_05_95.high; });
     const auto share = [](const SweepPoint& p) { return p.share_05; };
-    add_polyline(out, xs, pixels(view, y, share), curve_colour, 2);
+    const std::vector<double> share_y = pixels(view, y, share);
+    PlotMarks marks;
+    mark_band(marks, xs, low, high);
+    mark_path(marks, xs, share_y, 2);
+    add_main_point(out, view, x, y, share, &marks);
+
+    add_observed_significance(out, plot, view, xs);
+    add_band(out, xs, low, high, band_colour);
+    add_class_marks(out, plot, x, view, marks);
+    add_polyline(out, xs, share_y, curve_colour, 2);
     add_main_point(out, view, x, y, share);
 }
 

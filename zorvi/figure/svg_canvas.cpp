@@ -6,6 +6,7 @@
 
 #include "zorvi/figure/figure.hpp"
 #include "zorvi/figure/figure_impl.hpp"
+#include "zorvi/figure/label_place.hpp"
 #include "zorvi/text/number_text.hpp"
 
 namespace zorvi::detail {
@@ -239,11 +240,14 @@ double beside(double x, Anchor anchor) {
 }
 
 void add_observed_marker(std::string& out, const Rect& plot, double x, std::string_view id,
-                         const std::string& label) {
+                         const std::string& label, PlotMarks& marks) {
     add_line(out, x, plot.top, x, plot.bottom(), observed_colour, 2,
              "id=\"" + std::string(id) + "\"");
-    const Anchor anchor = side_of(x, plot);
-    add_text(out, beside(x, anchor), plot.top + 30, label, anchor, label_size,
+    mark_segment(marks, x, plot.top, x, plot.bottom(), 2);
+    const LabelSpot spot =
+        place_label(marks, plot, spots_beside(x, plot, side_of(x, plot), plot.top + 30, label_size),
+                    label, label_size);
+    add_text(out, spot.x, spot.y, label, spot.anchor, label_size,
              std::string("fill=\"") + observed_colour + "\" " + halo);
 }
 

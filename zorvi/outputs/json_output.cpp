@@ -224,16 +224,7 @@ Json sweeps_json(const Analysis& analysis, const ReportNames&) {
     Json start = Json::array();
     for (const SweepPoint& point : sweeps.start)
         start.push_back(sweep_point_json(point, "start"));
-    Json json = {{"threshold", threshold}, {"start_year", start}};
-    // A start sweep cut short by the cap on points says where it stops.
-    const StudySettings& settings = analysis.settings;
-    const double last = last_start_beyond_cut(settings.start, settings.end, start_sweep_step,
-                                              start_sweep_min_span, max_sweep_points);
-    if (!std::isnan(last)) {
-        json["start_year_cut"] = {{"max_points", max_sweep_points},
-                                  {"last_start", sweeps.start.back().start},
-                                  {"last_start_uncut", last}};
-    }
+    const Json json = {{"threshold", threshold}, {"start_year", start}};
     return json;
 }
 

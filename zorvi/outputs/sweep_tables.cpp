@@ -1,6 +1,7 @@
 // The text summary's sweep tables: the observed and simulated figures at every 5th threshold
 // and the category bounds, and at every 5th start year.
 #include <algorithm>
+#include <cmath>
 #include <string>
 
 #include "zorvi/outputs/outputs.hpp"
@@ -51,10 +52,30 @@ std::string table_row(const std::string& place, const SweepPoint& point, const s
     return row + '\n';
 }
 
-std::string class_note(double threshold, std::span<const double> bounds) {
+// The hurricane categories by number, the user's classes by their bounds.
+std::string class_note(double threshold, const StudySettings& settings) {
+    const std::vector<double>& bounds = settings.class_bounds;
     const auto it = std::find(bounds.begin(), bounds.end(), threshold);
     if (it == bounds.end()) return {};
-    return "Cat " + std::to_string(it - bounds.begin() + 1);
+    const std::string number = std::to_string(it - bounds.begin() + 1);
+    if (settings.own_classes) return "class " + number + ": >= " + shortest_text(threshold);
+    return "Cat " + number;
+}
+
+// How a grid chosen from the data was made, where it is not the shipped data's whole units
+// and years apart with ten years left.
+std::string threshold_grid_note(const SweepSteps& steps, const std::vector<SweepPoint>& points) {
+    if (!(steps.threshold != 1.0) || std::isnan(steps.threshold) || points.empty()) return {};
+    return "Thresholds " + shortest_text(steps.threshold) + " apart (" +
+           std::to_string(points.size()) + " points); the table shows every 5th.\n";
+}
+
+std::string start_grid_note(const SweepSteps& steps, const std::vector<SweepPoint>& points) {
+    if (std::isnan(steps.start) || (steps.start == 1.0 && steps.min_span == start_sweep_min_span))
+        return {};
+    return "Starts " + shortest_text(steps.start) + (steps.start == 1.0 ? " year" : " years") +
+           " apart (" + std::to_string(points.size()) + " points), up to the last that leaves " +
+           shortest_text(steps.min_span) + " years to the end.\n";
 }
 
 std::string joined(std::string a, const std::string& b) {
@@ -77,14 +98,22 @@ void add_sweep_sections(std::string& out, const Analysis& analysis) {
     out += "Sensitivity to the threshold, events of " + fixed_text(settings.start, 3) + " to " +
            fixed_text(settings.end, 3) + "\n";
     out += column_heads("threshold");
-    for (std::size_t k = 0; k < sweeps.threshold.size(); ++k) {
-        const SweepPoint& point = sweeps.threshold[k];
-        const std::string category = class_note(point.threshold, settings.class_bounds);
+    // Every 5th point of the even grid, counted without the points added to it.
+    std::size_t k = 0;
+    const double step = sweeps.steps.threshold;
+    const double first = sweeps.threshold.empty() ? 0.0 : sweeps.threshold.front().threshold;
+    for (const SweepPoint& point : sweeps.threshold) {
+        const double place = (point.threshold - first) / step;
+        const bool on_grid = std::isnan(step) || std::fabs(place - std::round(place)) < 1e-6;
+        const std::string category = class_note(point.threshold, settings);
         const bool main = point.threshold == settings.threshold;
-        if (k % table_stride != 0 && category.empty() && !main) continue;
+        const bool shown = on_grid && k % table_stride == 0;
+        k += on_grid ? 1 : 0;
+        if (!shown && category.empty() && !main) continue;
         out += table_row(shortest_text(point.threshold) + unit, point,
                          joined(category, main ? own : ""));
     }
+    out += threshold_grid_note(sweeps.steps, sweeps.threshold);
     out += "\nSensitivity to the start, magnitude >= " + shortest_text(settings.threshold) + unit +
            ", end " + fixed_text(settings.end, 3) + "\n";
     out += column_heads("start");
@@ -94,6 +123,7 @@ void add_sweep_sections(std::string& out, const Analysis& analysis) {
         if (k % table_stride != 0 && !main) continue;
         out += table_row(fixed_text(point.start, 3), point, main ? own : "");
     }
+    out += start_grid_note(sweeps.steps, sweeps.start);
 }
 
 }  // namespace zorvi::detail

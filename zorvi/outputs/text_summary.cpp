@@ -81,24 +81,6 @@ std::string binned_note(const Analysis& analysis) {
                            88);
 }
 
-// Where the start sweep stops when it holds the most points a sweep may, short of the last
-// start that leaves the span to the end; nothing when it is whole.
-std::string start_sweep_cut_note(const StudySettings& settings) {
-    const double last = last_start_beyond_cut(settings.start, settings.end, start_sweep_step,
-                                              start_sweep_min_span, max_sweep_points);
-    if (std::isnan(last)) return {};
-    const double stop =
-        settings.start + static_cast<double>(max_sweep_points - 1) * start_sweep_step;
-    return detail::wrapped("The start sweep stops at " + fixed_text(stop, 3) + ", its " +
-                               std::to_string(max_sweep_points) +
-                               "th start, the most a sweep holds; the starts after "
-                               "it up to " +
-                               fixed_text(last, 3) + ", the last that leaves " +
-                               detail::shortest_text(start_sweep_min_span) +
-                               " years to the end, are left out.",
-                           88);
-}
-
 }  // namespace
 
 std::string format_summary(const Analysis& analysis, const ReportNames& names) {
@@ -157,7 +139,6 @@ std::string format_summary(const Analysis& analysis, const ReportNames& names) {
         out += '\n';
     }
     detail::add_sweep_sections(out, analysis);
-    out += start_sweep_cut_note(settings);
     out += '\n';
 
     add_row(out, "Check", check_text(summary, names));

@@ -30,6 +30,13 @@ bool check_settings(const StudySettings& settings, std::string& error) {
                 " lie too far apart; the width, end - start, must be a finite number";
     } else if (settings.series < 1 || settings.series > max_series) {
         error = "--series: the number of series must be from 1 to " + std::to_string(max_series);
+    } else if (settings.start_sweep.given() && !(settings.start_sweep.first >= settings.start &&
+                                                 settings.start_sweep.last < settings.end)) {
+        error = "--sweep-starts: the starts " + detail::shortest_text(settings.start_sweep.first) +
+                " to " + detail::shortest_text(settings.start_sweep.last) +
+                " must lie within the interval, from its start " +
+                detail::shortest_text(settings.start) + " to before its end " +
+                detail::shortest_text(settings.end);
     } else {
         return true;
     }
@@ -39,7 +46,7 @@ bool check_settings(const StudySettings& settings, std::string& error) {
 void describe_magnitudes(const EventSeries& events, bool shipped_winds, StudySettings& settings) {
     if (shipped_winds || events.x.empty()) return;
     settings.magnitude_unit = "";
-    settings.class_bounds = {};
+    if (!settings.own_classes) settings.class_bounds.clear();
     settings.sweep_low = *std::min_element(events.x.begin(), events.x.end());
     settings.sweep_high = *std::max_element(events.x.begin(), events.x.end());
 }

@@ -36,6 +36,15 @@ inline constexpr std::size_t max_series = 1000000000;
 // given its observation, under an exponential population above a floor.
 enum class ErrorModel { observed, posterior };
 
+// A sweep's grid as the user gives it: first, first + step, ... up to last. A step of 0: none
+// given, the grid follows from the data.
+struct SweepRange {
+    double first = 0.0;
+    double last = 0.0;
+    double step = 0.0;
+    bool given() const { return step > 0; }
+};
+
 // What is selected and tested, and how the series are simulated; the program's own values by
 // default.
 struct StudySettings {
@@ -47,10 +56,14 @@ struct StudySettings {
     // How the outputs name the magnitudes: their unit, and the lower bounds of their classes
     // (class 1, 2, ...) marked along the threshold sweep.
     std::string_view magnitude_unit = "kt";
-    std::span<const double> class_bounds = category_bounds;
+    std::vector<double> class_bounds{category_bounds.begin(), category_bounds.end()};
+    bool own_classes = false;  // the user's bounds, labelled with their values
     // The threshold sweep's range, in whole units: the categories by default.
     double sweep_low = category_bounds.front();
     double sweep_high = category_bounds.back();
+    // Grids of the user's own for the threshold and the start sweeps.
+    SweepRange threshold_sweep;
+    SweepRange start_sweep;
     std::size_t exact_limit = exact_quantile_limit;
     bool exact_quantiles() const { return series <= exact_limit; }
     // The posterior model's floor L and prior scale theta: NaN until set from the data (the
@@ -66,7 +79,8 @@ struct StudySettings {
 };
 
 // The settings a study may be given: a finite threshold, an interval whose start lies before
-// its end, a number of series from 1 to max_series. False, with `error` saying what is allowed.
+// its end, a number of series from 1 to max_series, starts of a given start sweep within the
+// interval and before its end. False, with `error` saying what is allowed.
 [[nodiscard]] bool check_settings(const StudySettings& settings, std::string& error);
 
 // How the outputs name the magnitudes: the shipped table's winds keep the defaults (kt, the

@@ -57,6 +57,7 @@ struct SweepAccumulator {
     // the two P itself decides.
     Interval critical;
     FastSweep fast;
+    SweepSteps steps;
 };
 
 // `series` simulated series will follow; their quantiles are exact when `exact`.

@@ -100,61 +100,6 @@ void test_every_point(SweepAccumulator& sweeps) {
 
 }  // namespace
 
-std::vector<double> whole_thresholds(double low, double high, std::size_t max_points) {
-    assert(max_points >= 2);
-    const double first = std::ceil(low);
-    const double last = std::floor(high);
-    if (!std::isfinite(first) || !std::isfinite(last) || first > last) return {};
-    // Every k-th from the first, then the last: ceil(span / k) + 1 points, so k is the smallest
-    // whole step with span / k <= max_points - 1. Worked out at once rather than searched for,
-    // and each point from the first by one multiplication: a vast or huge range (magnitudes
-    // near the largest double) takes no longer than a small one.
-    const double gaps = static_cast<double>(max_points - 1);
-    const double span = last - first;
-    const double k = std::max(
-        1.0, std::isfinite(span) ? std::ceil(span / gaps) : std::ceil(last / gaps - first / gaps));
-    std::vector<double> thresholds;
-    for (double i = 0.0; i <= gaps && thresholds.size() + 1 < max_points; i += 1.0) {
-        const double t = first + i * k;
-        if (!(t < last)) break;
-        // Far from zero a step below the spacing of doubles rounds to the point before.
-        if (thresholds.empty() || t > thresholds.back()) thresholds.push_back(t);
-    }
-    thresholds.push_back(last);
-    return thresholds;
-}
-
-std::vector<double> sweep_starts(double start, double end, double step, double min_span,
-                                 std::size_t max_points) {
-    std::vector<double> starts;
-    if (!(step > 0) || !std::isfinite(step) || !std::isfinite(start) || !std::isfinite(end))
-        return starts;
-    // Each start from the first by one multiplication, so that errors do not accumulate.
-    for (double k = 0.0; starts.size() < max_points; k += 1.0) {
-        const double s = start + k * step;
-        if (!(end - s >= min_span)) break;
-        starts.push_back(s);
-    }
-    return starts;
-}
-
-double last_start_beyond_cut(double start, double end, double step, double min_span,
-                             std::size_t max_points) {
-    const auto fits = [&](double k) { return end - (start + k * step) >= min_span; };
-    const auto first_left_out = static_cast<double>(max_points);
-    if (!(step > 0) || !std::isfinite(step) || !std::isfinite(start) || !std::isfinite(end) ||
-        !fits(first_left_out))
-        return not_a_number;
-    // The quotient, then a step or two either way as the sweep's own test decides (far from
-    // zero a step of 1 may be lost to rounding, so the steps are bounded).
-    double k = std::max(first_left_out, std::floor((end - min_span - start) / step));
-    for (int steps = 0; steps < 2 && k > first_left_out && !fits(k); ++steps)
-        k -= 1.0;
-    for (int steps = 0; steps < 2 && fits(k + 1.0); ++steps)
-        k += 1.0;
-    return start + k * step;
-}
-
 SweepAccumulator begin_sweeps(const SweepSetup& setup, std::size_t series, bool exact) {
     assert(setup.times.size() == setup.magnitudes.size());
     assert(std::is_sorted(setup.thresholds.begin(), setup.thresholds.end()));
@@ -163,6 +108,7 @@ SweepAccumulator begin_sweeps(const SweepSetup& setup, std::size_t series, bool 
     SweepAccumulator sweeps;
     sweeps.threshold = setup.threshold;
     sweeps.end = setup.end;
+    sweeps.steps = setup.steps;
     for (double threshold : setup.thresholds) {
         sweeps.points.push_back(point_at(threshold, setup.start));
         sweeps.bounds.push_back(threshold);
@@ -207,6 +153,7 @@ Sweeps finish_sweeps(SweepAccumulator& sweeps, double z) {
     if (!sweeps.samples.empty() && !sweeps.samples.front().exact)
         detail::finish_binned_sweeps(sweeps);
     Sweeps out;
+    out.steps = sweeps.steps;
     constexpr std::array<double, 3> levels = {interval_tail, 0.5, 1.0 - interval_tail};
     for (std::size_t j = 0; j < sweeps.points.size(); ++j) {
         SweepPoint point = sweeps.points[j];

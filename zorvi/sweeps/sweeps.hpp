@@ -12,27 +12,44 @@
 
 namespace zorvi {
 
-// The run's sweeps: every whole threshold over the categories, and starts a year apart that
-// leave at least ten years of record.
-inline constexpr double threshold_sweep_low = 64;
-inline constexpr double threshold_sweep_high = 137;
-inline constexpr double start_sweep_step = 1.0;       // years
-inline constexpr double start_sweep_min_span = 10.0;  // years left between a start and the end
+// The sweeps' grids. Thresholds: multiples of a step of 1, 2 or 5 × 10^k, the range holding
+// 50 to 200 of them (whole knots over the hurricane categories). Starts: from the study's
+// start a year apart, or 1, 2 or 5 × 10^k years apart where a year apart would give more than
+// 200, up to the last start that leaves ten years to the end (half the interval for one
+// shorter than twenty years). A grid given by the user holds at most 1000 points.
+inline constexpr std::size_t min_threshold_points = 50;
 inline constexpr std::size_t max_sweep_points = 200;
+inline constexpr std::size_t max_given_sweep_points = 1000;
+inline constexpr double start_sweep_min_span = 10.0;  // years left between a start and the end
 
-// Whole thresholds from ceil(low) to floor(high); when there are more than `max_points` (at
-// least 2), every k-th of them (k as small as keeps within `max_points`), the last always
-// kept. None for an empty or non-finite range.
-std::vector<double> whole_thresholds(double low, double high, std::size_t max_points);
+// first, first + step, ... up to last, at most `max_points`; each point from whole numbers over
+// a power of ten when first and step are short decimals, so that 5 + 27 × 0.05 is 6.35 as
+// written. None for values not finite, a step that is not positive, or last before first.
+std::vector<double> even_grid(double first, double last, double step, std::size_t max_points);
+// The number of points of even_grid without a cap (it may be vast); 0 when it has none.
+double even_grid_count(double first, double last, double step);
 
-// Starts `start`, `start + step`, ... up to the last that leaves at least `min_span` to `end`,
-// at most `max_points` of them. None for a step that is not positive or values not finite.
-std::vector<double> sweep_starts(double start, double end, double step, double min_span,
-                                 std::size_t max_points);
-// The last start that `sweep_starts` would give without its cap when the cap cuts the sweep
-// short; NaN when the sweep is whole.
-double last_start_beyond_cut(double start, double end, double step, double min_span,
-                             std::size_t max_points);
+// The threshold sweep's step over [low, high]: the coarsest whose grid holds every `wanted`
+// value within the range (the study's threshold first, then the class bounds), else the
+// coarsest that holds the first, else the coarsest; NaN for a range that is empty or not
+// finite.
+double threshold_step(double low, double high, std::span<const double> wanted);
+// That grid, with the `wanted` values within the range added where it misses them; for an
+// empty range, its ends and the wanted values within it.
+std::vector<double> threshold_grid(double low, double high, std::span<const double> wanted);
+
+// The span every start leaves to the end, its step, and the starts from `start` on (at least
+// `start` itself).
+double start_min_span(double start, double end);
+double start_step(double start, double end);
+std::vector<double> start_grid(double start, double end);
+
+// How the sweeps' grids were made, for the outputs to say.
+struct SweepSteps {
+    double threshold = not_a_number;  // NaN: given, or no even grid
+    double start = not_a_number;      // NaN: given
+    double min_span = not_a_number;
+};
 
 // The events and the points of both sweeps. A point selects the events with magnitude >= its
 // threshold, drops those before its start when that lies after the main start, and tests the
@@ -45,6 +62,7 @@ struct SweepSetup {
     double end = 0.0;
     std::vector<double> thresholds;  // threshold sweep, at `start`; ascending
     std::vector<double> starts;      // start sweep, at `threshold`; ascending, from `start` on
+    SweepSteps steps;
 };
 
 struct SweepPoint {
@@ -68,6 +86,7 @@ struct SweepPoint {
 struct Sweeps {
     std::vector<SweepPoint> threshold;
     std::vector<SweepPoint> start;
+    SweepSteps steps;
 };
 
 }  // namespace zorvi
