@@ -115,7 +115,9 @@ TEST(ReportSvg, SeriesWithoutEventsStillGiveAWellFormedFigure) {
     beyond.without_event = 5;
     SweepPoint further = beyond;
     further.threshold = 151;
-    const Sweeps sweeps{{beyond, further}, {beyond}};
+    Sweeps sweeps;
+    sweeps.threshold = {beyond, further};
+    sweeps.start = {beyond};
     EventCounts counts;
     counts.order = {0};
     counts.times = {2000.5};
