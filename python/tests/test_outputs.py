@@ -121,9 +121,9 @@ def test_statistics_equal_the_reports():
 
 
 def test_the_posterior_error_model_gives_the_command_lines_json(tmp_path, monkeypatch):
-    report = pathlib.Path(os.environ["ZORVI_BUILD_DIR"]) / "zorvi-report"
+    report = pathlib.Path(os.environ.get("ZORVI_BUILD_DIR", "/nonexistent")) / "zorvi-report"
     if not report.exists():
-        pytest.skip("zorvi-report is not built beside the module")
+        pytest.skip("zorvi-report is not built beside the module (ZORVI_BUILD_DIR)")
     shutil.copy(SOURCE / "data" / DAT, tmp_path)
     monkeypatch.chdir(tmp_path)
     options = ["--data", DAT, "--error-model", "posterior", "--prior-scale", "30"]
