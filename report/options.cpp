@@ -15,6 +15,7 @@
 #include <string_view>
 #include <vector>
 
+#include "report/option_values.hpp"
 #include "zorvi/sweeps/sweeps.hpp"
 #include "zorvi/text/messages.hpp"
 #include "zorvi/text/number_text.hpp"
@@ -131,152 +132,10 @@ struct StudyArguments {
     std::string prior_scale;
 };
 
-// An option that cannot be used: its message and status.
-struct Refusal {
-    int status = 0;
-    std::string message;
-};
-
-bool is_digit(char c) {
-    return c >= '0' && c <= '9';
-}
-
-// Digits from `at` on; how many.
-std::size_t skip_digits(std::string_view text, std::size_t& at) {
-    const std::size_t first = at;
-    while (at < text.size() && is_digit(text[at]))
-        ++at;
-    return at - first;
-}
-
-// A decimal number: an optional sign, digits with an optional point (digits on at least one
-// side), an optional exponent. With `whole`: an optional sign and digits only.
-bool has_number_form(std::string_view text, bool whole) {
-    std::size_t at = 0;
-    if (at < text.size() && (text[at] == '+' || text[at] == '-')) ++at;
-    std::size_t digits = skip_digits(text, at);
-    if (!whole) {
-        if (at < text.size() && text[at] == '.') {
-            ++at;
-            digits += skip_digits(text, at);
-        }
-        if (digits > 0 && at < text.size() && (text[at] == 'e' || text[at] == 'E')) {
-            ++at;
-            if (at < text.size() && (text[at] == '+' || text[at] == '-')) ++at;
-            if (skip_digits(text, at) == 0) return false;
-        }
-    }
-    return digits > 0 && at == text.size();
-}
-
-// The value of `text` when it has the form; the nearest double, an infinity beyond the
-// largest.
-std::optional<double> read_number(const std::string& text, bool whole) {
-    if (!has_number_form(text, whole)) return std::nullopt;
-    return std::strtod(text.c_str(), nullptr);
-}
-
-Refusal malformed(std::string message) {
-    return {status_usage, std::move(message)};
-}
-
-// `text` read as a decimal number for `option`, or refused, naming `what`.
-bool read_decimal(const std::string& text, const char* option, const char* what,
-                  const char* example, double& value, Refusal& refusal) {
-    const std::optional<double> number = read_number(text, false);
-    if (number) {
-        value = *number;
-        return true;
-    }
-    refusal =
-        malformed(std::string(option) + ": the " + what + " " + detail::quoted_for_message(text) +
-                  " is not a decimal number (such as " + example + ")");
-    return false;
-}
-
-// `text` read as a whole number from `low` to `high` for `option`, or refused.
-bool read_whole(const std::string& text, const char* option, const char* what, std::int64_t low,
-                std::int64_t high, double& value, Refusal& refusal) {
-    const std::string range = "from " + std::to_string(low) + " to " + std::to_string(high);
-    const std::optional<double> number = read_number(text, true);
-    if (!number) {
-        refusal = malformed(std::string(option) + ": " + detail::quoted_for_message(text) +
-                            " is not a whole number (digits with an optional sign, " + range + ")");
-        return false;
-    }
-    if (!(*number >= static_cast<double>(low) && *number <= static_cast<double>(high))) {
-        refusal = {status_failed,
-                   std::string(option) + ": the " + what + " must be a whole number " + range};
-        return false;
-    }
-    value = *number;
-    return true;
-}
-
-// A column name as the header's cells are compared: without blanks around it, so that
-// --columns "when, Mw, se" names the columns when, Mw and se.
-std::string column_name(std::string_view name) {
-    const std::size_t first = name.find_first_not_of(" \t");
-    if (first == std::string_view::npos) return {};
-    return std::string(name.substr(first, name.find_last_not_of(" \t") - first + 1));
-}
-
-// Three different column names, separated by commas.
-bool read_columns(const std::string& text, CsvColumns& columns, Refusal& refusal) {
-    std::vector<std::string> names;
-    for (std::size_t at = 0;;) {
-        const std::size_t comma = std::min(text.find(',', at), text.size());
-        names.push_back(column_name(std::string_view(text).substr(at, comma - at)));
-        if (comma == text.size()) break;
-        at = comma + 1;
-    }
-    const std::string quoted = detail::quoted_for_message(text);
-    const std::string allowed =
-        "; name the time, magnitude and standard-error columns, TIME,MAG,SE";
-    if (names.size() != 3) {
-        refusal = malformed("--columns: " + quoted + " names " + std::to_string(names.size()) +
-                            (names.size() == 1 ? " column" : " columns") + allowed);
-        return false;
-    }
-    for (std::size_t k = 0; k < names.size(); ++k) {
-        if (names[k].empty()) {
-            refusal = malformed("--columns: " + quoted + " leaves column " + std::to_string(k + 1) +
-                                " without a name" + allowed);
-            return false;
-        }
-        if (std::find(names.begin(), names.begin() + k, names[k]) != names.begin() + k) {
-            refusal = {status_failed, "--columns: " + quoted + " names the column " +
-                                          detail::quoted_for_message(names[k]) +
-                                          " twice; name three different columns"};
-            return false;
-        }
-    }
-    columns = {names[0], names[1], names[2]};
-    return true;
-}
-
 bool ends_with_csv(std::string name) {
     std::transform(name.begin(), name.end(), name.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     return name.size() >= 4 && name.compare(name.size() - 4, 4, ".csv") == 0;
-}
-
-// The prior scale: a decimal number, or inf (any case) for an infinite scale.
-bool read_prior_scale(const std::string& text, double& value, Refusal& refusal) {
-    std::string word = text;
-    std::transform(word.begin(), word.end(), word.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    if (word == "inf" || word == "infinity") {
-        value = std::numeric_limits<double>::infinity();
-        return true;
-    }
-    if (!read_decimal(text, "--prior-scale", "prior scale", "20.5 or inf", value, refusal))
-        return false;
-    if (value > 0.0) return true;
-    refusal = {status_failed,
-               "--prior-scale: the prior scale must be a positive number, or inf "
-               "for the observed model"};
-    return false;
 }
 
 // The error model and its floor and prior scale; the posterior model asks for a study.
@@ -360,66 +219,6 @@ struct SweepArguments {
     std::vector<std::string> starts;
     std::string classes;
 };
-
-// A grid FIRST LAST STEP for `option`: finite numbers, FIRST before LAST, a positive STEP, and
-// at most max_given_sweep_points points.
-bool read_grid(const std::vector<std::string>& texts, const char* option, const char* example,
-               SweepRange& range, Refusal& refusal) {
-    if (!read_decimal(texts[0], option, "first value", example, range.first, refusal) ||
-        !read_decimal(texts[1], option, "last value", example, range.last, refusal) ||
-        !read_decimal(texts[2], option, "step", example, range.step, refusal))
-        return false;
-    const std::string values = detail::shortest_text(range.first) + " to " +
-                               detail::shortest_text(range.last) + " in steps of " +
-                               detail::shortest_text(range.step);
-    if (!std::isfinite(range.first) || !std::isfinite(range.last) || !std::isfinite(range.step) ||
-        !(range.first < range.last) || !(range.step > 0)) {
-        refusal = {status_failed, std::string(option) + ": " + values +
-                                      "; give finite numbers, the first below the last, "
-                                      "and a step above 0"};
-        return false;
-    }
-    const double count = even_grid_count(range.first, range.last, range.step);
-    if (!(count <= static_cast<double>(max_given_sweep_points))) {
-        refusal = {status_failed,
-                   std::string(option) + ": " + values + " gives " + detail::shortest_text(count) +
-                       " points; a sweep holds at most " + std::to_string(max_given_sweep_points)};
-        return false;
-    }
-    return true;
-}
-
-// Class bounds: decimal numbers separated by commas, finite and ascending, at most
-// max_class_bounds of them.
-constexpr std::size_t max_class_bounds = 20;
-bool read_classes(const std::string& text, std::vector<double>& bounds, Refusal& refusal) {
-    bounds.clear();
-    for (std::size_t at = 0;;) {
-        const std::size_t comma = std::min(text.find(',', at), text.size());
-        const std::string item = column_name(std::string_view(text).substr(at, comma - at));
-        double bound = 0.0;
-        if (!read_decimal(item, "--classes", "bound", "6.5", bound, refusal)) return false;
-        bounds.push_back(bound);
-        if (comma == text.size()) break;
-        at = comma + 1;
-    }
-    const std::string quoted = detail::quoted_for_message(text);
-    if (bounds.size() > max_class_bounds) {
-        refusal = {status_failed, "--classes: " + quoted + " gives " +
-                                      std::to_string(bounds.size()) + " bounds; at most " +
-                                      std::to_string(max_class_bounds)};
-        return false;
-    }
-    const bool finite =
-        std::all_of(bounds.begin(), bounds.end(), [](double b) { return std::isfinite(b); });
-    if (!finite ||
-        std::adjacent_find(bounds.begin(), bounds.end(), std::greater_equal<>()) != bounds.end()) {
-        refusal = {status_failed,
-                   "--classes: " + quoted + "; give finite bounds in rising order, A,B,..."};
-        return false;
-    }
-    return true;
-}
 
 // The sweeps and classes the options give, for a study or a finished run alike.
 bool sweep_options(const CLI::App& app, const SweepArguments& arguments, StudySettings& settings,
