@@ -19,6 +19,7 @@
 #include <string_view>
 #include <vector>
 
+#include "packets.hpp"
 #include "zorvi/events/events.hpp"
 #include "zorvi/events/input_stream.hpp"
 
@@ -52,27 +53,12 @@ Outcome read_csv(InputStream& in, const CsvColumns& columns) {
     return outcome;
 }
 
-// The same bytes through a file descriptor, delivered in three reads: a socket of packets
-// hands over one packet per read, so the reader meets the ends of its reads inside the bytes.
-// Nothing when the bytes do not fit the socket's buffer.
+// The same bytes through a file descriptor, delivered in three reads.
 std::optional<Outcome> read_in_pieces(std::string_view bytes, const CsvColumns& columns) {
-    int ends[2];
-    if (socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, ends) != 0) fail("socketpair failed");
-    const std::size_t piece = bytes.size() / 3 + 1;
-    bool sent = true;
-    for (std::size_t at = 0; sent && at < bytes.size(); at += piece) {
-        const std::size_t length = std::min(piece, bytes.size() - at);
-        sent =
-            send(ends[1], bytes.data() + at, length, MSG_DONTWAIT) == static_cast<ssize_t>(length);
-    }
-    close(ends[1]);
-    std::optional<Outcome> outcome;
-    if (sent) {
-        InputStream in = stream_of_fd(ends[0]);
-        outcome = read_csv(in, columns);
-    }
-    close(ends[0]);
-    return outcome;
+    return fuzzing::read_in_packets(bytes, bytes.size() / 3 + 1, [&](int fd) {
+        InputStream in = stream_of_fd(fd);
+        return read_csv(in, columns);
+    });
 }
 
 void check(std::string_view bytes, const CsvColumns& columns) {

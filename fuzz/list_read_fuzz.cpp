@@ -20,6 +20,7 @@
 #include <string_view>
 #include <vector>
 
+#include "packets.hpp"
 #include "textio/textio.hpp"
 
 namespace {
@@ -101,27 +102,14 @@ void check_report(const Outcome& outcome) {
     }
 }
 
-// The same bytes through a file descriptor, delivered in three reads: a socket of packets
-// hands over one packet per read, so the reader meets chunk boundaries inside the bytes.
-// Nothing when the bytes do not fit the socket's buffer.
+// The same bytes through a file descriptor, delivered in three reads, so that the reader
+// meets chunk boundaries inside the bytes.
 std::optional<Outcome> read_in_pieces(std::string_view bytes) {
-    int ends[2];
-    if (socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, ends) != 0) fail("socketpair failed");
-    const std::size_t piece = std::min(bytes.size() / 3 + 1, CharSource::chunk_size);
-    bool sent = true;
-    for (std::size_t at = 0; sent && at < bytes.size(); at += piece) {
-        const std::size_t length = std::min(piece, bytes.size() - at);
-        sent =
-            send(ends[1], bytes.data() + at, length, MSG_DONTWAIT) == static_cast<ssize_t>(length);
-    }
-    close(ends[1]);
-    std::optional<Outcome> outcome;
-    if (sent) {
-        CharSource source = CharSource::from_fd(ends[0]);
-        outcome = read_data_file(source);
-    }
-    close(ends[0]);
-    return outcome;
+    return zorvi::fuzzing::read_in_packets(
+        bytes, std::min(bytes.size() / 3 + 1, CharSource::chunk_size), [](int fd) {
+            CharSource source = CharSource::from_fd(fd);
+            return read_data_file(source);
+        });
 }
 
 bool is_digit(char c) {
