@@ -132,12 +132,6 @@ struct StudyArguments {
     std::string prior_scale;
 };
 
-bool ends_with_csv(std::string name) {
-    std::transform(name.begin(), name.end(), name.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return name.size() >= 4 && name.compare(name.size() - 4, 4, ".csv") == 0;
-}
-
 // The error model and its floor and prior scale; the posterior model asks for a study.
 bool error_model_options(const CLI::App& app, const StudyArguments& arguments, StudyOptions& study,
                          Refusal& refusal) {
@@ -208,7 +202,7 @@ bool study_options(const CLI::App& app, const StudyArguments& arguments, StudyOp
     if (given("--columns") && !read_columns(arguments.columns, study.columns, refusal))
         return false;
     if (given("--data")) paths.data = arguments.data;
-    study.csv = given("--columns") || ends_with_csv(paths.data.filename().string());
+    study.csv = given("--columns") || names_csv_file(paths.data);
     paths.results = arguments.results;
     return true;
 }

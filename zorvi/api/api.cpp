@@ -25,12 +25,6 @@ int file_problem(const std::filesystem::path& path) {
     return S_ISDIR(status.st_mode) ? EISDIR : 0;
 }
 
-bool ends_with_csv(std::string name) {
-    for (char& c : name)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return name.size() >= 4 && name.compare(name.size() - 4, 4, ".csv") == 0;
-}
-
 // Throws unless [start, end] is an interval of finite positive width holding every time.
 void check_times(std::span<const double> times, double start, double end) {
     if (!(std::isfinite(start) && std::isfinite(end) && std::isfinite(end - start) &&
@@ -48,9 +42,8 @@ void check_times(std::span<const double> times, double start, double end) {
 }  // namespace
 
 EventData read_events(const std::filesystem::path& path, const ReadOptions& options) {
-    const bool csv =
-        options.format == DataFormat::csv ||
-        (options.format == DataFormat::automatic && ends_with_csv(path.filename().string()));
+    const bool csv = options.format == DataFormat::csv ||
+                     (options.format == DataFormat::automatic && names_csv_file(path));
     EventData data;
     std::string error;
     if (read_event_file(path, csv, options.columns, data, error)) return data;

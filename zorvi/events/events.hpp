@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <cctype>
 #include <cstddef>
 #include <filesystem>
 #include <functional>
@@ -99,6 +100,14 @@ struct CsvColumns {
 // free format. On failure `error` names the file, line and event.
 [[nodiscard]] bool read_event_file(const std::filesystem::path& path, bool csv,
                                    const CsvColumns& columns, EventData& data, std::string& error);
+
+// True when `path` names a CSV table: its name ends in .csv, in any case.
+inline bool names_csv_file(const std::filesystem::path& path) {
+    std::string name = path.filename().string();
+    for (char& c : name)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return name.ends_with(".csv");
+}
 
 // True when the data file at `path` holds the shipped table's winds: a CSV table whose
 // magnitude column is the shipped table's, or the program's own data file.
