@@ -9,8 +9,12 @@ all: test
 deps:
 	@scripts/install-deps
 
+# A build tree configured by an earlier version with another generator is made afresh.
+configure = if grep -qs '^CMAKE_GENERATOR:INTERNAL=Unix Makefiles' build/$(1)/CMakeCache.txt; \
+	then rm -rf build/$(1); fi; cmake --preset $(1) >/dev/null
+
 build/release/zorvi: deps FORCE
-	cmake --preset release >/dev/null
+	$(call configure,release)
 	cmake --build --preset release
 
 run: build/release/zorvi
@@ -26,17 +30,17 @@ install: build/release/zorvi
 	cmake --install build/release --prefix "$(PREFIX)"
 
 test: deps
-	cmake --preset debug >/dev/null
+	$(call configure,debug)
 	cmake --build --preset debug
 	ctest --preset debug
 
 sanitize: deps
-	cmake --preset sanitize >/dev/null
+	$(call configure,sanitize)
 	cmake --build --preset sanitize
 	ctest --preset sanitize
 
 bench: deps
-	cmake --preset bench >/dev/null
+	$(call configure,bench)
 	cmake --build --preset bench
 	bench/run.sh
 

@@ -6,6 +6,7 @@ position-independent) by the interpreter that runs pip, and copied into the pack
 
 import os
 import pathlib
+import shutil
 import subprocess
 import sys
 
@@ -23,6 +24,8 @@ class CMakeBuild(build_ext):
             "-DCMAKE_BUILD_TYPE=Release", "-DBUILD_TESTING=OFF", "-DZORVI_PYTHON=ON",
             f"-DPython_EXECUTABLE={sys.executable}",
         ]
+        if shutil.which("ninja") and not (build / "CMakeCache.txt").exists():
+            configure += ["-G", "Ninja"]
         jobs = os.environ.get("CMAKE_BUILD_PARALLEL_LEVEL", "2")
         subprocess.run(configure, check=True)
         subprocess.run(["cmake", "--build", str(build), "--target", "_core", "-j", jobs], check=True)

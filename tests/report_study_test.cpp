@@ -242,8 +242,7 @@ TEST(ReportStudy, BadInputIsNamedAndNothingIsWritten) {
         check("d.csv", data, {}, error);
 }
 
-// A million series (fewer under the sanitizers, still beyond the exact limit) complete,
-// streamed: every record written, nothing on standard error when it is not a terminal, and
+// More series than the exact quantiles keep complete, streamed: every record written, nothing on standard error when it is not a terminal, and
 // the share with P < 0.05 within the Wilson interval of the program's 2000 series.
 TEST(ReportStudy, ManySeriesAgreeWithTheProgramsRun) {
     TempDir dir;
