@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "test_support.hpp"
+#include "report_test_support.hpp"
 #include "zorvi/zorvi.hpp"
 
 namespace {
@@ -17,7 +17,6 @@ namespace {
 namespace fs = std::filesystem;
 using namespace zorvi::testing;
 
-const fs::path source_dir = ZORVI_SOURCE_DIR;
 const fs::path golden = source_dir / "tests" / "golden" / "report" / "expected";
 
 // The recorded summary as zorvi-report prints it without a figure.

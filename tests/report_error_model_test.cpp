@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "test_support.hpp"
+#include "report_test_support.hpp"
 #include "zorvi/statistics/truncated_normal.hpp"
 #include "zorvi/study/error_model.hpp"
 #include "zorvi/zorvi.hpp"
@@ -21,15 +21,6 @@ namespace {
 namespace fs = std::filesystem;
 using namespace zorvi::testing;
 using namespace zorvi;
-
-const std::string report_binary = ZORVI_REPORT_BINARY;
-const fs::path shipped_csv =
-    fs::path(ZORVI_SOURCE_DIR) / "data" / "us-hurricane-landfalls-1980-2018.csv";
-
-ProcessResult report(const fs::path& dir, std::vector<std::string> arguments) {
-    arguments.insert(arguments.begin(), report_binary);
-    return run_program(arguments, dir);
-}
 
 // ln(1 - Phi(x)) from the standard library's erfc, and beyond x = 30 from the asymptotic
 // series, which is accurate to about 1e-10 there.
@@ -165,11 +156,11 @@ TEST(ErrorModel, OutputsOfEachModel) {
         "--data", shipped_csv.string(), "--threshold", "96", "--series", "300", "--csv", "tables"};
     std::vector<std::string> observed = study;
     observed.insert(observed.end(), {"--error-model", "observed"});
-    const ProcessResult plain = report(dir.path, study);
+    const ProcessResult plain = report_in(dir.path, study);
     ASSERT_EQ(plain.status, 0) << plain.err;
     const std::string figure = read_file(dir.path / "Zorvireport.svg");
     const std::string events = read_file(dir.path / "tables" / "events.csv");
-    const ProcessResult same = report(dir.path, observed);
+    const ProcessResult same = report_in(dir.path, observed);
     ASSERT_EQ(same.status, 0) << same.err;
     EXPECT_EQ(same.out, plain.out);
     EXPECT_EQ(read_file(dir.path / "Zorvireport.svg"), figure);
@@ -178,7 +169,7 @@ TEST(ErrorModel, OutputsOfEachModel) {
 
     std::vector<std::string> posterior = study;
     posterior.insert(posterior.end(), {"--error-model", "posterior", "--json"});
-    const ProcessResult json = report(dir.path, posterior);
+    const ProcessResult json = report_in(dir.path, posterior);
     ASSERT_EQ(json.status, 0) << json.err;
     const nlohmann::json document = nlohmann::json::parse(json.out);
     EXPECT_EQ(document["settings"]["error_model"], "posterior");
@@ -240,7 +231,7 @@ TEST(ErrorModel, RefusedValuesSayWhatIsAllowed) {
         write_file(dir.path / "top.dat", "1990.5 120 5\n2000.5 120 5\n");
         std::vector<std::string> arguments = {"--data", c.data};
         arguments.insert(arguments.end(), c.arguments.begin(), c.arguments.end());
-        const ProcessResult result = report(dir.path, arguments);
+        const ProcessResult result = report_in(dir.path, arguments);
         EXPECT_EQ(result.status, c.status) << c.message;
         EXPECT_EQ(result.err, "zorvi-report: " + c.message);
         EXPECT_EQ(result.out, "");

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "test_support.hpp"
+#include "report_test_support.hpp"
 #include "textio/textio.hpp"
 #include "zorvi/events/input_stream.hpp"
 #include "zorvi/zorvi.hpp"
@@ -23,7 +23,6 @@ using namespace zorvi::testing;
 using namespace zorvi;
 namespace textio = zorvi::textio;
 
-const std::string report_binary = ZORVI_REPORT_BINARY;
 const std::string csv_header = "time_decimal_year,name,max_wind_kt,stderr_kt\n";
 
 // A file of the case: its bytes, or (when `link` is set) a symbolic link to that path.

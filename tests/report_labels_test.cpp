@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "report_test_support.hpp"
 #include "zorvi/figure/figure_impl.hpp"
 #include "zorvi/figure/label_place.hpp"
 #include "zorvi/zorvi.hpp"
@@ -18,7 +19,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace zorvi::detail;
-const fs::path source_dir = ZORVI_SOURCE_DIR;
+using zorvi::testing::source_dir;
 
 double attribute(const std::string& element, const std::string& name, double otherwise = NAN) {
     const std::regex pattern(" " + name + "=\"([-0-9.]+)\"");

@@ -10,20 +10,14 @@
 #include <string>
 #include <vector>
 
-#include "test_support.hpp"
+#include "report_test_support.hpp"
 
 namespace {
 
 namespace fs = std::filesystem;
 using namespace zorvi::testing;
 
-const std::string report_binary = ZORVI_REPORT_BINARY;
 const std::string three_events = "1990.5 100 5\n2000.5 120 5\n2010.5 90 5\n";
-
-ProcessResult report(const fs::path& dir, std::vector<std::string> arguments) {
-    arguments.insert(arguments.begin(), report_binary);
-    return run_program(arguments, dir);
-}
 
 // Every name under `dir`, sorted, directories with a trailing slash.
 std::vector<std::string> names_under(const fs::path& dir) {
@@ -134,7 +128,7 @@ TEST(ReportOptions, RefusedValuesSayWhatIsAllowed) {
         write_file(dir.path / "d.dat", three_events);
         std::vector<std::string> arguments = {"--data", "d.dat"};
         arguments.insert(arguments.end(), c.arguments.begin(), c.arguments.end());
-        const ProcessResult result = report(dir.path, arguments);
+        const ProcessResult result = report_in(dir.path, arguments);
         EXPECT_EQ(result.status, c.status) << c.message;
         EXPECT_EQ(result.err, "zorvi-report: " + c.message);
         EXPECT_EQ(result.out, "");
@@ -152,7 +146,7 @@ TEST(ReportOptions, WhatEachNumberFormAccepts) {
         std::vector<std::string> arguments = {"--data", "d.dat",    "--no-figure",
                                               "--json", "--series", "+20"};
         arguments.insert(arguments.end(), more.begin(), more.end());
-        const ProcessResult result = report(dir.path, arguments);
+        const ProcessResult result = report_in(dir.path, arguments);
         EXPECT_EQ(result.status, 0) << result.err;
         return nlohmann::json::parse(result.out)["settings"];
     };
@@ -182,7 +176,7 @@ TEST(ReportOptions, FileNamesThatAreNotUtf8) {
         "--data", data, "--results", results, "--series", "20", "--no-figure", "--csv", tables};
     std::vector<std::string> json = study;
     json.push_back("--json");
-    const ProcessResult result = report(dir.path, json);
+    const ProcessResult result = report_in(dir.path, json);
     ASSERT_EQ(result.status, 0) << result.err;
     EXPECT_EQ(result.err, "");
     const nlohmann::json files = nlohmann::json::parse(result.out)["files"];
@@ -193,7 +187,7 @@ TEST(ReportOptions, FileNamesThatAreNotUtf8) {
     EXPECT_TRUE(fs::exists(dir.path / results));
     EXPECT_TRUE(fs::exists(dir.path / tables / "tests.csv"));
 
-    const ProcessResult text = report(dir.path, study);
+    const ProcessResult text = report_in(dir.path, study);
     ASSERT_EQ(text.status, 0) << text.err;
     EXPECT_TRUE(text.out.starts_with("Zorvi report on " + results + "\n")) << text.out;
 }
@@ -266,7 +260,7 @@ TEST(ReportOptions, EveryMemoryLimitEndsWithAReport) {
                 // The directory of --csv may have been made; nothing is left in it.
                 EXPECT_TRUE(left == std::vector<std::string>{"d.dat"} ||
                             left == (std::vector<std::string>{"d.dat", "tables/"}))
-                    << testing::PrintToString(left);
+                    << ::testing::PrintToString(left);
             }
         }
         EXPECT_GT(refusals, 0u) << "the band in which the process starts but cannot complete";
@@ -286,7 +280,7 @@ TEST(ReportOptions, StatedLimits) {
     const auto study = [&](const std::vector<std::string>& arguments) {
         std::vector<std::string> all = {"--series", "20", "--no-figure"};
         all.insert(all.end(), arguments.begin(), arguments.end());
-        const ProcessResult result = report(dir.path, all);
+        const ProcessResult result = report_in(dir.path, all);
         EXPECT_EQ(result.status, 0) << result.err;
         return result.out;
     };

@@ -14,14 +14,13 @@
 #include <string>
 #include <vector>
 
-#include "test_support.hpp"
+#include "report_test_support.hpp"
 
 namespace {
 
 namespace fs = std::filesystem;
 using namespace zorvi::testing;
 
-const std::string report_binary = ZORVI_REPORT_BINARY;
 const std::string data = "1990.5 100 5\n2000.5 120 5\n2010.5 90 5\n";
 const std::string old_figure = "an earlier figure\n";
 const std::string old_results = "earlier results\n";

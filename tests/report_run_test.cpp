@@ -13,16 +13,12 @@
 #include <string>
 
 #include "driver/run_files.hpp"
-#include "test_support.hpp"
+#include "report_test_support.hpp"
 
 namespace {
 
 namespace fs = std::filesystem;
 using namespace zorvi::testing;
-
-fs::path report_binary() {
-    return ZORVI_REPORT_BINARY;
-}
 
 // A directory with the shipped data and the results of one zorvi run, made once.
 class ReportRun : public ::testing::Test {
@@ -44,7 +40,7 @@ class ReportRun : public ::testing::Test {
             write_file(dir.path / name, read_file(finished_run->path / name));
     }
     ProcessResult report(std::vector<std::string> arguments = {}) {
-        arguments.insert(arguments.begin(), report_binary().string());
+        arguments.insert(arguments.begin(), report_binary);
         return run_program(arguments, dir.path);
     }
     // Replaces line `number` (1-based) of the results file.
@@ -197,7 +193,7 @@ TEST_F(ReportRun, SweepTablesAndAFigureThatRenders) {
 
 TEST_F(ReportRun, PngWithoutTheConverter) {
     const ProcessResult result =
-        run_program({"env", "PATH=/nonexistent", report_binary().string(), "--png"}, dir.path);
+        run_program({"env", "PATH=/nonexistent", report_binary, "--png"}, dir.path);
     EXPECT_EQ(result.status, 1);
     EXPECT_EQ(result.out, "");
     EXPECT_EQ(result.err,
@@ -344,11 +340,10 @@ TEST_F(ReportRun, OutputThatCannotBeWritten) {
     EXPECT_FALSE(fs::exists(dir.path / "Zorvireport.svg.tmp"));
 
     // Standard output on a full disc: the summary is lost, and the status says so.
-    const ProcessResult full =
-        run_program_with({report_binary().string(), "--no-figure"}, dir.path, [] {
-            const int fd = ::open("/dev/full", O_WRONLY);
-            if (fd >= 0) ::dup2(fd, STDOUT_FILENO);
-        });
+    const ProcessResult full = run_program_with({report_binary, "--no-figure"}, dir.path, [] {
+        const int fd = ::open("/dev/full", O_WRONLY);
+        if (fd >= 0) ::dup2(fd, STDOUT_FILENO);
+    });
     EXPECT_EQ(full.status, 1);
     EXPECT_EQ(full.err,
               "zorvi-report: cannot write the analysis to standard output: No space left on "

@@ -9,6 +9,7 @@
 
 #include "driver/run_files.hpp"
 #include "report/run_report.hpp"
+#include "report_test_support.hpp"
 #include "stats/stats.hpp"
 #include "textio/textio.hpp"
 #include "zorvi/outputs/summary_text.hpp"
@@ -20,7 +21,7 @@ namespace {
 
 using namespace zorvi;
 using namespace zorvi::report;
-constexpr double nan = std::numeric_limits<double>::quiet_NaN();
+using zorvi::testing::nan;
 
 TEST(ReportMoments, MeanAndSampleStandardDeviation) {
     const std::vector<double> values = {2, 4, 4, 4, 5, 5, 7, 9};

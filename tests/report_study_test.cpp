@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "report/run_report.hpp"
-#include "test_support.hpp"
+#include "report_test_support.hpp"
 #include "zorvi/zorvi.hpp"
 
 namespace {
@@ -26,17 +26,9 @@ using namespace zorvi::testing;
 using namespace zorvi;
 using namespace zorvi::report;
 
-const std::string report_binary = ZORVI_REPORT_BINARY;
-const fs::path source_dir = ZORVI_SOURCE_DIR;
-const fs::path shipped_csv = source_dir / "data" / "us-hurricane-landfalls-1980-2018.csv";
 const std::vector<std::string> fixed_values = {"--threshold", "113",      "--interval",
                                                "1980.417",    "2018.917", "--series",
                                                "2000",        "--seed",   "-206761862"};
-
-ProcessResult report(const fs::path& dir, std::vector<std::string> arguments) {
-    arguments.insert(arguments.begin(), report_binary);
-    return run_program(arguments, dir);
-}
 
 std::vector<std::string> with(std::vector<std::string> arguments,
                               const std::vector<std::string>& more) {
@@ -59,11 +51,11 @@ TEST(ReportStudy, TheProgramsValuesGiveTheProgramsRun) {
     TempDir dir;
     write_file(dir.path / data_file_name, read_file(shipped_data_file()));
     ASSERT_EQ(run_program({zorvi_binary().string()}, dir.path).status, 0);
-    const ProcessResult fixed = report(dir.path, {"--no-figure"});
+    const ProcessResult fixed = report_in(dir.path, {"--no-figure"});
     ASSERT_EQ(fixed.status, 0) << fixed.err;
 
     const ProcessResult study =
-        report(dir.path, with({"--data", data_file_name, "--no-figure"}, fixed_values));
+        report_in(dir.path, with({"--data", data_file_name, "--no-figure"}, fixed_values));
     ASSERT_EQ(study.status, 0) << study.err;
     EXPECT_EQ(study.err, "");
     EXPECT_EQ(read_file(dir.path / "study-results.dat"),
@@ -80,9 +72,9 @@ TEST(ReportStudy, TheProgramsValuesGiveTheProgramsRun) {
 TEST(ReportStudy, TheShippedCsvGivesTheSameNumbers) {
     TempDir dir;
     write_file(dir.path / data_file_name, read_file(shipped_data_file()));
-    const ProcessResult from_data =
-        report(dir.path, {"--data", data_file_name, "--json", "--no-figure", "--results", "a.dat"});
-    const ProcessResult from_csv = report(
+    const ProcessResult from_data = report_in(
+        dir.path, {"--data", data_file_name, "--json", "--no-figure", "--results", "a.dat"});
+    const ProcessResult from_csv = report_in(
         dir.path, {"--data", shipped_csv.string(), "--json", "--no-figure", "--results", "b.dat"});
     ASSERT_EQ(from_data.status, 0) << from_data.err;
     ASSERT_EQ(from_csv.status, 0) << from_csv.err;
@@ -110,9 +102,9 @@ TEST(ReportStudy, ACsvOfItsOwn) {
     }
     write_file(dir.path / "quakes.csv", csv);
     const ProcessResult result =
-        report(dir.path, {"--data", "quakes.csv", "--columns", "when,Mw,se", "--threshold", "6.5",
-                          "--interval", "1950", "2020", "--json", "--csv", "tables", "--results",
-                          "quakes.dat"});
+        report_in(dir.path, {"--data", "quakes.csv", "--columns", "when,Mw,se", "--threshold",
+                             "6.5", "--interval", "1950", "2020", "--json", "--csv", "tables",
+                             "--results", "quakes.dat"});
     ASSERT_EQ(result.status, 0) << result.err;
     const nlohmann::json json = nlohmann::json::parse(result.out);
     EXPECT_EQ(json["settings"]["events"], 25);
@@ -224,7 +216,7 @@ TEST(ReportStudy, BadInputIsNamedAndNothingIsWritten) {
         fs::create_symlink("/dev/null", dir.path / "null.dat");
         if (std::find(arguments.begin(), arguments.end(), "--data") == arguments.end())
             arguments.insert(arguments.begin(), {"--data", name});
-        const ProcessResult result = report(dir.path, arguments);
+        const ProcessResult result = report_in(dir.path, arguments);
         EXPECT_EQ(result.status, 1) << error;
         EXPECT_EQ(result.out, "");
         EXPECT_EQ(result.err, "zorvi-report: " + error + "\n");
@@ -242,15 +234,17 @@ TEST(ReportStudy, BadInputIsNamedAndNothingIsWritten) {
         check("d.csv", data, {}, error);
 }
 
-// More series than the exact quantiles keep complete, streamed: every record written, nothing on standard error when it is not a terminal, and
-// the share with P < 0.05 within the Wilson interval of the program's 2000 series.
+// More series than the exact quantiles keep complete, streamed: every record written, nothing on
+// standard error when it is not a terminal, and the share with P < 0.05 within the Wilson interval
+// of the program's 2000 series.
 TEST(ReportStudy, ManySeriesAgreeWithTheProgramsRun) {
     TempDir dir;
     write_file(dir.path / data_file_name, read_file(shipped_data_file()));
     const std::size_t series = ZORVI_STUDY_MANY_SERIES;
-    const ProcessResult few = report(dir.path, {"--json", "--no-figure", "--results", "few.dat"});
-    const ProcessResult many = report(dir.path, {"--series", std::to_string(series), "--json",
-                                                 "--no-figure", "--results", "many.dat"});
+    const ProcessResult few =
+        report_in(dir.path, {"--json", "--no-figure", "--results", "few.dat"});
+    const ProcessResult many = report_in(dir.path, {"--series", std::to_string(series), "--json",
+                                                    "--no-figure", "--results", "many.dat"});
     ASSERT_EQ(few.status, 0) << few.err;
     ASSERT_EQ(many.status, 0) << many.err;
     EXPECT_EQ(many.err, "");

@@ -7,15 +7,15 @@
 #include <string>
 
 #include "report/run_report.hpp"
-#include "test_support.hpp"
+#include "report_test_support.hpp"
 #include "zorvi/zorvi.hpp"
 
 namespace {
 
 using namespace zorvi;
 using namespace zorvi::report;
+using zorvi::testing::nan;
 using zorvi::testing::TempDir;
-constexpr double nan = std::numeric_limits<double>::quiet_NaN();
 
 bool have_xmllint() {
     return std::system("xmllint --version >/dev/null 2>&1") == 0;
