@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Builds the fuzz targets with clang (in build/fuzz) and runs each for SECONDS seconds
-# (default 60). Each run starts by executing the seeds, the shipped data and the kept
+# (default 60), two at a time. Each run starts by executing the seeds, the shipped data and the kept
 # regression inputs, then fuzzes; new inputs collect in build/fuzz/corpus/ across runs.
-# Exits nonzero at the first finding, leaving the input in build/fuzz/findings/.
+# Exits nonzero when any target finds something, leaving the input in build/fuzz/findings/.
 set -euo pipefail
 seconds=${1:-60}
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -39,7 +39,14 @@ run_target() {
     fi
 }
 
-run_target list_read -dict="$root/fuzz/list_read.dict" -- "$root/data"
-run_target render -max_len=400 --
-run_target csv_read -dict="$root/fuzz/csv_read.dict" -- "$root/data"
-run_target options -dict="$root/fuzz/options.dict" -max_len=300 --
+# Two targets at a time, one on each core; every target runs, and any finding fails the run.
+status=0
+run_target list_read -dict="$root/fuzz/list_read.dict" -- "$root/data" &
+first=$!
+run_target render -max_len=400 -- || status=1
+wait "$first" || status=1
+run_target csv_read -dict="$root/fuzz/csv_read.dict" -- "$root/data" &
+first=$!
+run_target options -dict="$root/fuzz/options.dict" -max_len=300 -- || status=1
+wait "$first" || status=1
+exit "$status"
