@@ -17,19 +17,21 @@
 
 #include "zorvi/events/events.hpp"
 #include "zorvi/events/input_stream.hpp"
+#include "zorvi/events/places.hpp"
 #include "zorvi/text/number_text.hpp"
 
 namespace zorvi {
 namespace {
 
-constexpr std::size_t columns_used = 3;  // time, magnitude, standard error
-constexpr std::array<std::string_view, columns_used> value_names = {"time", "magnitude",
-                                                                    "standard error"};
+using detail::at_event;
+using detail::at_line;
+using detail::value_names;
+constexpr std::size_t columns_used = value_names.size();  // time, magnitude, standard error
 
 // Written before the header by some spreadsheet programs: the UTF-8 byte-order mark.
 constexpr std::string_view byte_order_mark = "\xEF\xBB\xBF";
 
-bool is_blank(int c) {
+bool is_cell_blank(int c) {
     return c == ' ' || c == '\t';
 }
 
@@ -104,7 +106,7 @@ bool read_row(RowReader& reader, Row& row, std::string& problem) {
             const std::string cell_name = "cell " + std::to_string(number + 1);
             cell.clear();
             int c = next_char(in);
-            while (is_blank(c))
+            while (is_cell_blank(c))
                 c = next_char(in);
             if (c == '"') {
                 row.blank = false;
@@ -122,7 +124,7 @@ bool read_row(RowReader& reader, Row& row, std::string& problem) {
                     if (keep) cell += static_cast<char>(c);
                 }
                 if (c == '"') c = next_char(in);
-                while (is_blank(c))
+                while (is_cell_blank(c))
                     c = next_char(in);
                 if (c != ',' && c != '\n' && c >= 0 && c != 0) {
                     problem = cell_name + " goes on after its closing quote with '" +
@@ -156,15 +158,6 @@ bool read_row(RowReader& reader, Row& row, std::string& problem) {
         }
         if (!row.blank) return true;
     }
-}
-
-std::string at_line(std::string_view file_name, std::size_t line) {
-    return std::string(file_name) + ", line " + std::to_string(line) + ": ";
-}
-
-std::string at_event(std::string_view file_name, std::size_t line, std::size_t event) {
-    return std::string(file_name) + ", line " + std::to_string(line) + " (event " +
-           std::to_string(event) + "): ";
 }
 
 std::string in_quotes(std::string_view text) {

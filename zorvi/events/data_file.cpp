@@ -10,21 +10,15 @@
 #include "textio/textio.hpp"
 #include "zorvi/events/events.hpp"
 #include "zorvi/events/input_stream.hpp"
+#include "zorvi/events/places.hpp"
 #include "zorvi/text/number_text.hpp"
 
 namespace zorvi {
 namespace {
 
-constexpr std::array<std::string_view, driver::values_per_event> value_names = {"time", "magnitude",
-                                                                                "standard error"};
-
-// Marks a target that a statement left unassigned (a null value, or a slash before it).
-constexpr double unassigned = std::numeric_limits<double>::lowest();
-
-std::string at_event(std::string_view file_name, std::size_t line, std::size_t event) {
-    return std::string(file_name) + ", line " + std::to_string(line) + " (event " +
-           std::to_string(event) + "): ";
-}
+using detail::at_event;
+using detail::value_names;
+static_assert(value_names.size() == driver::values_per_event);
 
 }  // namespace
 

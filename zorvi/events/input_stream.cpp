@@ -14,7 +14,7 @@ constexpr std::size_t chunk_size = 64 * 1024;
 // The first window a statement is tried on: wide enough for an event or a record.
 constexpr std::size_t first_window = 256;
 
-bool is_blank(char c) {
+bool is_blank_or_line_end(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n';
 }
 
@@ -55,7 +55,7 @@ void consume(InputStream& in, std::size_t count) {
     for (const char c : unconsumed(in).substr(0, count)) {
         if (c == '\n')
             ++in.line_ends;
-        else if (!is_blank(c))
+        else if (!is_blank_or_line_end(c))
             in.last_text_line = in.line_ends + 1;
         in.last_was_line_end = c == '\n';
     }

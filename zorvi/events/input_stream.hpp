@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <limits>
 #include <span>
 #include <string>
 #include <string_view>
@@ -12,6 +13,10 @@
 #include "zorvi/text/messages.hpp"
 
 namespace zorvi {
+
+// Marks a target that a statement left unassigned (a null value, or a slash before it). No
+// results record can hold it: the results' fixed field writes asterisks for it.
+inline constexpr double unassigned = std::numeric_limits<double>::lowest();
 
 struct InputStream {
     int fd = -1;                // read from when more bytes are needed; -1: the text is all held

@@ -7,6 +7,7 @@
 #include "textio/textio.hpp"
 #include "zorvi/events/events.hpp"
 #include "zorvi/events/input_stream.hpp"
+#include "zorvi/events/places.hpp"
 #include "zorvi/text/number_text.hpp"
 
 namespace zorvi {
@@ -15,21 +16,15 @@ namespace {
 // Bytes after the last record that are looked at: blank lines beyond them are not read.
 constexpr std::size_t trailing_blanks_read = 64 * 1024;
 
-bool is_blank(int c) {
+using detail::at_line;
+
+bool is_line_blank(int c) {
     return c == ' ' || c == '\t' || c == '\r';
 }
 
-std::string in_quotes(std::string_view text) {
+std::string in_double_quotes(std::string_view text) {
     return '"' + detail::input_excerpt(text) + '"';
 }
-
-std::string at_line(std::string_view file_name, std::size_t line_number) {
-    return std::string(file_name) + ", line " + std::to_string(line_number) + ": ";
-}
-
-// Marks a target that the statement left unassigned (a null value, or a slash before it).
-// No results record can hold it: the fixed field of the results writes asterisks for it.
-constexpr double unassigned = std::numeric_limits<double>::lowest();
 
 // The start of the next line: up to `limit` bytes before its LF, without a CR before that LF.
 // The whole line and its LF are consumed when it is no longer; otherwise `cut` is set and the
@@ -64,7 +59,7 @@ bool next_line_is_blank(InputStream& in) {
             if (!read_more(in)) return true;
         const char c = in.held[in.start + i];
         if (c == '\n') return true;
-        if (!is_blank(c)) return false;
+        if (!is_line_blank(c)) return false;
     }
 }
 
@@ -114,9 +109,9 @@ bool parse_results(InputStream& in, std::string_view file_name, std::size_t expe
         }
         const bool blank = content.find_first_not_of(" \t\r") == std::string::npos;
         if (k < 2 ? cut || content != header[k] : cut || !blank) {
-            error = at_line(file_name, k + 1) +
-                    "not a Zorvi results file: " + (k < 2 ? in_quotes(header[k]) : "a blank line") +
-                    " expected, found " + in_quotes(content);
+            error = at_line(file_name, k + 1) + "not a Zorvi results file: " +
+                    (k < 2 ? in_double_quotes(header[k]) : "a blank line") + " expected, found " +
+                    in_double_quotes(content);
             return false;
         }
     }
@@ -147,7 +142,7 @@ bool parse_results(InputStream& in, std::string_view file_name, std::size_t expe
     std::size_t looked_at = 0;
     for (int c = next_byte(in); c >= 0 && looked_at < trailing_blanks_read; c = next_byte(in)) {
         ++looked_at;
-        if (c == '\n' || is_blank(c)) continue;
+        if (c == '\n' || is_line_blank(c)) continue;
         error = at_line(file_name, line_of_last_byte(in)) + "more than the " +
                 std::to_string(expected) + " records of a run";
         return false;

@@ -69,6 +69,9 @@ Rect page_rect(const FigureLayout& layout, std::size_t panels);
 // ---------------------------------------------------------------------------------------------
 // Drawing primitives: SVG elements appended to one growing string.
 
+// The end of every axis of P: P never exceeds 0.500000015.
+inline constexpr double p_axis_end = 0.5;
+
 inline constexpr const char* band_colour = "#c6dbef";
 inline constexpr const char* bar_colour = "#7fa7cf";
 inline constexpr const char* curve_colour = "#1f4e79";

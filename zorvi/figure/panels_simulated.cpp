@@ -14,7 +14,6 @@ namespace {
 
 constexpr int histogram_bins = 50;    // about this many bins over the range of u
 constexpr double min_u_window = 1.0;  // narrowest range of u shown
-constexpr double p_axis_end = 0.5;    // P never exceeds 0.500000015
 
 // Histogram bins: `count` bins of `width` from `start`, which is a multiple of `width`.
 struct Bins {

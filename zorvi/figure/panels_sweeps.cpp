@@ -11,7 +11,6 @@
 namespace zorvi::detail {
 namespace {
 
-constexpr double p_axis_end = 0.5;  // P never exceeds 0.500000015
 constexpr int x_ticks = 8;
 
 // What sets one sweep apart from the other: its points, where each lies, and its marks.

@@ -10,7 +10,7 @@ namespace zorvi::detail {
 namespace {
 
 constexpr std::size_t label_column = 16;
-constexpr std::size_t text_width = 88;
+constexpr std::size_t table_width = 88;
 
 std::string with_unit(double value, const StudySettings& settings, int decimals) {
     std::string text = fixed_text(value, decimals);
@@ -77,7 +77,7 @@ void add_error_models_section(std::string& out, const Analysis& analysis) {
     out += wrapped(
         "ratio: the median simulated rate ratio per decade; expected m: the sum of "
         "the events' selection probabilities under the model, in closed form.",
-        text_width);
+        table_width);
 }
 
 std::string error_model_note() {
@@ -95,7 +95,7 @@ std::string error_model_note() {
         "figures depend on it. The model does not describe errors shared over an era (a "
         "change of practice that moves every magnitude of a decade together), the rounding of "
         "the magnitudes to 5 kt, or errors in the times.",
-        text_width);
+        table_width);
 }
 
 }  // namespace zorvi::detail

@@ -100,10 +100,10 @@ double upper_tail(double limit, double theta, std::size_t m) {
 // The mean and the variance of one tilted uniform: mu = 1 / (1 - exp(-theta)) - 1 / theta,
 // sigma^2 = 1 / theta^2 - 1 / (4 sinh(theta / 2)^2); by their series near theta = 0, where the
 // closed forms cancel.
-constexpr double series_limit = 0.1;
+constexpr double tilted_series_limit = 0.1;
 
 double tilted_mean(double theta) {
-    if (std::fabs(theta) < series_limit) {
+    if (std::fabs(theta) < tilted_series_limit) {
         const double t2 = theta * theta;
         return 0.5 +
                theta * (1.0 / 12.0 - t2 * (1.0 / 720.0 - t2 * (1.0 / 30240.0 - t2 / 1209600.0)));
@@ -112,7 +112,7 @@ double tilted_mean(double theta) {
 }
 
 double tilted_variance(double theta) {
-    if (std::fabs(theta) < series_limit) {
+    if (std::fabs(theta) < tilted_series_limit) {
         const double t2 = theta * theta;
         return 1.0 / 12.0 - t2 * (1.0 / 240.0 - t2 * (1.0 / 6048.0 - t2 / 172800.0));
     }
