@@ -3,7 +3,6 @@
 #pragma once
 
 #include <filesystem>
-#include <limits>
 #include <string>
 #include <vector>
 
@@ -15,7 +14,6 @@ inline const std::string report_binary = ZORVI_REPORT_BINARY;
 inline const std::filesystem::path source_dir = ZORVI_SOURCE_DIR;
 inline const std::filesystem::path shipped_csv =
     source_dir / "data" / "us-hurricane-landfalls-1980-2018.csv";
-inline constexpr double nan = std::numeric_limits<double>::quiet_NaN();
 
 // Runs zorvi-report with `arguments` in `dir`.
 inline ProcessResult report_in(const std::filesystem::path& dir,

@@ -7,6 +7,7 @@
 
 #include "stats/erfcc_table.hpp"
 #include "stats/stats.hpp"
+#include "test_support.hpp"
 
 namespace {
 
@@ -15,8 +16,8 @@ using zorvi::stats::erfcc_v;
 
 constexpr double a = 1980.417;
 constexpr double b = 2018.917;
-constexpr double inf = std::numeric_limits<double>::infinity();
-constexpr double nan = std::numeric_limits<double>::quiet_NaN();
+using zorvi::testing::inf;
+using zorvi::testing::nan;
 
 TEST(Erfcc, KnownValues) {
     EXPECT_NEAR(erfcc_s(1.0), 0.157299212, 1e-9);

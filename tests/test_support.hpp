@@ -2,12 +2,20 @@
 // whose standard output, standard error and exit status are captured.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <limits>
 #include <string>
 #include <vector>
 
 namespace zorvi::testing {
+
+// Values at the edges that many tests give as input.
+inline constexpr double nan = std::numeric_limits<double>::quiet_NaN();
+inline constexpr double inf = std::numeric_limits<double>::infinity();
+inline constexpr std::int32_t int_max = std::numeric_limits<std::int32_t>::max();
+inline constexpr std::int32_t int_min = std::numeric_limits<std::int32_t>::min();
 
 // A fresh directory under the system's temporary directory, removed with its contents.
 struct TempDir {

@@ -20,7 +20,7 @@ namespace zorvi::textio {
 namespace {
 
 constexpr double unset = -999.0;  // the run state's missing-value marker
-constexpr double inf = std::numeric_limits<double>::infinity();
+using zorvi::testing::inf;
 constexpr double denorm_min = std::numeric_limits<double>::denorm_min();
 
 struct Statement {

@@ -16,8 +16,8 @@ namespace {
 
 using zorvi::testing::run_in_child;
 
-constexpr double inf = std::numeric_limits<double>::infinity();
-constexpr double nan = std::numeric_limits<double>::quiet_NaN();
+using zorvi::testing::inf;
+using zorvi::testing::nan;
 constexpr Locus here{"Zorvi.f90", 100};
 
 void check_free(double value, const std::string& field) {

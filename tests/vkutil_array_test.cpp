@@ -9,6 +9,7 @@
 #include <optional>
 #include <vector>
 
+#include "test_support.hpp"
 #include "vkutil/vkutil.hpp"
 
 namespace {
@@ -18,10 +19,10 @@ using vkutil::Logical;
 using vkutil::Matrix;
 using vkutil::SingleComplex;
 
-constexpr double nan = std::numeric_limits<double>::quiet_NaN();
-constexpr double inf = std::numeric_limits<double>::infinity();
-constexpr std::int32_t int_max = std::numeric_limits<std::int32_t>::max();
-constexpr std::int32_t int_min = std::numeric_limits<std::int32_t>::min();
+using zorvi::testing::inf;
+using zorvi::testing::int_max;
+using zorvi::testing::int_min;
+using zorvi::testing::nan;
 
 // A matrix given row by row, stored column by column.
 template <class T>

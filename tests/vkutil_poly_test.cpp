@@ -13,8 +13,8 @@ namespace {
 
 using vkutil::SingleComplex;
 
-constexpr double nan = std::numeric_limits<double>::quiet_NaN();
-constexpr double inf = std::numeric_limits<double>::infinity();
+using zorvi::testing::inf;
+using zorvi::testing::nan;
 
 // Coefficients and points with no exact arithmetic, so that a change of order shows.
 const std::vector<double> ten = {0.3, -1.7, 2.9, 0.11, -0.61, 1.37, -2.3, 0.77, 1.9, -0.43};

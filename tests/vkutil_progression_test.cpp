@@ -7,6 +7,7 @@
 #include <limits>
 #include <vector>
 
+#include "test_support.hpp"
 #include "vkutil/vkutil.hpp"
 
 namespace {
@@ -14,8 +15,8 @@ namespace {
 using vkutil::DoubleComplex;
 using vkutil::SingleComplex;
 
-constexpr std::int32_t int_max = std::numeric_limits<std::int32_t>::max();
-constexpr std::int32_t int_min = std::numeric_limits<std::int32_t>::min();
+using zorvi::testing::int_max;
+using zorvi::testing::int_min;
 
 // first + k·increment modulo 2^32, element by element.
 std::vector<std::int32_t> wrapped_progression(std::uint32_t first, std::uint32_t increment, int n) {
