@@ -59,15 +59,18 @@ struct PosteriorEvent {
 struct ThresholdTable {
     std::vector<double> thresholds;  // ascending, distinct
     double below_all = 0.0;          // the magnitude that reaches none of them
-    // [i * thresholds.size() + j]: event i's selection deviate for threshold j, not decreasing
-    // in j; a deviate reaches the thresholds whose selection deviate is at most it.
+    // [i * (thresholds.size() + 1) + j]: event i's selection deviate for threshold j, not
+    // decreasing in j, then +inf; a deviate reaches the thresholds whose deviate is at most it.
     std::vector<double> deviates;
-    // Per event, a first guess of how many it reaches: (z - origin) * per_step + lead.
-    std::vector<double> origin;
-    std::vector<double> per_step;
-    std::vector<double> lead;
+    // [i * table_cells + c]: how many of event i's deviates a deviate surely reaches in cell c
+    // of an even grid over [-8, 8], from which a step or two finds the rest.
+    std::vector<std::uint16_t> cells;
 };
-// Beyond this many table entries (events x thresholds) the draw maps every deviate instead.
+inline constexpr double table_grid_low = -8.0;  // cell 0: below it; the last: above its end
+inline constexpr double table_cells_per_unit = 64.0;
+inline constexpr std::size_t table_cells = 16 * 64 + 1;
+// Beyond this many table entries (events x (thresholds + cells / 4)) the draw maps every
+// deviate instead.
 inline constexpr std::size_t max_threshold_table = std::size_t{1} << 22;
 
 // How a study's series draw their magnitudes: the program's model, or the posterior one.

@@ -1,6 +1,7 @@
 // Both error models side by side on one seed, gathered in the study's own pass: each series'
 // deviates, as the drawing thread made them, selected under the observed model and under the
 // posterior model at every other prior scale of the sensitivity row, and tested.
+#include <bit>
 #include <cmath>
 #include <cstdint>
 
@@ -119,35 +120,38 @@ ComparisonAccumulator begin_comparison(const EventSeries& events, const StudySet
 }
 
 void add_series(ComparisonAccumulator& acc, std::span<const double> deviates) {
-    // Every model at once, the events in position order: the counts and both sums of the
-    // selected times, each started at +0.0 and left as it is by an event not selected, so
-    // that each equals bit for bit what the test and the fit form from the selected times.
-    std::array<double, compared_models> count{};
+    // Every model at once, the events in position order and without a branch: the counts and
+    // both sums of the selected times, each started at +0.0 and given +0.0 by an event not
+    // selected, which leaves it as it is, so that each equals bit for bit what the test and
+    // the fit form from the selected times.
+    std::array<std::uint64_t, compared_models> count{};
     std::array<double, compared_models> sum{};
     std::array<double, compared_models> offset_sum{};
     const double* const critical = acc.selection_deviates.data();
     for (std::size_t i = 0; i < deviates.size(); ++i) {
         const double z = deviates[i];
-        std::array<bool, compared_models> selected;
+        std::array<std::uint64_t, compared_models> selected;
         selected[0] = acc.sx[i] * z + acc.x[i] >= acc.threshold;  // as the program moves them
         for (std::size_t k = 1; k < compared_models; ++k)
             selected[k] = z >= critical[i * posterior_models + k - 1];
-        const double t = acc.t[i];
-        const double offset = acc.offset[i];
+        const auto t = std::bit_cast<std::uint64_t>(acc.t[i]);
+        const auto offset = std::bit_cast<std::uint64_t>(acc.offset[i]);
         for (std::size_t k = 0; k < compared_models; ++k) {
-            count[k] += selected[k] ? 1.0 : 0.0;
-            sum[k] += selected[k] ? t : 0.0;
-            offset_sum[k] += selected[k] ? offset : 0.0;
+            const std::uint64_t keep = 0 - selected[k];  // every bit, or none
+            count[k] += selected[k];
+            sum[k] += std::bit_cast<double>(t & keep);
+            offset_sum[k] += std::bit_cast<double>(offset & keep);
         }
     }
     const double half = (acc.end - acc.start) / 2.0;
     for (std::size_t k = 0; k < compared_models; ++k) {
         const auto m = static_cast<std::int32_t>(count[k]);
+        const auto selected = static_cast<double>(count[k]);
         acc.m_total[k] += static_cast<std::uint64_t>(m);
         if (below_05(acc, m, sum[k])) ++acc.below_05[k];
         if (m == 0) continue;  // no fit
         // relative_mean_position, from its sum.
-        const double r = offset_sum[k] / count[k] / half - 1.0;
+        const double r = offset_sum[k] / selected / half - 1.0;
         ValueSample& ratios = acc.ratios[k];
         const double value =
             ratios.exact ? rate_ratio_per_decade(beta_of_position(r, acc.start, acc.end)) : r;

@@ -3,6 +3,7 @@
 // on as the highest of them it reaches. Both decide every comparison alike (up to the map's
 // rounding); the table spares the truncated normal's quantile at every deviate.
 #include <algorithm>
+#include <cassert>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -13,28 +14,33 @@
 namespace zorvi {
 namespace {
 
-// How many of `row` (not decreasing) are at most z, from a guess that is usually right or off
-// by one or two.
-std::size_t reached_from(const double* row, std::size_t size, double z, double guess) {
-    const double last = static_cast<double>(size);
-    std::size_t r = static_cast<std::size_t>(
-        static_cast<std::int64_t>(guess > 0.0 ? (guess < last ? guess : last) : 0.0));
-    while (r < size && row[r] <= z)
-        ++r;
-    while (r > 0 && row[r - 1] > z)
-        --r;
-    return r;
+// The grid cell of deviate z (NaN: cell 0).
+std::size_t cell_of(double z) {
+    constexpr auto last = static_cast<double>(table_cells - 1);
+    const double place = (z - table_grid_low) * table_cells_per_unit + 1.0;
+    return static_cast<std::size_t>(
+        static_cast<std::int64_t>(place > 0.0 ? (place < last ? place : last) : 0.0));
 }
 
+// The deviates drawn first, then looked up: the lookups of one series do not wait on each
+// other, nor on the generator.
 void draw_by_table(const ThresholdTable& table, std::span<double> moved,
                    std::span<double> deviates) {
-    const std::size_t size = table.thresholds.size();
-    double z = 0.0;
-    for (std::size_t i = 0; i < moved.size(); ++i) {
+    const std::span<double> drawn = deviates.empty() ? moved : deviates;
+    for (double& z : drawn)
         random::gasdev(z);
-        if (!deviates.empty()) deviates[i] = z;
-        const double guess = (z - table.origin[i]) * table.per_step[i] + table.lead[i];
-        const std::size_t r = reached_from(table.deviates.data() + i * size, size, z, guess);
+    const std::size_t stride = table.thresholds.size() + 1;
+    for (std::size_t i = 0; i < moved.size(); ++i) {
+        const double z = drawn[i];
+        const double* const row = table.deviates.data() + i * stride;
+        // From the cell's count on: two steps without a branch cover nearly every deviate,
+        // the loop the rest (the last entry, +inf, ends it).
+        std::size_t r = table.cells[i * table_cells + cell_of(z)];
+        r += static_cast<std::size_t>(row[r] <= z);
+        r += static_cast<std::size_t>(row[r] <= z);
+        while (row[r] <= z)
+            ++r;
+        assert(r == 0 || row[r - 1] <= z);
         moved[i] = r == 0 ? table.below_all : table.thresholds[r - 1];
     }
 }
@@ -42,40 +48,37 @@ void draw_by_table(const ThresholdTable& table, std::span<double> moved,
 }  // namespace
 
 void add_threshold_table(SeriesDraw& draw, std::span<const double> thresholds) {
+    constexpr double infinite = std::numeric_limits<double>::infinity();
     ThresholdTable table;
     table.thresholds.assign(thresholds.begin(), thresholds.end());
     std::sort(table.thresholds.begin(), table.thresholds.end());
     table.thresholds.erase(std::unique(table.thresholds.begin(), table.thresholds.end()),
                            table.thresholds.end());
     const std::size_t size = table.thresholds.size();
-    if (!draw.posterior || size == 0 || draw.events.size() > max_threshold_table / size) return;
-    table.below_all =
-        std::nextafter(table.thresholds.front(), -std::numeric_limits<double>::infinity());
+    if (!draw.posterior || size == 0 || size >= std::numeric_limits<std::uint16_t>::max() ||
+        draw.events.size() > max_threshold_table / (size + table_cells / 4))
+        return;
+    table.below_all = std::nextafter(table.thresholds.front(), -infinite);
     for (const PosteriorEvent& event : draw.events) {
         const std::size_t first = table.deviates.size();
-        double previous = -std::numeric_limits<double>::infinity();
+        double previous = -infinite;
         for (double threshold : table.thresholds) {
             // Kept from decreasing by rounding, so that a search can rely on the order.
             previous = std::max(previous, selection_deviate(event, threshold));
             table.deviates.push_back(previous);
         }
-        // The guess: even steps between the first and the last finite deviate.
+        table.deviates.push_back(infinite);
         const std::span<const double> row(table.deviates.data() + first, size);
-        const auto finite = [](double d) { return std::isfinite(d); };
-        const auto low = std::find_if(row.begin(), row.end(), finite);
-        const auto high = std::find_if(row.rbegin(), row.rend(), finite);
-        const auto always = static_cast<double>(low - row.begin());  // the -inf ones
-        if (low == row.end()) {
-            table.origin.push_back(0.0);
-            table.per_step.push_back(0.0);
-            table.lead.push_back(always);
-            continue;
+        for (std::size_t c = 0; c < table_cells; ++c) {
+            // Cell c >= 1 holds deviates from its lower edge on; counted from a hair below it,
+            // far more than cell_of's rounding (about 1e-14), every count is surely reached.
+            // Cell 0 holds everything below the grid.
+            const double edge =
+                c == 0 ? -infinite
+                       : table_grid_low + static_cast<double>(c - 1) / table_cells_per_unit - 1e-9;
+            const auto reached = std::upper_bound(row.begin(), row.end(), edge) - row.begin();
+            table.cells.push_back(static_cast<std::uint16_t>(reached));
         }
-        const auto steps = static_cast<double>((row.rend() - high) - 1 - (low - row.begin()));
-        const double spacing = steps > 0.0 ? (*high - *low) / steps : 0.0;
-        table.origin.push_back(*low);
-        table.per_step.push_back(spacing > 0.0 ? 1.0 / spacing : 0.0);
-        table.lead.push_back(always + 1.0);
     }
     draw.table = std::move(table);
 }
