@@ -63,8 +63,13 @@ void add_threshold_table(SeriesDraw& draw, std::span<const double> thresholds) {
         const std::size_t first = table.deviates.size();
         double previous = -infinite;
         for (double threshold : table.thresholds) {
+            const double deviate = selection_deviate(event, threshold);
+            // Every deviate reaches a threshold above the floor only when the threshold is
+            // lost in the sum low + (threshold - floor) / s (a scale so small that low dwarfs
+            // it), while the map still sets those magnitudes at the floor: map every deviate.
+            if (deviate == -infinite && threshold > event.floor && event.s > 0.0) return;
             // Kept from decreasing by rounding, so that a search can rely on the order.
-            previous = std::max(previous, selection_deviate(event, threshold));
+            previous = std::max(previous, deviate);
             table.deviates.push_back(previous);
         }
         table.deviates.push_back(infinite);
