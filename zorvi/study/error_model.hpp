@@ -5,8 +5,8 @@
 // a floor L (density proportional to exp(-x / theta) for x >= L) and a Gaussian error of the
 // event's standard error s: a normal of mean x - s^2 / theta and deviation s, truncated below
 // at L. Each series uses the program's deviates in the program's order, one per event, mapped
-// through that distribution's quantile, so that both models on one seed differ only by the
-// model.
+// through that distribution's quantile (in a study, to the highest of its thresholds reached:
+// ThresholdTable), so that both models on one seed differ only by the model.
 #pragma once
 
 #include <array>
