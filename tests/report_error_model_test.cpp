@@ -8,9 +8,11 @@
 #include <limits>
 #include <nlohmann/json.hpp>
 #include <numbers>
+#include <stop_token>
 #include <string>
 #include <vector>
 
+#include "random/random.hpp"
 #include "report_test_support.hpp"
 #include "zorvi/statistics/truncated_normal.hpp"
 #include "zorvi/study/error_model.hpp"
@@ -146,6 +148,85 @@ TEST(ErrorModel, ObservedModelAndTheInfiniteScaleLimit) {
     EXPECT_EQ(infinite.analysis.summary.below_05, b.below_05);
     EXPECT_EQ(infinite.analysis.summary.m_counts, b.m_counts);
     EXPECT_EQ(infinite.analysis.error_models.prior_scales.size(), 1u);
+}
+
+// Every row of the prior-scale sensitivity, gathered in the study's one pass (the study's own
+// scale from its table of thresholds, the others from their selection deviates), equals a
+// plain second pass over the same deviates: each series drawn again from the seed, each
+// model's magnitudes moved as the program moves them or mapped through its truncated normal,
+// selected, tested and fitted one model at a time. With exact and with binned quantiles; and a
+// stop request ends a posterior study as it goes.
+TEST(ErrorModel, OnePassEqualsASecondPassOverTheSameDeviates) {
+    const EventData data = read_events(shipped_csv);
+    const EventSeries& events = data.events;
+    const std::size_t n = events.x.size();
+    for (const std::size_t exact_limit : {exact_quantile_limit, std::size_t{100}}) {
+        StudySettings asked = posterior_settings(1500, not_a_number);
+        asked.threshold = 100.0;
+        asked.exact_limit = exact_limit;
+        const Study study = run_study(data, asked, without_series());
+        const StudySettings& settings = study.analysis.settings;
+        const std::vector<ModelFigures>& rows = study.analysis.error_models.prior_scales;
+        ASSERT_EQ(rows.size(), 6u);
+
+        std::vector<SeriesDraw> draws;
+        std::vector<std::uint64_t> m_total(rows.size(), 0);
+        std::vector<std::size_t> below(rows.size(), 0);
+        std::vector<ValueSample> ratios;
+        for (const ModelFigures& row : rows) {
+            if (std::isfinite(row.prior_scale))
+                draws.push_back(posterior_draw(events, settings.floor, row.prior_scale));
+            else
+                draws.emplace_back();
+            ratios.push_back(settings.exact_quantiles() ? exact_sample(settings.series)
+                                                        : binned_sample(-1.0, 1.0, 0.00002));
+        }
+        start_generator(settings.seed);
+        std::vector<double> z(n);
+        std::vector<double> moved(n);
+        std::vector<double> selected;
+        for (std::size_t k = 0; k < settings.series; ++k) {
+            for (double& deviate : z)
+                random::gasdev(deviate);
+            for (std::size_t j = 0; j < rows.size(); ++j) {
+                for (std::size_t i = 0; i < n; ++i)
+                    moved[i] = draws[j].posterior ? posterior_magnitude(draws[j].events[i], z[i])
+                                                  : events.sx[i] * z[i] + events.x[i];
+                const TrendTest test = select_and_test(events.t, moved, settings, selected);
+                m_total[j] += static_cast<std::uint64_t>(test.m);
+                below[j] += as_counted(test.p) < significance_05 ? 1 : 0;
+                const std::span<const double> times(selected.data(),
+                                                    static_cast<std::size_t>(test.m));
+                const double value =
+                    ratios[j].exact
+                        ? rate_ratio_per_decade(fit_beta(times, settings.start, settings.end))
+                        : relative_mean_position(times, settings.start, settings.end);
+                if (!std::isnan(value)) add_value(ratios[j], value);
+            }
+        }
+        for (std::size_t j = 0; j < rows.size(); ++j) {
+            SCOPED_TRACE("exact limit " + std::to_string(exact_limit) + ", row " +
+                         std::to_string(j));
+            EXPECT_EQ(rows[j].mean_m, static_cast<double>(m_total[j]) / 1500.0);
+            EXPECT_EQ(rows[j].below_05.count, below[j]);
+            EXPECT_EQ(rows[j].fits, ratios[j].count);
+            const std::vector<double> q = sample_quantiles(ratios[j], std::vector{0.5});
+            EXPECT_EQ(rows[j].ratio.median, ratios[j].exact
+                                                ? q[0]
+                                                : rate_ratio_per_decade(beta_of_position(
+                                                      q[0], settings.start, settings.end)));
+        }
+    }
+
+    std::stop_source stop;
+    StudyControl control = without_series();
+    control.stop = stop.get_token();
+    std::size_t calls = 0;
+    control.progress = [&](std::size_t, std::size_t) {
+        if (++calls == 2) stop.request_stop();
+    };
+    EXPECT_THROW(run_study(data, posterior_settings(max_series, not_a_number), control), Stopped);
+    EXPECT_EQ(calls, 2u);
 }
 
 // The default and --error-model observed write the same bytes; the posterior model adds its

@@ -6,7 +6,6 @@
 #include <cmath>
 #include <limits>
 
-#include "random/random.hpp"
 #include "zorvi/statistics/truncated_normal.hpp"
 #include "zorvi/text/number_text.hpp"
 
@@ -95,18 +94,6 @@ double posterior_magnitude(const PosteriorEvent& event, double z) {
     // x + s (y - shift) = L + s (y - low): never below L.
     const double y = detail::truncated_normal_point(event.truncated, z);
     return std::max(event.floor, event.floor + event.s * (y - event.low));
-}
-
-void draw_series(const EventSeries& events, const SeriesDraw& draw, std::span<double> moved) {
-    if (!draw.posterior) {
-        draw_series(events, moved);
-        return;
-    }
-    double z = 0.0;
-    for (std::size_t i = 0; i < draw.events.size(); ++i) {
-        random::gasdev(z);
-        moved[i] = posterior_magnitude(draw.events[i], z);
-    }
 }
 
 double posterior_selection_probability(const PosteriorEvent& event, double threshold) {

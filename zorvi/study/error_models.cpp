@@ -1,10 +1,11 @@
-// Both error models side by side on one seed: a second pass over the very same deviates of the
-// program's generator, each series' deviates mapped through the observed model and through the
-// posterior model at every prior scale of the sensitivity row, selected and tested.
+// Both error models side by side on one seed, gathered in the study's own pass: each series'
+// deviates, as the drawing thread made them, selected under the observed model and under the
+// posterior model at every other prior scale of the sensitivity row, and tested.
+#include <bit>
 #include <cmath>
 #include <cstdint>
 
-#include "random/random.hpp"
+#include "stats/stats.hpp"
 #include "zorvi/statistics/distributions.hpp"
 #include "zorvi/study/error_model.hpp"
 #include "zorvi/study/internal.hpp"
@@ -15,18 +16,10 @@ namespace {
 constexpr double infinite = std::numeric_limits<double>::infinity();
 // A binned sample of the relative mean position r in [-1, 1], as in the study's own pass.
 constexpr double position_bin_width = 0.00002;
-
-// One model of the second pass and what it gathers.
-struct ModelPass {
-    ModelFigures figures;
-    // The posterior model: each event's selection deviate, selected when its deviate reaches
-    // it. None: the observed model, which moves the magnitudes as the program does.
-    std::vector<double> selection_deviates;
-    std::uint64_t m_total = 0;
-    std::size_t below_05 = 0;
-    // Exact: every rate ratio per decade. Binned: the relative mean position r.
-    ValueSample ratios;
-};
+// Relative margin around the critical |u| within which P itself decides: far wider than the
+// results field's rounding that as_counted applies near 0.05 (about 2e-8 in P, 1.2e-7 of u).
+constexpr double critical_margin = 1e-6;
+constexpr std::size_t posterior_models = compared_models - 1;
 
 double observed_expected_m(const EventSeries& events, double threshold) {
     const std::vector<std::size_t> none(events.x.size(), 0);
@@ -43,62 +36,25 @@ double posterior_expected_m(const SeriesDraw& draw, double threshold) {
     return sum;
 }
 
-ModelPass begin_model(const EventSeries& events, const StudySettings& settings, double factor) {
-    ModelPass pass;
-    ModelFigures& figures = pass.figures;
-    figures.scale_factor = factor;
-    if (std::isinf(factor)) {
-        figures.prior_scale = infinite;
-        figures.expected_m = observed_expected_m(events, settings.threshold);
-    } else {
-        figures.model = ErrorModel::posterior;
-        figures.prior_scale = factor * settings.prior_scale;
-        const SeriesDraw draw = posterior_draw(events, settings.floor, figures.prior_scale);
-        figures.expected_m = posterior_expected_m(draw, settings.threshold);
-        for (const PosteriorEvent& event : draw.events)
-            pass.selection_deviates.push_back(selection_deviate(event, settings.threshold));
-    }
-    pass.ratios = settings.exact_quantiles() ? exact_sample(settings.series)
-                                             : binned_sample(-1.0, 1.0, position_bin_width);
-    return pass;
+// Whether the series of m selected times summing to `sum` has P < 0.05 as the study counts it.
+bool below_05(const ComparisonAccumulator& acc, std::int32_t m, double sum) {
+    const double u = std::fabs(stats::statistic_of_sum(acc.start, acc.end, m, sum));
+    if (u > acc.critical.high) return true;
+    if (u < acc.critical.low) return false;
+    return as_counted(stats::one_sided_p(u)) < significance_05;  // near it, or not a number
 }
 
-// Only the selection at the study's threshold matters here: under the posterior model an event
-// is selected when its deviate reaches its selection deviate, which spares mapping every
-// deviate to a magnitude; `moved` then holds the margin, selected at 0.
-void add_series(ModelPass& pass, const EventSeries& events, const StudySettings& settings,
-                const StudySettings& by_margin, std::span<const double> deviates,
-                std::vector<double>& moved, std::vector<double>& selected) {
-    const bool posterior = !pass.selection_deviates.empty();
-    if (posterior) {
-        for (std::size_t i = 0; i < deviates.size(); ++i)
-            moved[i] = deviates[i] - pass.selection_deviates[i];
-    } else {
-        for (std::size_t i = 0; i < deviates.size(); ++i)
-            moved[i] = events.sx[i] * deviates[i] + events.x[i];  // as the program moves them
-    }
-    const TrendTest test =
-        select_and_test(events.t, moved, posterior ? by_margin : settings, selected);
-    pass.m_total += static_cast<std::uint64_t>(test.m);
-    if (as_counted(test.p) < significance_05) ++pass.below_05;
-    const auto times = std::span<const double>(selected).first(static_cast<std::size_t>(test.m));
-    const double value = pass.ratios.exact
-                             ? rate_ratio_per_decade(fit_beta(times, settings.start, settings.end))
-                             : relative_mean_position(times, settings.start, settings.end);
-    if (!std::isnan(value)) add_value(pass.ratios, value);
-}
-
-ModelFigures finish_model(ModelPass& pass, const StudySettings& settings) {
-    ModelFigures figures = pass.figures;
-    const auto series = static_cast<double>(settings.series);
-    figures.mean_m = static_cast<double>(pass.m_total) / series;
-    figures.below_05 = share_of(pass.below_05, settings.series);
-    figures.fits = pass.ratios.count;
+ModelFigures finish_model(ComparisonAccumulator& acc, std::size_t k, std::size_t series) {
+    ModelFigures figures = acc.figures[k];
+    figures.mean_m = static_cast<double>(acc.m_total[k]) / static_cast<double>(series);
+    figures.below_05 = share_of(acc.below_05[k], series);
+    ValueSample& ratios = acc.ratios[k];
+    figures.fits = ratios.count;
     constexpr std::array<double, 3> levels = {interval_tail, 0.5, 1.0 - interval_tail};
-    std::vector<double> q = sample_quantiles(pass.ratios, levels);
-    if (!pass.ratios.exact) {
+    std::vector<double> q = sample_quantiles(ratios, levels);
+    if (!ratios.exact) {
         for (double& value : q)
-            value = rate_ratio_per_decade(beta_of_position(value, settings.start, settings.end));
+            value = rate_ratio_per_decade(beta_of_position(value, acc.start, acc.end));
     }
     figures.ratio = {q[0], q[1], q[2]};
     return figures;
@@ -124,11 +80,90 @@ ModelFigures study_figures(const Analysis& analysis) {
 
 }  // namespace
 
-void compare_error_models(const EventSeries& events, Analysis& analysis) {
+ComparisonAccumulator begin_comparison(const EventSeries& events, const StudySettings& settings) {
+    ComparisonAccumulator acc;
+    acc.active = settings.error_model == ErrorModel::posterior && settings.draws_posterior();
+    if (!acc.active) return acc;
+    acc.threshold = settings.threshold;
+    acc.start = settings.start;
+    acc.end = settings.end;
+    const double critical = critical_u(significance_05);
+    acc.critical = {critical * (1.0 - critical_margin), critical * (1.0 + critical_margin)};
+    acc.x = events.x;
+    acc.sx = events.sx;
+    acc.t = events.t;
+    for (double t : events.t)
+        acc.offset.push_back(t - settings.start);  // as relative_mean_position adds them
+
+    acc.figures[0].scale_factor = infinite;
+    acc.figures[0].prior_scale = infinite;
+    acc.figures[0].expected_m = observed_expected_m(events, settings.threshold);
+    acc.selection_deviates.resize(events.x.size() * posterior_models);
+    std::size_t k = 1;
+    for (double factor : prior_scale_factors) {
+        if (factor == 1.0) continue;  // the study's own pass
+        ModelFigures& figures = acc.figures[k];
+        figures.model = ErrorModel::posterior;
+        figures.scale_factor = factor;
+        figures.prior_scale = factor * settings.prior_scale;
+        const SeriesDraw draw = posterior_draw(events, settings.floor, figures.prior_scale);
+        figures.expected_m = posterior_expected_m(draw, settings.threshold);
+        for (std::size_t i = 0; i < draw.events.size(); ++i)
+            acc.selection_deviates[i * posterior_models + k - 1] =
+                selection_deviate(draw.events[i], settings.threshold);
+        ++k;
+    }
+    for (ValueSample& ratios : acc.ratios)
+        ratios = settings.exact_quantiles() ? exact_sample(settings.series)
+                                            : binned_sample(-1.0, 1.0, position_bin_width);
+    return acc;
+}
+
+void add_series(ComparisonAccumulator& acc, std::span<const double> deviates) {
+    // Every model at once, the events in position order and without a branch: the counts and
+    // both sums of the selected times, each started at +0.0 and given +0.0 by an event not
+    // selected, which leaves it as it is, so that each equals bit for bit what the test and
+    // the fit form from the selected times.
+    std::array<std::uint64_t, compared_models> count{};
+    std::array<double, compared_models> sum{};
+    std::array<double, compared_models> offset_sum{};
+    const double* const critical = acc.selection_deviates.data();
+    for (std::size_t i = 0; i < deviates.size(); ++i) {
+        const double z = deviates[i];
+        std::array<std::uint64_t, compared_models> selected;
+        selected[0] = acc.sx[i] * z + acc.x[i] >= acc.threshold;  // as the program moves them
+        for (std::size_t k = 1; k < compared_models; ++k)
+            selected[k] = z >= critical[i * posterior_models + k - 1];
+        const auto t = std::bit_cast<std::uint64_t>(acc.t[i]);
+        const auto offset = std::bit_cast<std::uint64_t>(acc.offset[i]);
+        for (std::size_t k = 0; k < compared_models; ++k) {
+            const std::uint64_t keep = 0 - selected[k];  // every bit, or none
+            count[k] += selected[k];
+            sum[k] += std::bit_cast<double>(t & keep);
+            offset_sum[k] += std::bit_cast<double>(offset & keep);
+        }
+    }
+    const double half = (acc.end - acc.start) / 2.0;
+    for (std::size_t k = 0; k < compared_models; ++k) {
+        const auto m = static_cast<std::int32_t>(count[k]);
+        const auto selected = static_cast<double>(count[k]);
+        acc.m_total[k] += static_cast<std::uint64_t>(m);
+        if (below_05(acc, m, sum[k])) ++acc.below_05[k];
+        if (m == 0) continue;  // no fit
+        // relative_mean_position, from its sum.
+        const double r = offset_sum[k] / selected / half - 1.0;
+        ValueSample& ratios = acc.ratios[k];
+        const double value =
+            ratios.exact ? rate_ratio_per_decade(beta_of_position(r, acc.start, acc.end)) : r;
+        if (!std::isnan(value)) add_value(ratios, value);
+    }
+}
+
+void finish_comparison(ComparisonAccumulator& acc, Analysis& analysis) {
     const StudySettings& settings = analysis.settings;
     ErrorModelComparison& comparison = analysis.error_models;
     const ModelFigures study = study_figures(analysis);
-    if (!settings.draws_posterior()) {
+    if (!acc.active) {
         // An infinite scale: the study's own pass is the observed model.
         ModelFigures observed = study;
         observed.model = ErrorModel::observed;
@@ -136,34 +171,12 @@ void compare_error_models(const EventSeries& events, Analysis& analysis) {
         comparison.prior_scales = {observed};
         return;
     }
-
-    std::vector<ModelPass> passes;
-    passes.push_back(begin_model(events, settings, infinite));
-    for (double factor : prior_scale_factors)
-        if (factor != 1.0) passes.push_back(begin_model(events, settings, factor));
-
-    const std::size_t n = events.x.size();
-    std::vector<double> deviates(n);
-    std::vector<double> moved(n);
-    std::vector<double> selected;
-    StudySettings by_margin = settings;
-    by_margin.threshold = 0.0;
-    start_generator(settings.seed);
-    for (std::size_t k = 0; k < settings.series; ++k) {
-        for (double& z : deviates)
-            random::gasdev(z);
-        for (ModelPass& pass : passes)
-            add_series(pass, events, settings, by_margin, deviates, moved, selected);
-    }
-
-    std::vector<ModelFigures> others;
-    for (ModelPass& pass : passes)
-        others.push_back(finish_model(pass, settings));
-    const ModelFigures& observed = others.front();
+    const ModelFigures observed = finish_model(acc, 0, settings.series);
     comparison.models = {observed, study};
     std::size_t next = 1;
     for (double factor : prior_scale_factors)
-        comparison.prior_scales.push_back(factor == 1.0 ? study : others[next++]);
+        comparison.prior_scales.push_back(
+            factor == 1.0 ? study : finish_model(acc, next++, settings.series));
     comparison.prior_scales.push_back(observed);
 }
 

@@ -50,6 +50,8 @@ struct SeriesAhead {
     std::size_t width = 0;         // events a series
     std::size_t block_series = 0;  // series a block
     std::array<std::vector<double>, 2> blocks;
+    // Under the posterior model, each block's deviates as well, for the models compared.
+    std::array<std::vector<double>, 2> deviate_blocks;
     std::array<std::size_t, 2> filled{};  // series drawn into each block, 0 while it is free
     std::size_t slot = 0;                 // the caller's block
     std::size_t available = 0;            // series in it
@@ -64,10 +66,14 @@ struct SeriesAhead {
     ~SeriesAhead();  // stops the drawer and waits for it
 };
 // Starts drawing the series of `settings` from a freshly started generator; `events` and
-// `settings` must outlive `ahead`.
-void start_drawing(SeriesAhead& ahead, const EventSeries& events, const StudySettings& settings);
+// `settings` must outlive `ahead`. `thresholds`: every threshold the magnitudes are compared
+// with (>=), the only thing asked of them; `keep_deviates`: keep the posterior draw's deviates.
+void start_drawing(SeriesAhead& ahead, const EventSeries& events, const StudySettings& settings,
+                   std::span<const double> thresholds, bool keep_deviates);
 // The magnitudes of the next series, valid until the call after next.
 std::span<const double> next_series(SeriesAhead& ahead);
+// The deviates of the series next_series returned last, when kept; as long valid.
+std::span<const double> last_deviates(const SeriesAhead& ahead);
 
 // The simulated series as the results file shows them.
 struct SummaryAccumulator {

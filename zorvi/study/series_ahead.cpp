@@ -27,8 +27,10 @@ void draw_blocks(SeriesAhead& ahead, const EventSeries& events, const StudySetti
         }
         const std::size_t count = std::min(ahead.block_series, settings.series - first);
         std::span<double> block(ahead.blocks[slot]);
+        std::span<double> deviates(ahead.deviate_blocks[slot]);
         for (std::size_t k = 0; k < count; ++k)
-            draw_series(events, ahead.draw, block.subspan(k * width, width));
+            draw_series(events, ahead.draw, block.subspan(k * width, width),
+                        deviates.empty() ? deviates : deviates.subspan(k * width, width));
         {
             std::lock_guard lock(ahead.mutex);
             ahead.filled[slot] = count;
@@ -40,13 +42,19 @@ void draw_blocks(SeriesAhead& ahead, const EventSeries& events, const StudySetti
 
 }  // namespace
 
-void start_drawing(SeriesAhead& ahead, const EventSeries& events, const StudySettings& settings) {
+void start_drawing(SeriesAhead& ahead, const EventSeries& events, const StudySettings& settings,
+                   std::span<const double> thresholds, bool keep_deviates) {
     ahead.width = events.x.size();
     ahead.draw = series_draw(events, settings);
+    add_threshold_table(ahead.draw, thresholds);
     ahead.block_series =
         std::max<std::size_t>(1, block_values / std::max<std::size_t>(1, ahead.width));
     for (std::vector<double>& block : ahead.blocks)
         block.resize(ahead.block_series * ahead.width);
+    if (keep_deviates && ahead.draw.posterior) {
+        for (std::vector<double>& block : ahead.deviate_blocks)
+            block.resize(ahead.block_series * ahead.width);
+    }
     try {
         ahead.drawer =
             std::thread(draw_blocks, std::ref(ahead), std::cref(events), std::cref(settings));
@@ -60,7 +68,9 @@ void start_drawing(SeriesAhead& ahead, const EventSeries& events, const StudySet
 std::span<const double> next_series(SeriesAhead& ahead) {
     if (ahead.drawn_here != nullptr) {
         const std::span<double> series = std::span<double>(ahead.blocks[0]).first(ahead.width);
-        draw_series(*ahead.drawn_here, ahead.draw, series);
+        std::span<double> deviates(ahead.deviate_blocks[0]);
+        draw_series(*ahead.drawn_here, ahead.draw, series,
+                    deviates.empty() ? deviates : deviates.first(ahead.width));
         return series;
     }
     if (ahead.position == ahead.available) {
@@ -78,6 +88,13 @@ std::span<const double> next_series(SeriesAhead& ahead) {
                                                .subspan(ahead.position * ahead.width, ahead.width);
     ++ahead.position;
     return series;
+}
+
+std::span<const double> last_deviates(const SeriesAhead& ahead) {
+    const std::vector<double>& block = ahead.deviate_blocks[ahead.slot];
+    if (block.empty()) return {};
+    if (ahead.drawn_here != nullptr) return std::span<const double>(block).first(ahead.width);
+    return std::span<const double>(block).subspan((ahead.position - 1) * ahead.width, ahead.width);
 }
 
 SeriesAhead::~SeriesAhead() {

@@ -90,9 +90,18 @@ bool analyse_study(const EventSeries& events, const StudySettings& settings, con
     EventCountAccumulator counts =
         begin_event_counts(events.t, events.x, settings.threshold, settings.start);
 
+    detail::ComparisonAccumulator comparison = detail::begin_comparison(events, settings);
+
+    // The study asks of a simulated magnitude only whether it reaches its threshold or one of
+    // the threshold sweep's: the selection and test, the events' shares, the count band and
+    // the start sweep at the study's threshold, the threshold sweep at its own points.
+    std::vector<double> thresholds(
+        sweeps.bounds.begin(),
+        sweeps.bounds.begin() + static_cast<std::ptrdiff_t>(sweeps.threshold_points));
+    thresholds.push_back(settings.threshold);
     std::vector<double> selected;
     detail::SeriesAhead ahead;
-    detail::start_drawing(ahead, events, settings);
+    detail::start_drawing(ahead, events, settings, thresholds, comparison.active);
     for (std::size_t k = 0; k < settings.series; ++k) {
         const std::span<const double> moved = detail::next_series(ahead);
         const TrendTest test = select_and_test(events.t, moved, settings, selected);
@@ -109,6 +118,7 @@ bool analyse_study(const EventSeries& events, const StudySettings& settings, con
             selected_counts[i] += moved[i] >= settings.threshold ? 1u : 0u;  // no branch
         add_series(sweeps, events.t, moved);
         add_series(counts, moved);
+        if (comparison.active) detail::add_series(comparison, detail::last_deviates(ahead));
         if (steps.row && !steps.row(k, test, ratio, error)) return false;
         if (steps.progress && (k + 1) % progress_stride == 0) steps.progress(k + 1);
     }
@@ -134,7 +144,7 @@ bool analyse_study(const EventSeries& events, const StudySettings& settings, con
     analysis.sensitivity = {finish_sweeps(sweeps, critical_u(interval_tail)),
                             finish_event_counts(counts)};
     if (settings.error_model == ErrorModel::posterior)
-        detail::compare_error_models(events, analysis);
+        detail::finish_comparison(comparison, analysis);
     return true;
 }
 
