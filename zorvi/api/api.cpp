@@ -39,6 +39,15 @@ void check_times(std::span<const double> times, double start, double end) {
     }
 }
 
+// The times counted in their bins, after the checks of times, interval and bin width.
+BinnedCounts checked_counts(std::span<const double> times, double start, double end,
+                            double bin_width) {
+    check_times(times, start, end);
+    std::string error;
+    if (!check_bin_width(start, end, bin_width, error)) throw Error(error);
+    return count_in_bins(times, bin_layout(start, end, bin_width));
+}
+
 }  // namespace
 
 EventData read_events(const std::filesystem::path& path, const ReadOptions& options) {
@@ -230,6 +239,36 @@ double detectable_rate_ratio(std::int32_t m, double start, double end, double po
     if (!(power > 0.0 && power < 1.0) || !(alpha > 0.0 && alpha < 0.5))
         throw Error("the power must lie between 0 and 1, and alpha between 0 and 0.5");
     return rate_ratio_per_decade(detectable_beta(m, end - start, critical_u(alpha), power));
+}
+
+BinnedCounts binned_counts(std::span<const double> times, double start, double end,
+                           double bin_width) {
+    return checked_counts(times, start, end, bin_width);
+}
+
+DispersionCheck dispersion(std::span<const double> times, double start, double end,
+                           double bin_width) {
+    return check_dispersion(checked_counts(times, start, end, bin_width));
+}
+
+ClusteredTrendTest quasi_poisson_trend(std::span<const double> times, double start, double end,
+                                       double bin_width) {
+    return quasi_poisson_test(check_dispersion(checked_counts(times, start, end, bin_width)));
+}
+
+ClusteredTrendTest negative_binomial_trend(std::span<const double> times, double start, double end,
+                                           double bin_width) {
+    return negative_binomial_test(checked_counts(times, start, end, bin_width));
+}
+
+ClusteredTrendTest permutation_trend(std::span<const double> times, double start, double end,
+                                     double bin_width, std::size_t permutations,
+                                     std::int64_t seed) {
+    const BinnedCounts counts = checked_counts(times, start, end, bin_width);
+    if (permutations < 1 || permutations > max_permutations)
+        throw Error("the number of permutations must be from 1 to " +
+                    std::to_string(max_permutations));
+    return permutation_test(counts, permutations, seed);
 }
 
 }  // namespace zorvi

@@ -15,6 +15,7 @@
 #include <string_view>
 #include <vector>
 
+#include "zorvi/clustering/clustering.hpp"
 #include "zorvi/events/events.hpp"
 #include "zorvi/outputs/outputs.hpp"
 #include "zorvi/statistics/trend.hpp"
@@ -137,5 +138,36 @@ LewisRobinsonResult lewis_robinson(std::span<const double> times, double start, 
 // probability `power` among m events over [start, end]; computed exactly up to 1000 events.
 double detectable_rate_ratio(std::int32_t m, double start, double end, double power = 0.8,
                              double alpha = 0.05);
+
+// ---------------------------------------------------------------------------------------------
+// Clustering: the times counted in bins of `bin_width` from the interval's start (bin k covers
+// [start + k W, min(start + (k+1) W, end)), an event at the end in the last bin), the
+// dispersion of the counts around the log-linear trend log mu_k = log(exposure_k) + alpha +
+// beta centre_k, and trend tests that hold when the events cluster. Each throws Error as the
+// statistics above do, and for a bin width that is not a finite positive number giving 2 to
+// max_bins bins. A check that cannot be made (fewer than 3 bins, no event, a fit without a
+// finite maximum) says why in `reason`, its numbers NaN.
+
+BinnedCounts binned_counts(std::span<const double> times, double start, double end,
+                           double bin_width = default_bin_width);
+// The Poisson fit, Pearson's chi-square and phi = chi2 / (K - 2) with the upper tail of
+// chi-square(K - 2), the bins with 0, 1, 2 and 3 or more events observed and expected, and the
+// lag-1 autocorrelation of the Pearson residuals.
+DispersionCheck dispersion(std::span<const double> times, double start, double end,
+                           double bin_width = default_bin_width);
+// t = beta / (SE sqrt(phi)) against Student's t with K - 2 degrees of freedom.
+ClusteredTrendTest quasi_poisson_trend(std::span<const double> times, double start, double end,
+                                       double bin_width = default_bin_width);
+// The likelihood-ratio test of beta = 0 between negative binomial models, each with its own
+// maximum-likelihood size (infinite, and poisson_limit set, where there is no overdispersion).
+ClusteredTrendTest negative_binomial_trend(std::span<const double> times, double start, double end,
+                                           double bin_width = default_bin_width);
+// sum centre_k y_k over the whole bins against `permutations` (1 to max_permutations) random
+// permutations of their counts, drawn with a generator of their own started from `seed`.
+inline constexpr std::size_t max_permutations = 10000000;
+ClusteredTrendTest permutation_trend(std::span<const double> times, double start, double end,
+                                     double bin_width = default_bin_width,
+                                     std::size_t permutations = default_permutations,
+                                     std::int64_t seed = program_seed);
 
 }  // namespace zorvi

@@ -2,6 +2,7 @@
 // errors returned as NaN rather than thrown.
 #include <boost/math/distributions/chi_squared.hpp>
 #include <boost/math/distributions/normal.hpp>
+#include <boost/math/distributions/students_t.hpp>
 #include <boost/math/tools/roots.hpp>
 #include <boost/math/tools/toms748_solve.hpp>
 #include <cmath>
@@ -22,6 +23,7 @@ using Quiet = bm::policies::policy<bm::policies::domain_error<bm::policies::igno
                                    bm::policies::promote_double<false>>;
 using Normal = bm::normal_distribution<double, Quiet>;
 using ChiSquared = bm::chi_squared_distribution<double, Quiet>;
+using StudentT = bm::students_t_distribution<double, Quiet>;
 
 constexpr std::uintmax_t root_iterations = 200;
 
@@ -52,6 +54,24 @@ double chi_squared_cdf(double x, double freedom) {
 double chi_squared_quantile(double q, double freedom) {
     if (!(q >= 0.0 && q <= 1.0) || !(freedom > 0.0)) return not_a_number;
     return bm::quantile(ChiSquared(freedom), q);
+}
+
+double chi_squared_upper_tail(double x, double freedom) {
+    if (std::isnan(x) || !(freedom > 0.0)) return not_a_number;
+    if (x <= 0.0) return 1.0;
+    if (std::isinf(x)) return 0.0;
+    return bm::cdf(bm::complement(ChiSquared(freedom), x));
+}
+
+double student_t_upper_tail(double t, double freedom) {
+    if (std::isnan(t) || !(freedom > 0.0)) return not_a_number;
+    if (std::isinf(t)) return t > 0.0 ? 0.0 : 1.0;
+    return bm::cdf(bm::complement(StudentT(freedom), t));
+}
+
+double student_t_quantile(double q, double freedom) {
+    if (!(q > 0.0 && q < 1.0) || !(freedom > 0.0)) return not_a_number;
+    return bm::quantile(StudentT(freedom), q);
 }
 
 double root_between(const std::function<double(double)>& f, double low, double high) {

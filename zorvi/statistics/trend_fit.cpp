@@ -11,13 +11,12 @@
 #include "zorvi/statistics/distributions.hpp"
 #include "zorvi/statistics/trend.hpp"
 
-namespace zorvi {
+namespace zorvi::detail {
 namespace {
 
-constexpr double infinity = std::numeric_limits<double>::infinity();
 constexpr double series_limit = 0.1;  // below it the power series are exact to rounding
-constexpr int max_doublings = 200;    // of the step that brackets an interval's end
-constexpr double years_per_decade = 10.0;
+
+}  // namespace
 
 // coth(x) - 1/x: the mean of s / h when the rate grows as exp(x s / h).
 double mean_position(double x) {
@@ -47,6 +46,19 @@ double log_sinhc(double x) {
     }
     return ax + std::log1p(-std::exp(-2.0 * ax)) - std::log(2.0 * ax);
 }
+
+}  // namespace zorvi::detail
+
+namespace zorvi {
+namespace {
+
+constexpr double infinity = std::numeric_limits<double>::infinity();
+constexpr int max_doublings = 200;  // of the step that brackets an interval's end
+constexpr double years_per_decade = 10.0;
+
+using detail::log_sinhc;
+using detail::mean_position;
+using detail::mean_position_slope;
 
 // The log-likelihood per event at x, up to a constant.
 double log_likelihood(double x, double r) {

@@ -56,20 +56,6 @@ TestStatistic lewis_robinson(std::span<const double> times, double start, double
     return {statistic, detail::normal_upper_tail(std::fabs(statistic))};
 }
 
-// Relative margin around a critical value within which the distribution function decides.
-constexpr double critical_margin = 1e-9;
-
-// Whether `statistic` lies below (`lower_tail`) or above the critical value whose tail is
-// 0.05, with the tail's `probability` computed only within the margin around it.
-template <class Probability>
-bool beyond_critical(double statistic, double critical, bool lower_tail, Probability probability) {
-    const double low = critical * (1.0 - critical_margin);
-    const double high = critical * (1.0 + critical_margin);
-    if (lower_tail ? statistic < low : statistic > high) return true;
-    if (lower_tail ? statistic > high : statistic < low) return false;
-    return probability() < significance_05;  // near the critical value, or not a number
-}
-
 }  // namespace
 
 TestStatistics trend_test_statistics(std::span<const double> times, const TrendTest& cox_lewis,

@@ -37,9 +37,21 @@ bool check_settings(const StudySettings& settings, std::string& error) {
                 " must lie within the interval, from its start " +
                 detail::shortest_text(settings.start) + " to before its end " +
                 detail::shortest_text(settings.end);
+    } else if (settings.bin_width_given &&
+               !check_bin_width(settings.start, settings.end, settings.bin_width, error)) {
+        error = "--bin-width: " + error;
     } else {
         return true;
     }
+    return false;
+}
+
+bool check_bin_width(double start, double end, double width, std::string& error) {
+    if (bin_count(start, end, width) >= 2) return true;
+    error = "the bin width " + detail::shortest_text(width) +
+            " must be a finite positive number that gives 2 to " + std::to_string(max_bins) +
+            " bins over the interval " + detail::shortest_text(start) + " to " +
+            detail::shortest_text(end);
     return false;
 }
 

@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "zorvi/clustering/clustering.hpp"
 #include "zorvi/events/events.hpp"
 #include "zorvi/statistics/statistics.hpp"
 
@@ -66,6 +67,11 @@ struct StudySettings {
     SweepRange start_sweep;
     std::size_t exact_limit = exact_quantile_limit;
     bool exact_quantiles() const { return series <= exact_limit; }
+    // The width of the bins the selected events are counted in, from the interval's start, for
+    // the check of clustering. A width given must give 2 to max_bins bins; with the default,
+    // an interval that gives too few or too many says so in place of the check.
+    double bin_width = default_bin_width;
+    bool bin_width_given = false;
     // The posterior model's floor L and prior scale theta: NaN until set from the data (the
     // smallest magnitude rounded down; the mean excess over L). An infinite scale is the
     // observed model.
@@ -80,8 +86,13 @@ struct StudySettings {
 
 // The settings a study may be given: a finite threshold, an interval whose start lies before
 // its end, a number of series from 1 to max_series, starts of a given start sweep within the
-// interval and before its end. False, with `error` saying what is allowed.
+// interval and before its end, a bin width given that gives 2 to max_bins bins. False, with `error`
+// saying what is allowed.
 [[nodiscard]] bool check_settings(const StudySettings& settings, std::string& error);
+
+// A bin width for [start, end]: a finite positive number that gives 2 to max_bins bins. False,
+// with `error` saying so.
+[[nodiscard]] bool check_bin_width(double start, double end, double width, std::string& error);
 
 // How the outputs name the magnitudes: the shipped table's winds keep the defaults (kt, the
 // hurricane categories and their range); other data have no unit, no classes, and a
