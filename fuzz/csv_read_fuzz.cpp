@@ -45,7 +45,7 @@ struct Outcome {
 Outcome read_csv(InputStream& in, const CsvColumns& columns) {
     Outcome outcome;
     EventData data;
-    outcome.ok = parse_csv_events(in, "d.csv", columns, data, outcome.error);
+    outcome.ok = parse_csv_events(in, "d.csv", CsvReading{columns}, data, outcome.error);
     for (std::size_t i = 0; i < data.events.t.size(); ++i)
         for (const double value : {data.events.t[i], data.events.x[i], data.events.sx[i]})
             outcome.bits.push_back(std::bit_cast<std::uint64_t>(value));

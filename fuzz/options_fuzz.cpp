@@ -67,9 +67,12 @@ void check(const CommandLine& line) {
     require(settings.series >= 1 && settings.series <= max_series);
     require(!std::isnan(settings.threshold) && !std::isnan(settings.start) &&
             !std::isnan(settings.end));
-    const CsvColumns& columns = study.columns;
-    for (const std::string* name : {&columns.time, &columns.magnitude, &columns.standard_error})
+    const CsvColumns& columns = study.reading.columns;
+    for (const std::string* name : {&columns.time, &columns.magnitude})
         require(!name->empty() && name->find(',') == std::string::npos);
+    // No standard-error column only with a standard error given.
+    require(!columns.standard_error.empty() || !std::isnan(study.reading.given_error));
+    require(columns.standard_error.find(',') == std::string::npos);
     require(columns.time != columns.magnitude && columns.time != columns.standard_error &&
             columns.magnitude != columns.standard_error);
 }

@@ -1,8 +1,9 @@
 // zorvi-report: run in the directory of a finished zorvi run; prints the analysis of the
 // simulated series (text or JSON), writes the figure Zorvireport.svg and, when asked, the
 // tables as CSV files.
+#include <unistd.h>
+
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <exception>
 #include <new>
@@ -16,8 +17,29 @@
 
 namespace {
 
-void print(std::FILE* stream, std::string_view text) {
-    std::fwrite(text.data(), 1, text.size(), stream);
+// Writes the whole of `text` to the descriptor, past interruptions and short writes, needing
+// no memory; the system's error number when it cannot, else 0.
+int print(int fd, std::string_view text) {
+    while (!text.empty()) {
+        const ssize_t count = ::write(fd, text.data(), text.size());
+        if (count < 0 && errno == EINTR) continue;
+        if (count <= 0) return count < 0 ? errno : EIO;
+        text.remove_prefix(static_cast<std::size_t>(count));
+    }
+    return 0;
+}
+
+// Writes the whole of `text` (`what` it is) to standard output and gives `status`, or ends
+// with one line on standard error and status 1.
+int print_out(std::string_view text, std::string_view what, int status) {
+    const int reason = print(STDOUT_FILENO, text);
+    if (reason == 0) return status;
+    print(STDERR_FILENO, "zorvi-report: cannot write ");
+    print(STDERR_FILENO, what);
+    print(STDERR_FILENO, " to standard output: ");
+    print(STDERR_FILENO, std::strerror(reason));
+    print(STDERR_FILENO, "\n");
+    return zorvi::report::status_failed;
 }
 
 // Reads the command line and runs the report; the status to end with.
@@ -25,29 +47,20 @@ int report(int argc, char** argv) {
     zorvi::report::CommandLine line =
         zorvi::report::parse_report_options(argc, argv, zorvi::report::paths_in({}));
     if (!line.run) {
-        print(stdout, line.out);
-        print(stderr, line.error);
-        return line.status;
+        print(STDERR_FILENO, line.error);
+        return line.out.empty() ? line.status : print_out(line.out, "the text", line.status);
     }
     line.options.progress = true;  // when standard error is a terminal and the work is long
     const zorvi::report::ReportOutcome outcome =
         zorvi::report::run_report(line.paths, line.options);
-    // A summary longer than the stream's buffer is written at once: a failure shows in the
-    // stream's error flag, not in the flush. A report whose files could not be written still
-    // gives its summary, before the error that ends it.
-    errno = 0;
-    print(stdout, outcome.summary);
-    const bool printed = std::fflush(stdout) == 0 && std::ferror(stdout) == 0;
+    // A report whose files could not be written still gives its summary, before the error
+    // that ends it.
     if (outcome.status != 0) {
-        print(stderr, "zorvi-report: " + outcome.error + "\n");
+        print(STDOUT_FILENO, outcome.summary);
+        print(STDERR_FILENO, "zorvi-report: " + outcome.error + "\n");
         return outcome.status;
     }
-    if (printed) return 0;
-    const int reason = errno;
-    print(stderr, "zorvi-report: cannot write the analysis to standard output");
-    print(stderr, reason == 0 ? std::string() : std::string(": ") + std::strerror(reason));
-    print(stderr, "\n");
-    return zorvi::report::status_failed;
+    return print_out(outcome.summary, "the analysis", 0);
 }
 
 }  // namespace
@@ -65,11 +78,11 @@ int main(int argc, char** argv) {
     try {
         return report(argc, argv);
     } catch (const std::bad_alloc&) {
-        print(stderr, "zorvi-report: out of memory\n");
+        print(STDERR_FILENO, "zorvi-report: out of memory\n");
     } catch (const std::exception& exception) {
-        print(stderr, "zorvi-report: ");
-        print(stderr, exception.what());
-        print(stderr, "\n");
+        print(STDERR_FILENO, "zorvi-report: ");
+        print(STDERR_FILENO, exception.what());
+        print(STDERR_FILENO, "\n");
     }
     return zorvi::report::status_failed;
 }

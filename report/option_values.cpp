@@ -76,19 +76,35 @@ bool read_decimal(const std::string& text, const char* option, const char* what,
     return false;
 }
 
+bool read_time(const std::string& text, const char* option, const char* what, const char* example,
+               double& value, Refusal& refusal) {
+    if (const std::optional<double> number = read_number(text, false)) {
+        value = *number;
+        return true;
+    }
+    std::string problem;
+    if (iso_decimal_year(text, value, problem)) return true;
+    refusal = malformed(std::string(option) + ": the " + what + " " +
+                        detail::quoted_for_message(text) + " is " +
+                        (looks_like_iso_date(text)
+                             ? problem
+                             : "not a decimal year or an ISO 8601 date or date-time (such as " +
+                                   std::string(example) + ")"));
+    return false;
+}
+
 // `text` read as a whole number from `low` to `high` for `option`, or refused.
 bool read_whole(const std::string& text, const char* option, const char* what, std::int64_t low,
                 std::int64_t high, double& value, Refusal& refusal) {
-    const std::string range = "from " + std::to_string(low) + " to " + std::to_string(high);
     const std::optional<double> number = read_number(text, true);
     if (!number) {
         refusal = malformed(std::string(option) + ": " + detail::quoted_for_message(text) +
-                            " is not a whole number (digits with an optional sign, " + range + ")");
+                            " is not a whole number (digits with an optional sign, from " +
+                            std::to_string(low) + " to " + std::to_string(high) + ")");
         return false;
     }
-    if (!(*number >= static_cast<double>(low) && *number <= static_cast<double>(high))) {
-        refusal = {status_failed,
-                   std::string(option) + ": the " + what + " must be a whole number " + range};
+    if (!check_whole_setting(*number, option, what, low, high, refusal.message)) {
+        refusal.status = status_failed;
         return false;
     }
     value = *number;
@@ -103,8 +119,8 @@ std::string column_name(std::string_view name) {
     return std::string(name.substr(first, name.find_last_not_of(" \t") - first + 1));
 }
 
-// Three different column names, separated by commas.
-bool read_columns(const std::string& text, CsvColumns& columns, Refusal& refusal) {
+bool read_columns(const std::string& text, bool error_given, CsvColumns& columns,
+                  Refusal& refusal) {
     std::vector<std::string> names;
     for (std::size_t at = 0;;) {
         const std::size_t comma = std::min(text.find(',', at), text.size());
@@ -114,8 +130,9 @@ bool read_columns(const std::string& text, CsvColumns& columns, Refusal& refusal
     }
     const std::string quoted = detail::quoted_for_message(text);
     const std::string allowed =
-        "; name the time, magnitude and standard-error columns, TIME,MAG,SE";
-    if (names.size() != 3) {
+        "; name the time, magnitude and standard-error columns, TIME,MAG,SE (TIME,MAG with "
+        "--se X)";
+    if (names.size() != 3 && !(names.size() == 2 && error_given)) {
         refusal = malformed("--columns: " + quoted + " names " + std::to_string(names.size()) +
                             (names.size() == 1 ? " column" : " columns") + allowed);
         return false;
@@ -128,13 +145,22 @@ bool read_columns(const std::string& text, CsvColumns& columns, Refusal& refusal
         }
         if (std::find(names.begin(), names.begin() + k, names[k]) != names.begin() + k) {
             refusal = {status_failed, "--columns: " + quoted + " names the column " +
-                                          detail::quoted_for_message(names[k]) +
-                                          " twice; name three different columns"};
+                                          detail::quoted_for_message(names[k]) + " twice; name " +
+                                          (names.size() == 3 ? "three" : "two") +
+                                          " different columns"};
             return false;
         }
     }
+    names.resize(3);  // no standard-error column: an empty name
     columns = {names[0], names[1], names[2]};
     return true;
+}
+
+bool read_standard_error(const std::string& text, double& value, Refusal& refusal) {
+    if (!read_decimal(text, "--se", "standard error", "12.5 or 0.2", value, refusal)) return false;
+    if (std::isfinite(value) && value >= 0.0) return true;
+    refusal = {status_failed, "--se: the standard error must be a finite number, 0 or more"};
+    return false;
 }
 
 bool read_prior_scale(const std::string& text, double& value, Refusal& refusal) {
@@ -155,9 +181,13 @@ bool read_prior_scale(const std::string& text, double& value, Refusal& refusal) 
 }
 
 bool read_grid(const std::vector<std::string>& texts, const char* option, const char* example,
-               SweepRange& range, Refusal& refusal) {
-    if (!read_decimal(texts[0], option, "first value", example, range.first, refusal) ||
-        !read_decimal(texts[1], option, "last value", example, range.last, refusal) ||
+               SweepRange& range, Refusal& refusal, const char* time_example) {
+    const auto read_end = [&](const std::string& text, const char* what, double& value) {
+        return time_example ? read_time(text, option, what, time_example, value, refusal)
+                            : read_decimal(text, option, what, example, value, refusal);
+    };
+    if (!read_end(texts[0], "first value", range.first) ||
+        !read_end(texts[1], "last value", range.last) ||
         !read_decimal(texts[2], option, "step", example, range.step, refusal))
         return false;
     const std::string values = detail::shortest_text(range.first) + " to " +

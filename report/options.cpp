@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <functional>
 #include <limits>
+#include <new>
 #include <optional>
 #include <string_view>
 #include <vector>
@@ -24,8 +25,8 @@ namespace zorvi::report {
 namespace {
 
 // Any of these asks for a study of one's own.
-constexpr std::array<const char*, 7> study_option_names = {
-    "--data", "--columns", "--threshold", "--interval", "--series", "--seed", "--results"};
+constexpr std::array<const char*, 8> study_option_names = {
+    "--data", "--columns", "--se", "--threshold", "--interval", "--series", "--seed", "--results"};
 
 constexpr std::string_view description =
     "Without study options: run in the directory of a finished zorvi run. Reads Zorviresult.dat\n"
@@ -122,6 +123,7 @@ constexpr std::string_view footer =
 struct StudyArguments {
     std::string data;
     std::string columns;
+    std::string standard_error;
     std::string threshold;
     std::vector<std::string> interval;
     std::string series;
@@ -181,10 +183,10 @@ bool study_options(const CLI::App& app, const StudyArguments& arguments, StudyOp
     if (given("--threshold") && !read_decimal(arguments.threshold, "--threshold", "threshold",
                                               "113 or 6.5", settings.threshold, refusal))
         return false;
-    if (given("--interval") && (!read_decimal(arguments.interval[0], "--interval", "start",
-                                              "1980.417", settings.start, refusal) ||
-                                !read_decimal(arguments.interval[1], "--interval", "end",
-                                              "2018.917", settings.end, refusal)))
+    if (given("--interval") && (!read_time(arguments.interval[0], "--interval", "start",
+                                           "1980.417 or 1980-06-01", settings.start, refusal) ||
+                                !read_time(arguments.interval[1], "--interval", "end",
+                                           "2018.917 or 2018-12-01", settings.end, refusal)))
         return false;
     double number = 0.0;
     if (given("--series")) {
@@ -199,7 +201,12 @@ bool study_options(const CLI::App& app, const StudyArguments& arguments, StudyOp
             return false;
         settings.seed = static_cast<std::int32_t>(number);
     }
-    if (given("--columns") && !read_columns(arguments.columns, study.columns, refusal))
+    CsvReading& reading = study.reading;
+    if (given("--se") &&
+        !read_standard_error(arguments.standard_error, reading.given_error, refusal))
+        return false;
+    if (given("--columns") &&
+        !read_columns(arguments.columns, given("--se"), reading.columns, refusal))
         return false;
     if (given("--data")) paths.data = arguments.data;
     study.csv = given("--columns") || names_csv_file(paths.data);
@@ -214,6 +221,17 @@ struct SweepArguments {
     std::string classes;
 };
 
+// Every option that names a file or directory: an empty value names none, and is malformed.
+bool paths_named(const CLI::App& app, const std::vector<std::pair<const char*, std::string>>& paths,
+                 Refusal& refusal) {
+    for (const auto& [name, value] : paths) {
+        if (app.count(name) == 0 || !value.empty()) continue;
+        refusal = malformed(std::string(name) + ": the path is empty; name a file or directory");
+        return false;
+    }
+    return true;
+}
+
 // The sweeps and classes the options give, for a study or a finished run alike.
 bool sweep_options(const CLI::App& app, const SweepArguments& arguments, StudySettings& settings,
                    Refusal& refusal) {
@@ -221,8 +239,8 @@ bool sweep_options(const CLI::App& app, const SweepArguments& arguments, StudySe
     if (given("--sweep-thresholds") && !read_grid(arguments.thresholds, "--sweep-thresholds",
                                                   "5 or 0.05", settings.threshold_sweep, refusal))
         return false;
-    if (given("--sweep-starts") &&
-        !read_grid(arguments.starts, "--sweep-starts", "1980 or 5", settings.start_sweep, refusal))
+    if (given("--sweep-starts") && !read_grid(arguments.starts, "--sweep-starts", "5",
+                                              settings.start_sweep, refusal, "1980 or 1980-06-01"))
         return false;
     if (given("--classes")) {
         if (!read_classes(arguments.classes, settings.class_bounds, refusal)) return false;
@@ -264,11 +282,16 @@ CommandLine parse_report_options(int argc, const char* const* argv, const Report
         ->type_name("FILE");
     app.add_option("--columns", study.columns,
                    "The CSV columns of time, magnitude and standard error (default "
-                   "time_decimal_year,max_wind_kt,stderr_kt)")
+                   "time_decimal_year,max_wind_kt,stderr_kt); TIME,MAG with --se")
         ->type_name("TIME,MAG,SE");
+    app.add_option("--se", study.standard_error,
+                   "A study: the standard error of every event whose table gives none (no "
+                   "error column, or an empty cell)")
+        ->type_name("X");
     app.add_option("--threshold", study.threshold, "A study: the lowest magnitude selected")
         ->type_name("X");
-    app.add_option("--interval", study.interval, "A study: the test's interval, decimal years")
+    app.add_option("--interval", study.interval,
+                   "A study: the test's interval, decimal years or ISO 8601 dates or date-times")
         ->type_name("A B")
         ->expected(2);
     app.add_option("--series", study.series, "A study: the number of simulated series")
@@ -300,8 +323,7 @@ CommandLine parse_report_options(int argc, const char* const* argv, const Report
                    "(each true magnitude drawn given its observation; a study)")
         ->type_name("MODEL");
     app.add_option("--floor", study.floor,
-                   "Posterior: the lowest true magnitude L (default: the smallest magnitude "
-                   "rounded down)")
+                   "Posterior: the lowest true magnitude L (default: the smallest magnitude)")
         ->type_name("X");
     app.add_option("--prior-scale", study.prior_scale,
                    "Posterior: the exponential scale of true magnitudes above L, or inf "
@@ -311,7 +333,10 @@ CommandLine parse_report_options(int argc, const char* const* argv, const Report
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp&) {
+        // The help is composed in a string stream, which stops taking text without a word when
+        // it cannot grow: a help without its footer, the last part, was cut for want of memory.
         line.out = app.help();
+        if (line.out.find(footer) == std::string::npos) throw std::bad_alloc();
         return line;
     } catch (const CLI::CallForVersion&) {
         line.out = app.version() + "\n";
@@ -324,7 +349,10 @@ CommandLine parse_report_options(int argc, const char* const* argv, const Report
     options.figure = !no_figure;
     options.csv_directory = csv_directory;
     Refusal refusal;
-    if (!error_model_options(app, study, options.study, refusal) ||
+    if (!paths_named(
+            app, {{"--csv", csv_directory}, {"--data", study.data}, {"--results", study.results}},
+            refusal) ||
+        !error_model_options(app, study, options.study, refusal) ||
         !study_options(app, study, options.study, line.paths, refusal) ||
         !sweep_options(app, sweeps, options.study.settings, refusal)) {
         line.status = refusal.status;

@@ -35,18 +35,16 @@ bool make_directory(const std::filesystem::path& directory, std::string& error) 
 }
 
 // The inputs of a study: its data file, read and checked against its settings.
-bool read_study_data(const ReportPaths& paths, const StudyOptions& study, EventSeries& events,
+bool read_study_data(const ReportPaths& paths, const StudyOptions& study, EventData& data,
                      StudySettings& settings, std::string& error) {
     settings = study.settings;
     if (!check_settings(settings, error)) return false;
-    EventData data;
-    if (!read_event_file(paths.data, study.csv, study.columns, data, error) ||
+    if (!read_event_file(paths.data, study.csv, study.reading, data, error) ||
         !check_events(data, paths.data.string(), settings.start, settings.end, error) ||
         !resolve_error_model(data, paths.data.string(), settings, error))
         return false;
-    events = std::move(data.events);
-    describe_magnitudes(events, holds_shipped_winds(paths.data, study.csv, study.columns),
-                        settings);
+    describe_magnitudes(
+        data.events, holds_shipped_winds(paths.data, study.csv, study.reading.columns), settings);
     return true;
 }
 
@@ -131,13 +129,14 @@ ReportOutcome run_report(const ReportPaths& paths, const ReportOptions& options)
 
     std::filesystem::path converter;
     if (!check_outputs(paths, options, converter, error)) return outcome;
-    EventSeries events;
+    EventData data;
+    EventSeries& events = data.events;
     StudySettings settings;
     Results results;
     ReportFiles files;
     PassSteps steps;
     if (study) {
-        if (!read_study_data(paths, options.study, events, settings, error) ||
+        if (!read_study_data(paths, options.study, data, settings, error) ||
             !detail::begin_results(paths.results, files.results, error))
             return outcome;
         // With exact quantiles the values are read back from each record; otherwise only
@@ -176,6 +175,7 @@ ReportOutcome run_report(const ReportPaths& paths, const ReportOptions& options)
 
     Analysis analysis;
     if (!analyse_study(events, settings, steps, analysis, error)) return outcome;
+    analysis.input = std::move(data.notes);
     // The summary is given even when the files cannot be written: the run's answer stands,
     // and the status and error say that no file was.
     bool written = write_outputs(paths, options, converter, analysis, files, error);

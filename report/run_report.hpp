@@ -38,8 +38,8 @@ inline constexpr std::string_view study_results_file_name = "study-results.dat";
 // A study of one's own: its data file, settings and results file.
 struct StudyOptions {
     bool requested = false;  // simulate anew and write `paths.results`
-    bool csv = false;        // the data file is a CSV file with `columns`
-    CsvColumns columns;
+    bool csv = false;        // the data file is a CSV file, read by `reading`
+    CsvReading reading;
     StudySettings settings;
 };
 

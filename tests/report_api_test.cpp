@@ -130,7 +130,7 @@ TEST(ReportApi, FailuresAreTheLibrarysExceptions) {
         FAIL() << "no exception";
     } catch (const zorvi::Error& error) {
         EXPECT_EQ(std::string(error.what())
-                      .rfind("events, line 1 (event 1): the time 1990 lies "
+                      .rfind("events, row 1: the time 1990 lies "
                              "outside the interval 1995 to 2018.917",
                              0),
                   0u)

@@ -38,7 +38,8 @@ TEST(ReportOptions, RefusedValuesSayWhatIsAllowed) {
     const std::string usage = "\nRun with --help for the options.\n";
     const std::string seeds = "from -2147483648 to 2147483647";
     const std::string columns =
-        "; name the time, magnitude and standard-error columns, TIME,MAG,SE";
+        "; name the time, magnitude and standard-error columns, TIME,MAG,SE (TIME,MAG with --se "
+        "X)";
     const std::vector<Case> cases = {
         // Not in the option's form: status 2.
         {{"--sweep-thresholds", "5", "x", "1"},
@@ -80,10 +81,29 @@ TEST(ReportOptions, RefusedValuesSayWhatIsAllowed) {
          "--threshold: the threshold '0x71' is not a decimal number (such as 113 or 6.5)" + usage},
         {{"--interval", "", "2020"},
          2,
-         "--interval: the start '' is not a decimal number (such as 1980.417)" + usage},
+         "--interval: the start '' is not a decimal year or an ISO 8601 date or date-time (such "
+         "as 1980.417 or 1980-06-01)" +
+             usage},
         {{"--interval", "1980", "2020\r"},
          2,
-         "--interval: the end '2020\\r' is not a decimal number (such as 2018.917)" + usage},
+         "--interval: the end '2020\\r' is not a decimal year or an ISO 8601 date or date-time "
+         "(such as 2018.917 or 2018-12-01)" +
+             usage},
+        {{"--interval", "1980-06-01", "2018-02-29"},
+         2,
+         "--interval: the end '2018-02-29' is not a date: 2018-02 has 28 days" + usage},
+        {{"--sweep-starts", "1990-01-01T24:00", "2000", "1"},
+         2,
+         "--sweep-starts: the first value '1990-01-01T24:00' is not a time of day: 24:00:00 "
+         "(00:00:00 to 23:59:59)" +
+             usage},
+        // Paths: an empty one names no file.
+        {{"--csv", ""}, 2, "--csv: the path is empty; name a file or directory" + usage},
+        {{"--results", ""}, 2, "--results: the path is empty; name a file or directory" + usage},
+        {{"--data", ""}, 2, "--data: the path is empty; name a file or directory" + usage},
+        {{"--se", "x"},
+         2,
+         "--se: the standard error 'x' is not a decimal number (such as 12.5 or 0.2)" + usage},
         {{"--series", "1e3"},
          2,
          "--series: '1e3' is not a whole number (digits with an optional sign, from 1 to "
@@ -122,12 +142,18 @@ TEST(ReportOptions, RefusedValuesSayWhatIsAllowed) {
          1,
          "--columns: 'when, Mw ,when' names the column 'when' twice; name three different "
          "columns\n"},
+        {{"--se", "-1"}, 1, "--se: the standard error must be a finite number, 0 or more\n"},
+        {{"--se", "5"},
+         1,
+         "--se: a standard error is given to the events of a CSV table that has none; 'd.dat' "
+         "is read in the free format, three values an event\n"},
     };
     for (const Case& c : cases) {
         TempDir dir;
         write_file(dir.path / "d.dat", three_events);
-        std::vector<std::string> arguments = {"--data", "d.dat"};
-        arguments.insert(arguments.end(), c.arguments.begin(), c.arguments.end());
+        std::vector<std::string> arguments = c.arguments;
+        if (std::find(arguments.begin(), arguments.end(), "--data") == arguments.end())
+            arguments.insert(arguments.begin(), {"--data", "d.dat"});
         const ProcessResult result = report_in(dir.path, arguments);
         EXPECT_EQ(result.status, c.status) << c.message;
         EXPECT_EQ(result.err, "zorvi-report: " + c.message);

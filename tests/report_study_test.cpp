@@ -204,6 +204,26 @@ TEST(ReportStudy, BadInputIsNamedAndNothingIsWritten) {
          "d.csv, line 2 (event 1): the standard error is Infinity, not a finite number"},
         {"time_decimal_year,max_wind_kt,stderr_kt\n1990,-1e400,5\n",
          "d.csv, line 2 (event 1): the magnitude is -Infinity, not a finite number"},
+        {"time_decimal_year,max_wind_kt,stderr_kt\n1990,100,5\n1991,100,\n",
+         "d.csv, line 3 (event 2): the standard error (column 'stderr_kt') is empty; --se X gives "
+         "the events without one a standard error"},
+        // Times: ISO 8601 or decimal years, one form a column; an impossible date is named.
+        {"time_decimal_year,max_wind_kt,stderr_kt\n1990-06-01,100,5\n2001-02-29T10:00Z,90,5\n",
+         "d.csv, line 3 (event 2): the time '2001-02-29T10:00Z' (column 'time_decimal_year') is "
+         "not a date: 2001-02 has 28 days"},
+        {"time_decimal_year,max_wind_kt,stderr_kt\n1990-06-01,100,5\n1991.5,90,5\n",
+         "d.csv, line 3 (event 2): the time '1991.5' (column 'time_decimal_year') is a decimal "
+         "year, and the column's first time an ISO 8601 time; a column holds one form"},
+        {"time_decimal_year,max_wind_kt,stderr_kt\n1991.5,90,5\n1990-06-01,100,5\n",
+         "d.csv, line 3 (event 2): the time '1990-06-01' (column 'time_decimal_year') is an ISO "
+         "8601 time, and the column's first time a decimal year; a column holds one form"},
+        {"time_decimal_year,max_wind_kt,stderr_kt\n06/01/1990,100,5\n",
+         "d.csv, line 2 (event 1): the time '06/01/1990' (column 'time_decimal_year') is not a "
+         "decimal year or an ISO 8601 date or date-time"},
+        {"time_decimal_year,max_wind_kt,stderr_kt\n" + std::string(2000, '1') + ",100,5\n",
+         "d.csv, line 2 (event 1): the time '" + std::string(80, '1') +
+             "...' (column 'time_decimal_year') is not a number: its cell holds more than 1024 "
+             "bytes"},
         // A byte-order mark before the header is no part of its first name.
         {"\xEF\xBB\xBFtime,max_wind_kt,stderr_kt\r\n1990,100,5\r\n",
          "d.csv, line 1: no column 'time_decimal_year' in the header (time, max_wind_kt, "

@@ -1,8 +1,9 @@
-// The character source of the free-format reader: a copied string, or a file descriptor
-// read in chunks.
+// The character source of the free-format reader: a copied string, a file descriptor read in
+// chunks, or the pieces a function hands over.
 #include <unistd.h>
 
 #include <cerrno>
+#include <utility>
 
 #include "textio/textio.hpp"
 
@@ -34,8 +35,24 @@ CharSource CharSource::from_fd(int fd, std::span<char> chunk) {
     return source;
 }
 
+CharSource CharSource::from_pull(std::function<std::string_view()> pull) {
+    CharSource source;
+    source.pull_ = std::move(pull);
+    return source;
+}
+
 int CharSource::refill() {
     if (at_end_) return end_of_input;
+    if (pull_) {
+        const std::string_view piece = pull_();
+        if (!piece.empty()) {
+            chunks_before_ += static_cast<std::size_t>(end_ - begin_);
+            begin_ = piece.data();
+            next_ = begin_;
+            end_ = begin_ + piece.size();
+            return static_cast<unsigned char>(*next_++);
+        }
+    }
     if (reads_fd_) {
         ssize_t count = 0;
         do {

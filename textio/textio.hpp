@@ -4,6 +4,7 @@
 #include <cassert>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <initializer_list>
 #include <span>
 #include <string>
@@ -102,9 +103,10 @@ enum class RecordLeftover : unsigned char {
     rest_of_record,  // the rest of the record, its line end included
 };
 
-// Characters for the reader: either a copy of a text (the report, tests, fuzzing) or a file
-// descriptor read in chunks. get() returns the next byte as 0..255, or end_of_input. The end
-// is sticky: once get() has returned end_of_input it keeps doing so.
+// Characters for the reader: a copy of a text (tests, fuzzing), a file descriptor read in
+// chunks, or the bytes that a function hands over piece by piece (the report's streams). get()
+// returns the next byte as 0..255, or end_of_input. The end is sticky: once get() has returned
+// end_of_input it keeps doing so.
 //
 // Move-only: the read position points into the source's own buffer.
 struct CharSource {
@@ -115,6 +117,9 @@ struct CharSource {
     static CharSource from_fd(int fd);                     // does not take ownership of fd
     // The same, reading into `chunk` (which must outlive the source) instead of allocating.
     static CharSource from_fd(int fd, std::span<char> chunk);
+    // The bytes `pull` hands over, one piece a call, each valid until the next call; an empty
+    // piece ends the input. Nothing is copied.
+    static CharSource from_pull(std::function<std::string_view()> pull);
 
     CharSource() = default;
     CharSource(CharSource&&) = default;
@@ -145,7 +150,8 @@ struct CharSource {
 
     // Internals: the current chunk [begin_, end_) with the read position next_, the bytes of
     // the chunks before it, and the file descriptor to refill it from into chunk_ (only when
-    // reads_fd_; a string has nothing more).
+    // reads_fd_) or the function that hands over the next piece (pull_); a string has nothing
+    // more.
     const char* begin_ = nullptr;
     const char* next_ = nullptr;
     const char* end_ = nullptr;
@@ -155,6 +161,7 @@ struct CharSource {
     bool at_end_ = false;
     std::vector<char> buffer_;  // a vector keeps its storage when moved, so the pointers stay valid
     std::span<char> chunk_;     // where refill() reads to: buffer_, or the caller's chunk
+    std::function<std::string_view()> pull_;
 
     int refill();  // loads the next chunk and returns its first byte, or end_of_input
 };

@@ -33,11 +33,11 @@ BAD_INPUT = {
     ),
     "a directory": (lambda tmp: zorvi.study(tmp), IsADirectoryError, "Is a directory"),
     "bad CSV cell": (lambda tmp: zorvi.study(bad_csv(tmp)), ValueError, "bad.csv, line 3"),
-    "time outside": (lambda tmp: zorvi.study(outside(tmp)), ValueError, "line 1 (event 1)"),
+    "time outside": (lambda tmp: zorvi.study(outside(tmp)), ValueError, "events, row 1: "),
     "NaN magnitude": (
         lambda tmp: zorvi.study(([1990.0], [float("nan")], [5.0])),
         ValueError,
-        "event 1",
+        "row 1: the magnitude is NaN",
     ),
     "unequal lengths": (
         lambda tmp: zorvi.study(([1990.0, 1991.0], [120.0], [5.0])),

@@ -13,6 +13,7 @@
 #include "zorvi/outputs/writers.hpp"
 #include "zorvi/study/error_model.hpp"
 #include "zorvi/study/study.hpp"
+#include "zorvi/text/messages.hpp"
 #include "zorvi/text/number_text.hpp"
 
 namespace zorvi {
@@ -55,32 +56,55 @@ EventData read_events(const std::filesystem::path& path, const ReadOptions& opti
                      (options.format == DataFormat::automatic && names_csv_file(path));
     EventData data;
     std::string error;
-    if (read_event_file(path, csv, options.columns, data, error)) return data;
+    const CsvReading reading{options.columns, options.standard_error, options.names};
+    if (read_event_file(path, csv, reading, data, error)) return data;
     const int problem = file_problem(path);
     if (problem != 0) throw FileError(error, problem);
     throw Error(error);
 }
 
 EventData events_from(std::span<const double> times, std::span<const double> magnitudes,
-                      std::span<const double> standard_errors) {
+                      std::span<const double> standard_errors, double standard_error,
+                      std::size_t first_row, std::vector<std::string> row_labels) {
     if (magnitudes.size() != times.size() || standard_errors.size() != times.size())
         throw Error("the times, magnitudes and standard errors differ in length (" +
                     std::to_string(times.size()) + ", " + std::to_string(magnitudes.size()) + ", " +
                     std::to_string(standard_errors.size()) + ")");
+    if (!row_labels.empty() && row_labels.size() != times.size())
+        throw Error("the row labels differ in length from the events (" +
+                    std::to_string(row_labels.size()) + ", " + std::to_string(times.size()) + ")");
     if (times.empty()) throw Error("no events");
     EventData data;
-    for (std::size_t i = 0; i < times.size(); ++i)
-        add_event(data, {times[i], magnitudes[i], standard_errors[i]}, i + 1);
+    data.rows = true;
+    data.row_labels = std::move(row_labels);
+    const bool given = !std::isnan(standard_error);
+    for (std::size_t i = 0; i < times.size(); ++i) {
+        double error = standard_errors[i];
+        if (given && std::isnan(error)) {
+            error = standard_error;
+            ++data.notes.took_given_error;
+        }
+        add_event(data, {times[i], magnitudes[i], error}, first_row + i);
+    }
+    if (given) data.notes.given_error = standard_error;
     return data;
+}
+
+double decimal_year(std::string_view iso_time) {
+    double year = 0.0;
+    std::string problem;
+    if (!iso_decimal_year(iso_time, year, problem))
+        throw Error(detail::quoted_for_message(iso_time) + " is " + problem);
+    return year;
 }
 
 Study run_study(const EventData& data, const StudySettings& asked, const StudyControl& control,
                 std::string_view source) {
     std::string error;
     StudySettings settings = asked;  // with the error model's floor and scale from the data
-    if (!check_settings(settings, error) ||
-        !check_events(data, source, settings.start, settings.end, error) ||
-        !resolve_error_model(data, source, settings, error))
+    if (!check_settings(settings, error, control.names) ||
+        !check_events(data, source, settings.start, settings.end, error, control.names) ||
+        !resolve_error_model(data, source, settings, error, control.names))
         throw Error(error);
 
     Study study;
@@ -144,6 +168,7 @@ Study run_study(const EventData& data, const StudySettings& asked, const StudyCo
         throw FileError(error, errno);
     if (control.progress) control.progress(settings.series, settings.series);
     study.rate_ratios = std::move(ratios);
+    study.analysis.input = data.notes;
     return study;
 }
 

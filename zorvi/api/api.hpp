@@ -49,16 +49,28 @@ enum class DataFormat { automatic, free_format, csv };  // automatic: CSV when n
 
 struct ReadOptions {
     DataFormat format = DataFormat::automatic;
-    CsvColumns columns;  // for CSV: the time, magnitude and standard-error columns
+    // For CSV: the time, magnitude and standard-error columns (an empty standard-error name:
+    // the table has none), and the standard error of the events without one, where the
+    // column is missing or an event's cell is empty (NaN: none, such an event is refused).
+    CsvColumns columns;
+    double standard_error = not_a_number;
+    ArgumentNames names = command_line_names;  // how messages name the settings
 };
 
 // Every event of a data file, with the line of each. Throws FileError or Error.
 EventData read_events(const std::filesystem::path& path, const ReadOptions& options = {});
 
-// Events given as three sequences of equal length (times, magnitudes, standard errors); the
-// "line" of each is its position from 1. Throws Error for sequences of different lengths.
+// Events given as three sequences of equal length (times, magnitudes, standard errors), as
+// rows: messages name each by its position from `first_row` (and by its label in
+// `row_labels`, when given: one a row). A standard error that is NaN takes `standard_error`
+// when that is given (not NaN). Throws Error for sequences of different lengths.
 EventData events_from(std::span<const double> times, std::span<const double> magnitudes,
-                      std::span<const double> standard_errors);
+                      std::span<const double> standard_errors, double standard_error = not_a_number,
+                      std::size_t first_row = 1, std::vector<std::string> row_labels = {});
+
+// An ISO 8601 date or date-time as a decimal year (iso_decimal_year gives the rule). Throws
+// Error, saying why, for any other text.
+double decimal_year(std::string_view iso_time);
 
 // ---------------------------------------------------------------------------------------------
 // A whole study
@@ -73,6 +85,7 @@ struct StudyControl {
     // Not empty: the results file written there as the series are made, whole once the study
     // ends, or not at all; the study then needs no memory for its series.
     std::filesystem::path results;
+    ArgumentNames names = command_line_names;  // how messages name the settings
 };
 
 struct Study {

@@ -11,6 +11,7 @@
 #include "zorvi/events/events.hpp"
 #include "zorvi/events/input_stream.hpp"
 #include "zorvi/events/places.hpp"
+#include "zorvi/text/messages.hpp"
 #include "zorvi/text/number_text.hpp"
 
 namespace zorvi {
@@ -68,24 +69,31 @@ bool parse_free_format_events(std::string_view text, std::string_view file_name,
     return parse_free_format_events(in, file_name, data, error);
 }
 
-bool check_events(const EventData& data, std::string_view file_name, double start, double end,
-                  std::string& error) {
+std::string event_place(const EventData& data, std::string_view source, std::size_t i) {
+    if (!data.rows) return at_event(source, data.lines[i], i + 1);
+    std::string place = std::string(source) + ", row " + std::to_string(data.lines[i]);
+    if (i < data.row_labels.size())
+        place += " (index " + detail::quoted_for_message(data.row_labels[i]) + ")";
+    return place + ": ";
+}
+
+bool check_events(const EventData& data, std::string_view source, double start, double end,
+                  std::string& error, const ArgumentNames& names) {
     const EventSeries& events = data.events;
     std::size_t outside = 0;
     std::size_t first_outside = 0;
     for (std::size_t i = 0; i < events.t.size(); ++i) {
         const std::array<double, driver::values_per_event> values = {events.t[i], events.x[i],
                                                                      events.sx[i]};
-        const std::string where = at_event(file_name, data.lines[i], i + 1);
         for (std::size_t k = 0; k < values.size(); ++k) {
             if (std::isfinite(values[k])) continue;
-            error = where + "the " + std::string(value_names[k]) + " is " +
+            error = event_place(data, source, i) + "the " + std::string(value_names[k]) + " is " +
                     detail::shortest_text(values[k]) + ", not a finite number";
             return false;
         }
         if (events.sx[i] < 0.0) {
-            error = where + "the standard error " + detail::shortest_text(events.sx[i]) +
-                    " is negative";
+            error = event_place(data, source, i) + "the standard error " +
+                    detail::shortest_text(events.sx[i]) + " is negative";
             return false;
         }
         if (events.t[i] >= start && events.t[i] <= end) continue;
@@ -93,11 +101,11 @@ bool check_events(const EventData& data, std::string_view file_name, double star
         ++outside;
     }
     if (outside == 0) return true;
-    error = at_event(file_name, data.lines[first_outside], first_outside + 1) + "the time " +
+    error = event_place(data, source, first_outside) + "the time " +
             detail::shortest_text(events.t[first_outside]) + " lies outside the interval " +
             detail::shortest_text(start) + " to " + detail::shortest_text(end) + "; " +
             std::to_string(outside) + " of the " + std::to_string(events.t.size()) +
-            " events do (--interval A B sets the interval)";
+            " events do (" + std::string(names.give_interval) + " sets the interval)";
     return false;
 }
 

@@ -5,14 +5,11 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <vector>
 
 namespace zorvi {
 namespace {
 
 constexpr std::size_t chunk_size = 64 * 1024;
-// The first window a statement is tried on: wide enough for an event or a record.
-constexpr std::size_t first_window = 256;
 
 bool is_blank_or_line_end(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n';
@@ -64,36 +61,36 @@ void consume(InputStream& in, std::size_t count) {
 
 textio::ListReadResult read_statement(InputStream& in, textio::RecordLeftover& leftover,
                                       std::span<double> targets, bool line_alone) {
-    const std::vector<double> before(targets.begin(), targets.end());
-    std::size_t width = first_window;
-    for (;;) {
-        const std::string_view held = unconsumed(in);
-        std::string_view window = held.substr(0, width);
-        bool whole = in.ended && window.size() == held.size();
-        std::string text(window);
+    static constexpr char line_end = '\n';
+    std::size_t handed = 0;    // bytes of the input handed to the reader
+    std::size_t consumed = 0;  // of them, consumed from the stream
+    bool line_over = false;    // line_alone: the line's end has been handed over
+    // The reader is handed the held bytes piece by piece, and has read every byte of one piece
+    // when it asks for the next: those are consumed, so that what is held stays a chunk.
+    textio::CharSource source = textio::CharSource::from_pull([&]() -> std::string_view {
+        consume(in, handed - consumed);
+        consumed = handed;
+        if (line_over) return {};
+        if (in.start == in.held.size() && !read_more(in)) {
+            line_over = line_alone;  // the input ends the line: the reader sees its LF
+            return line_alone ? std::string_view(&line_end, 1) : std::string_view();
+        }
+        std::string_view piece = unconsumed(in);
         if (line_alone) {
-            const std::size_t lf = window.find('\n');
-            if (lf != std::string_view::npos) text.resize(lf + 1);
-            if (whole && lf == std::string_view::npos) text.push_back('\n');
-            whole = whole || lf != std::string_view::npos;
+            const std::size_t lf = piece.find('\n');
+            if (lf != std::string_view::npos) {
+                piece = piece.substr(0, lf + 1);
+                line_over = true;
+            }
         }
-        textio::CharSource source = textio::CharSource::from_string(text);
-        source.leftover = leftover;
-        std::copy(before.begin(), before.end(), targets.begin());
-        const textio::ListReadResult result = textio::read_list(source, targets);
-        // A statement that stops short of the window's end read what it would read on the
-        // whole input; one that reached it may have wanted more.
-        if (whole || source.consumed() < text.size()) {
-            consume(in, std::min(source.consumed(), held.size()));
-            leftover = source.leftover;
-            return result;
-        }
-        if (window.size() < held.size()) {
-            width *= 2;
-        } else {
-            read_more(in);
-        }
-    }
+        handed += piece.size();
+        return piece;
+    });
+    source.leftover = leftover;
+    const textio::ListReadResult result = textio::read_list(source, targets);
+    consume(in, std::min(source.consumed(), handed) - consumed);
+    leftover = source.leftover;
+    return result;
 }
 
 std::string statement_message(const textio::ListReadResult& result) {

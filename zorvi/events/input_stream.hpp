@@ -68,11 +68,12 @@ inline std::size_t line_of_last_byte(const InputStream& in) {
     return in.last_was_line_end ? in.line_ends : in.line_ends + 1;
 }
 
-// One statement of the free-format reader on the stream, with the result it would have on the
-// whole input: it reads a small window of the held bytes and is read again on a wider one
-// whenever it runs into the window's end before the input's. With `line_alone` it reads only
-// the rest of the current line, ended by its LF, as if that were the whole input; the caller
-// consumes the rest of the line. `leftover` carries over from one statement to the next.
+// One statement of the free-format reader on the stream: the reader takes the bytes as they are
+// read, and every byte it has passed is consumed, so that a statement takes time linear in the
+// bytes it reads and holds no more than a chunk of them, however long a line or however many
+// blank lines. With `line_alone` it reads only the rest of the current line, ended by its LF
+// (added when the input ends first), as if that were the whole input; the caller consumes the
+// rest of the line. `leftover` carries over from one statement to the next.
 textio::ListReadResult read_statement(InputStream& in, textio::RecordLeftover& leftover,
                                       std::span<double> targets, bool line_alone = false);
 

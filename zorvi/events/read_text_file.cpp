@@ -3,12 +3,13 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cmath>
 #include <cstring>
 
 #include "driver/run_files.hpp"
 #include "zorvi/events/events.hpp"
 #include "zorvi/events/input_stream.hpp"
-#include "zorvi/text/number_text.hpp"
+#include "zorvi/text/messages.hpp"
 
 namespace zorvi {
 
@@ -56,13 +57,20 @@ bool read_input(const std::filesystem::path& path, const std::function<bool(Inpu
     return parsed;
 }
 
-bool read_event_file(const std::filesystem::path& path, bool csv, const CsvColumns& columns,
+bool read_event_file(const std::filesystem::path& path, bool csv, const CsvReading& reading,
                      EventData& data, std::string& error) {
     const std::string name = path.string();
+    if (!csv && !std::isnan(reading.given_error)) {
+        error = std::string(reading.names.standard_error) +
+                ": a standard error is given to the events of a CSV table that has none; " +
+                detail::quoted_for_message(name) +
+                " is read in the free format, three values an event";
+        return false;
+    }
     return read_input(
         path,
         [&](InputStream& in) {
-            return csv ? parse_csv_events(in, name, columns, data, error)
+            return csv ? parse_csv_events(in, name, reading, data, error)
                        : parse_free_format_events(in, name, data, error);
         },
         error);

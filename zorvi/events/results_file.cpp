@@ -51,21 +51,18 @@ void skip_line(InputStream& in) {
     }
 }
 
-// True when the next line holds nothing but blanks; nothing is consumed. Only its blanks are
-// looked at.
-bool next_line_is_blank(InputStream& in) {
-    for (std::size_t i = 0;; ++i) {
-        while (in.start + i >= in.held.size())
-            if (!read_more(in)) return true;
-        const char c = in.held[in.start + i];
-        if (c == '\n') return true;
-        if (!is_line_blank(c)) return false;
-    }
+// Consumes the blanks (and lone CRs) that start the next line; true when nothing else is on it.
+// A statement skips them anyway, so they need not be held however many there are.
+bool skip_line_blanks(InputStream& in) {
+    for (int c = peek_byte(in); is_line_blank(c); c = peek_byte(in))
+        next_byte(in);
+    const int c = peek_byte(in);
+    return c < 0 || c == '\n';
 }
 
 // Reads one record line: exactly two values, u and P. An empty string when it is one.
 std::string read_record(InputStream& in, double& u, double& p) {
-    if (next_line_is_blank(in)) {
+    if (skip_line_blanks(in)) {
         skip_line(in);
         return "empty record; u and P expected";
     }

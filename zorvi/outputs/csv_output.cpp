@@ -48,15 +48,20 @@ CsvTable tests_table(const Analysis& analysis) {
     return table;
 }
 
+// Each event; its time also as written, when the times were ISO 8601 times.
 CsvTable events_table(const Analysis& analysis) {
+    const std::vector<std::string>& written = analysis.input.times_written;
     CsvTable table{"events.csv",
                    {"time", "magnitude", "stderr", "selected_observed", "selected_share",
                     "selection_probability"},
                    {}};
-    for (const EventRow& row : analysis.events) {
+    if (!written.empty()) table.columns.insert(table.columns.begin() + 1, "time_written");
+    for (std::size_t i = 0; i < analysis.events.size(); ++i) {
+        const EventRow& row = analysis.events[i];
         table.rows.push_back({cell(row.time), cell(row.magnitude), cell(row.standard_error),
                               cell(row.selected_observed), cell(row.selected_share),
                               cell(row.selection_probability)});
+        if (!written.empty()) table.rows.back().insert(table.rows.back().begin() + 1, written[i]);
     }
     return table;
 }

@@ -63,6 +63,14 @@ Json settings_json(const Analysis& analysis, const ReportNames&) {
             {"quantiles", settings.exact_quantiles() ? "exact" : "histogram"}};
 }
 
+// The standard error given to the events without one, after the other settings: absent when
+// none was given.
+void add_given_error_settings(Json& json, const EventNotes& input) {
+    if (std::isnan(input.given_error)) return;
+    json["given_standard_error"] = input.given_error;
+    json["events_given_standard_error"] = input.took_given_error;
+}
+
 // The posterior model's settings, after the others: absent under the observed model.
 void add_error_model_settings(Json& json, const StudySettings& settings) {
     if (settings.error_model != ErrorModel::posterior) return;
@@ -178,15 +186,20 @@ Json expected_m_json(const Analysis& analysis, const ReportNames&) {
     return analysis.expected_m;
 }
 
+// Each event; its time also as written, when the times were ISO 8601 times.
 Json events_json(const Analysis& analysis, const ReportNames&) {
+    const std::vector<std::string>& written = analysis.input.times_written;
     Json events = Json::array();
-    for (const EventRow& row : analysis.events) {
-        events.push_back({{"time", row.time},
-                          {"magnitude", row.magnitude},
-                          {"stderr", row.standard_error},
-                          {"selected_observed", row.selected_observed},
-                          {"selected_share", row.selected_share},
-                          {"selection_probability", row.selection_probability}});
+    for (std::size_t i = 0; i < analysis.events.size(); ++i) {
+        const EventRow& row = analysis.events[i];
+        Json event = {{"time", row.time}};
+        if (!written.empty()) event["time_written"] = detail::valid_utf8(written[i]);
+        event["magnitude"] = row.magnitude;
+        event["stderr"] = row.standard_error;
+        event["selected_observed"] = row.selected_observed;
+        event["selected_share"] = row.selected_share;
+        event["selection_probability"] = row.selection_probability;
+        events.push_back(std::move(event));
     }
     return events;
 }
@@ -251,6 +264,7 @@ std::string format_json(const Analysis& analysis, const ReportNames& names) {
     for (const JsonSection& section : sections)
         document[section.key] = section.build(analysis, names);
     add_error_model_settings(document["settings"], analysis.settings);
+    add_given_error_settings(document["settings"], analysis.input);
     add_error_models(document, analysis);
     return document.dump(2) + "\n";
 }

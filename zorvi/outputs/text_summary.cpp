@@ -97,6 +97,11 @@ std::string format_summary(const Analysis& analysis, const ReportNames& names) {
         unit = " ";
         unit += settings.magnitude_unit;
     }
+    if (!std::isnan(analysis.input.given_error))
+        add_row(out, "  standard error given",
+                detail::shortest_text(analysis.input.given_error) + unit + ", to " +
+                    std::to_string(analysis.input.took_given_error) + " of " +
+                    std::to_string(analysis.events.size()) + " events");
     add_row(out, "Selection and test",
             "magnitude >= " + detail::shortest_text(settings.threshold) + unit + ", interval " +
                 detail::shortest_text(settings.start) + " to " +

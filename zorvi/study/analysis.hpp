@@ -135,6 +135,7 @@ struct Analysis {
     Sensitivity sensitivity;
     SimulatedValues simulated_values;
     ErrorModelComparison error_models;  // empty under the observed model
+    EventNotes input;                   // the times as written and the given standard error
 };
 
 }  // namespace zorvi

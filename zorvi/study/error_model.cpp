@@ -17,7 +17,7 @@ std::string_view error_model_name(ErrorModel model) {
 
 double default_floor(const EventSeries& events) {
     if (events.x.empty()) return not_a_number;
-    return std::floor(*std::min_element(events.x.begin(), events.x.end()));
+    return *std::min_element(events.x.begin(), events.x.end());
 }
 
 double estimated_prior_scale(const EventSeries& events, double floor) {
@@ -31,36 +31,39 @@ double estimated_prior_scale(const EventSeries& events, double floor) {
 }
 
 bool resolve_error_model(const EventData& data, std::string_view source, StudySettings& settings,
-                         std::string& error) {
+                         std::string& error, const ArgumentNames& names) {
     if (settings.error_model != ErrorModel::posterior) return true;
     const EventSeries& events = data.events;
+    const std::string floor_name = std::string(names.floor) + ": ";
+    const std::string scale_name = std::string(names.prior_scale) + ": ";
     if (std::isnan(settings.floor)) settings.floor = default_floor(events);
     if (!std::isfinite(settings.floor)) {
-        error = "--floor: the floor must be a finite number";
+        error = floor_name + "the floor must be a finite number";
         return false;
     }
     for (std::size_t i = 0; i < events.x.size(); ++i) {
         if (events.x[i] >= settings.floor) continue;
-        error = std::string(source) + ", line " + std::to_string(data.lines[i]) + " (event " +
-                std::to_string(i + 1) + "): the magnitude " + detail::shortest_text(events.x[i]) +
-                " lies below the floor " + detail::shortest_text(settings.floor) +
-                "; the posterior model needs every magnitude at or above it (--floor X sets it)";
+        error = event_place(data, source, i) + "the magnitude " +
+                detail::shortest_text(events.x[i]) + " lies below the floor " +
+                detail::shortest_text(settings.floor) +
+                "; the posterior model needs every magnitude at or above it (" +
+                std::string(names.give_floor) + " sets it)";
         return false;
     }
     if (std::isnan(settings.prior_scale)) {
         settings.prior_scale = estimated_prior_scale(events, settings.floor);
         if (!(settings.prior_scale > 0.0 && std::isfinite(settings.prior_scale))) {
-            error = "--prior-scale: the mean excess of the magnitudes over the floor " +
+            error = scale_name + "the mean excess of the magnitudes over the floor " +
                     detail::shortest_text(settings.floor) + " is " +
                     detail::shortest_text(settings.prior_scale) +
-                    ", not a positive finite number; give the prior scale with --prior-scale X";
+                    ", not a positive finite number; give the prior scale with " +
+                    std::string(names.give_prior_scale);
             return false;
         }
     }
     if (!(settings.prior_scale > 0.0)) {
         error =
-            "--prior-scale: the prior scale must be a positive number (inf for the observed "
-            "model)";
+            scale_name + "the prior scale must be a positive number (inf for the observed model)";
         return false;
     }
     return true;

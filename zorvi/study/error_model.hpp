@@ -26,7 +26,7 @@ namespace zorvi {
 // "observed" or "posterior".
 std::string_view error_model_name(ErrorModel model);
 
-// The default floor: the smallest magnitude rounded down to a whole unit.
+// The default floor: the smallest magnitude, on whatever scale the magnitudes are.
 double default_floor(const EventSeries& events);
 // The default prior scale: the mean excess of the magnitudes over `floor`, the exponential
 // scale's maximum-likelihood estimate were the magnitudes the true ones.
@@ -35,9 +35,10 @@ double estimated_prior_scale(const EventSeries& events, double floor);
 // For the posterior model: sets the floor and the prior scale that `settings` leaves NaN from
 // the data, and checks them (a finite floor at or below every magnitude, a positive scale; an
 // infinite one is the observed model). Nothing to do for the observed model. False, with
-// `error` naming the first event below the floor in `source`.
+// `error` naming the first event below the floor in `source`, and the settings as `names` do.
 [[nodiscard]] bool resolve_error_model(const EventData& data, std::string_view source,
-                                       StudySettings& settings, std::string& error);
+                                       StudySettings& settings, std::string& error,
+                                       const ArgumentNames& names = command_line_names);
 
 // What the posterior draw needs of one event (standard errors are checked not negative): its
 // magnitude is x + s (y - shift), that is L + s (y - low), with y the standard normal

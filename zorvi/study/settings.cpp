@@ -17,29 +17,32 @@ static_assert(program_end == driver::tend);
 static_assert(program_series == static_cast<std::size_t>(driver::nsim));
 static_assert(program_seed == random::fixed_seed);
 
-bool check_settings(const StudySettings& settings, std::string& error) {
+bool check_settings(const StudySettings& settings, std::string& error, const ArgumentNames& names) {
+    const auto named = [&](std::string_view name) { return std::string(name) + ": "; };
     if (!std::isfinite(settings.threshold)) {
-        error = "--threshold: the threshold must be a finite number";
+        error = named(names.threshold) + "the threshold must be a finite number";
     } else if (!std::isfinite(settings.start) || !std::isfinite(settings.end) ||
                !(settings.start < settings.end)) {
-        error = "--interval: the start " + detail::shortest_text(settings.start) +
+        error = named(names.interval) + "the start " + detail::shortest_text(settings.start) +
                 " must be a finite number before the end " + detail::shortest_text(settings.end);
     } else if (!std::isfinite(settings.end - settings.start)) {
-        error = "--interval: the start " + detail::shortest_text(settings.start) + " and the end " +
-                detail::shortest_text(settings.end) +
+        error = named(names.interval) + "the start " + detail::shortest_text(settings.start) +
+                " and the end " + detail::shortest_text(settings.end) +
                 " lie too far apart; the width, end - start, must be a finite number";
     } else if (settings.series < 1 || settings.series > max_series) {
-        error = "--series: the number of series must be from 1 to " + std::to_string(max_series);
+        error = named(names.series) + "the number of series must be from 1 to " +
+                std::to_string(max_series);
     } else if (settings.start_sweep.given() && !(settings.start_sweep.first >= settings.start &&
                                                  settings.start_sweep.last < settings.end)) {
-        error = "--sweep-starts: the starts " + detail::shortest_text(settings.start_sweep.first) +
-                " to " + detail::shortest_text(settings.start_sweep.last) +
+        error = named(names.start_sweep) + "the starts " +
+                detail::shortest_text(settings.start_sweep.first) + " to " +
+                detail::shortest_text(settings.start_sweep.last) +
                 " must lie within the interval, from its start " +
                 detail::shortest_text(settings.start) + " to before its end " +
                 detail::shortest_text(settings.end);
     } else if (settings.bin_width_given &&
                !check_bin_width(settings.start, settings.end, settings.bin_width, error)) {
-        error = "--bin-width: " + error;
+        error = named(names.bin_width) + error;
     } else {
         return true;
     }
@@ -52,6 +55,16 @@ bool check_bin_width(double start, double end, double width, std::string& error)
             " must be a finite positive number that gives 2 to " + std::to_string(max_bins) +
             " bins over the interval " + detail::shortest_text(start) + " to " +
             detail::shortest_text(end);
+    return false;
+}
+
+bool check_whole_setting(double value, std::string_view name, std::string_view what,
+                         std::int64_t low, std::int64_t high, std::string& error) {
+    if (value == std::floor(value) && value >= static_cast<double>(low) &&
+        value <= static_cast<double>(high))
+        return true;
+    error = std::string(name) + ": the " + std::string(what) + " must be a whole number from " +
+            std::to_string(low) + " to " + std::to_string(high);
     return false;
 }
 

@@ -73,7 +73,7 @@ struct StudySettings {
     double bin_width = default_bin_width;
     bool bin_width_given = false;
     // The posterior model's floor L and prior scale theta: NaN until set from the data (the
-    // smallest magnitude rounded down; the mean excess over L). An infinite scale is the
+    // smallest magnitude; the mean excess over L). An infinite scale is the
     // observed model.
     ErrorModel error_model = ErrorModel::observed;
     double floor = not_a_number;
@@ -86,9 +86,15 @@ struct StudySettings {
 
 // The settings a study may be given: a finite threshold, an interval whose start lies before
 // its end, a number of series from 1 to max_series, starts of a given start sweep within the
-// interval and before its end, a bin width given that gives 2 to max_bins bins. False, with `error`
-// saying what is allowed.
-[[nodiscard]] bool check_settings(const StudySettings& settings, std::string& error);
+// interval and before its end, a bin width given that gives 2 to max_bins bins. False, with
+// `error` saying what is allowed and naming the setting as `names` do.
+[[nodiscard]] bool check_settings(const StudySettings& settings, std::string& error,
+                                  const ArgumentNames& names = command_line_names);
+
+// A count or seed given as a number, as a face reads it: a whole number from `low` to `high`,
+// or false with `error` naming the setting (`name`) and saying what is allowed.
+[[nodiscard]] bool check_whole_setting(double value, std::string_view name, std::string_view what,
+                                       std::int64_t low, std::int64_t high, std::string& error);
 
 // A bin width for [start, end]: a finite positive number that gives 2 to max_bins bins. False,
 // with `error` saying so.
