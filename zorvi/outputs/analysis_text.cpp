@@ -1,6 +1,7 @@
 // The summary's sections on the size of the trend, the tests side by side and the events that
 // decide.
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 #include "zorvi/outputs/outputs.hpp"
@@ -20,6 +21,7 @@ constexpr std::size_t method_width = 16;
 constexpr std::size_t alternative_width = 12;
 constexpr std::size_t number_width = 10;
 constexpr std::size_t text_width = 92;
+constexpr std::array<std::size_t, 6> event_widths = {10, 11, 12, 10, 9, 10};
 
 std::string ratio_row(const Estimate& ratio) {
     return fixed_text(ratio.value, ratio_decimals) + "  (95 % profile interval " +
@@ -38,53 +40,59 @@ std::string share_with_interval(const Share& share) {
 
 }  // namespace
 
-void add_trend_section(std::string& out, const Analysis& analysis) {
+std::vector<LabelledRow> trend_rows(const Analysis& analysis) {
     const TrendFit& fit = analysis.observed_fit;
-    out += "Size of the trend (log-linear rate fitted to the observed series, given m)\n";
+    std::vector<LabelledRow> rows;
     if (analysis.summary.m == 0) {
-        out += "  undefined: the observed series has no selected event\n";
+        rows.push_back({"  undefined: the observed series has no selected event", ""});
     } else {
-        add_row(out, "  beta per year",
-                fixed_text(fit.beta, beta_decimals) + "  (95 % profile interval " +
-                    interval_text(fit.beta_95, beta_decimals) + ")");
-        add_row(out, "  rate ratio per decade", ratio_row(analysis.tests[test_cox_lewis].estimate));
+        rows.push_back({"  beta per year", fixed_text(fit.beta, beta_decimals) +
+                                               "  (95 % profile interval " +
+                                               interval_text(fit.beta_95, beta_decimals) + ")"});
+        rows.push_back(
+            {"  rate ratio per decade", ratio_row(analysis.tests[test_cox_lewis].estimate)});
     }
     const Quantiles& simulated = analysis.simulated_ratio;
-    add_row(out, "  simulated series: median",
-            fixed_text(simulated.median, ratio_decimals) +
-                "  (2.5 to 97.5 %: " + fixed_text(simulated.q025, ratio_decimals) + " to " +
-                fixed_text(simulated.q975, ratio_decimals) + "; " +
-                std::to_string(analysis.simulated_fits) + " series with an event)");
-    add_row(out, "  detectable ratio per decade",
-            std::isnan(analysis.detectable_beta)
-                ? std::string("undefined without an observed event")
-                : fixed_text(rate_ratio_per_decade(analysis.detectable_beta), ratio_decimals) +
-                      "  (power 0.8 at 0.05 with m = " + std::to_string(analysis.summary.m) +
-                      (exact_power(analysis.summary.m)
-                           ? std::string(", exact)")
-                           : ", normal approximation beyond m = " +
-                                 std::to_string(max_exact_power_events) + ")"));
+    rows.push_back({"  simulated series: median",
+                    fixed_text(simulated.median, ratio_decimals) +
+                        "  (2.5 to 97.5 %: " + fixed_text(simulated.q025, ratio_decimals) + " to " +
+                        fixed_text(simulated.q975, ratio_decimals) + "; " +
+                        std::to_string(analysis.simulated_fits) + " series with an event)"});
+    rows.push_back(
+        {"  detectable ratio per decade",
+         std::isnan(analysis.detectable_beta)
+             ? std::string("undefined without an observed event")
+             : fixed_text(rate_ratio_per_decade(analysis.detectable_beta), ratio_decimals) +
+                   "  (power 0.8 at 0.05 with m = " + std::to_string(analysis.summary.m) +
+                   (exact_power(analysis.summary.m)
+                        ? std::string(", exact)")
+                        : ", normal approximation beyond m = " +
+                              std::to_string(max_exact_power_events) + ")")});
+    return rows;
 }
 
-void add_tests_section(std::string& out, const Analysis& analysis) {
-    out += "Trend tests on the observed series, and the simulated series with P < 0.05\n";
-    out += "  " + padded_right("test", method_width) +
-           padded_right("alternative", alternative_width) + padded_left("statistic", number_width) +
-           padded_left("P", number_width) + "   simulated P < 0.05 (95 % interval)\n";
+SummaryTable tests_table(const Analysis& analysis) {
+    SummaryTable table{
+        "Trend tests on the observed series, and the simulated series with P < 0.05",
+        {"test", "alternative", "statistic", "P", "simulated P < 0.05 (95 % interval)"},
+        {}};
     for (const TestRow& row : analysis.tests) {
-        out += "  " + padded_right(std::string(row.name.method), method_width) +
-               padded_right(std::string(row.name.alternative), alternative_width) +
-               padded_left(fixed_text(row.observed.statistic, statistic_decimals), number_width) +
-               padded_left(fixed_text(row.observed.p_value, statistic_decimals), number_width) +
-               "   " + share_with_interval(row.simulated_below_05) + "\n";
+        table.rows.push_back({std::string(row.name.method), std::string(row.name.alternative),
+                              fixed_text(row.observed.statistic, statistic_decimals),
+                              fixed_text(row.observed.p_value, statistic_decimals),
+                              share_with_interval(row.simulated_below_05)});
     }
-    const Estimate& shape = analysis.tests[test_mil_hdbk_189].estimate;
-    add_row(out, "  MIL-HDBK-189 shape",
-            fixed_text(shape.value, ratio_decimals) + "  (95 % interval " +
-                interval_text(shape.interval, ratio_decimals) + "; 1: a constant rate)");
+    return table;
 }
 
-void add_events_section(std::string& out, const Analysis& analysis) {
+LabelledRow shape_row(const Analysis& analysis) {
+    const Estimate& shape = analysis.tests[test_mil_hdbk_189].estimate;
+    return {"  MIL-HDBK-189 shape", fixed_text(shape.value, ratio_decimals) + "  (95 % interval " +
+                                        interval_text(shape.interval, ratio_decimals) +
+                                        "; 1: a constant rate)"};
+}
+
+SummaryTable deciding_events_table(const Analysis& analysis) {
     std::vector<const EventRow*> deciding;
     for (const EventRow& row : analysis.events)
         if (row.selected_share >= least_share && row.selected_share <= 1.0 - least_share)
@@ -94,20 +102,29 @@ void add_events_section(std::string& out, const Analysis& analysis) {
     });
 
     const std::string threshold = shortest_text(analysis.settings.threshold);
-    out += "Events that decide: selected in 1 % to 99 % of the simulated series\n";
-    out += "      time  magnitude  std. error  observed    share  " +
-           (analysis.settings.error_model == ErrorModel::posterior
-                ? "P(true >= " + threshold + ")\n"
-                : "Phi((x - " + threshold + ") / sx)\n");
+    SummaryTable table{"Events that decide: selected in 1 % to 99 % of the simulated series",
+                       {"time", "magnitude", "std. error", "observed", "share",
+                        analysis.settings.error_model == ErrorModel::posterior
+                            ? "P(true >= " + threshold + ")"
+                            : "Phi((x - " + threshold + ") / sx)"},
+                       {}};
     for (const EventRow* row : deciding) {
-        out += padded_left(fixed_text(row->time, time_decimals), 10) +
-               padded_left(fixed_text(row->magnitude, magnitude_decimals), 11) +
-               padded_left(fixed_text(row->standard_error, magnitude_decimals), 12) +
-               padded_left(row->selected_observed ? "yes" : "no", 10) +
-               padded_left(percent(row->selected_share), 9) +
-               padded_left(percent(row->selection_probability), 10) + "\n";
+        table.rows.push_back({fixed_text(row->time, time_decimals),
+                              fixed_text(row->magnitude, magnitude_decimals),
+                              fixed_text(row->standard_error, magnitude_decimals),
+                              row->selected_observed ? "yes" : "no", percent(row->selected_share),
+                              percent(row->selection_probability)});
     }
+    return table;
+}
 
+LabelledRow expected_m_row(const Analysis& analysis) {
+    return {"Expected m", fixed_text(analysis.expected_m, 2) +
+                              "  (sum of the selection probabilities; observed m = " +
+                              std::to_string(analysis.summary.m) + ")"};
+}
+
+std::string entering_and_leaving(const Analysis& analysis) {
     // The simulated m averages the observed m, plus the events below the threshold that
     // enter, less those at or above it that leave.
     std::size_t below = 0, entering = 0, above = 0, leaving = 0;
@@ -123,19 +140,52 @@ void add_events_section(std::string& out, const Analysis& analysis) {
             entered += row.selected_share;
         }
     }
-    add_row(out, "Expected m",
-            fixed_text(analysis.expected_m, 2) +
-                "  (sum of the selection probabilities; observed m = " +
-                std::to_string(analysis.summary.m) + ")");
-    out += wrapped(
-        "Of the " + std::to_string(below) + " events below " + threshold + ", " +
-            std::to_string(entering) + " enter at least 1 % of the simulated series, " +
-            fixed_text(entered, 2) + " a series on average; of the " + std::to_string(above) +
-            " at or above it, " + std::to_string(leaving) + " leave at least 1 %, " +
-            fixed_text(left, 2) + " a series on average. The simulated series select " +
-            fixed_text(static_cast<double>(analysis.summary.m) + entered - left, 2) +
-            " events on average, against " + std::to_string(analysis.summary.m) + " observed.",
-        text_width);
+    return "Of the " + std::to_string(below) + " events below " +
+           shortest_text(analysis.settings.threshold) + ", " + std::to_string(entering) +
+           " enter at least 1 % of the simulated series, " + fixed_text(entered, 2) +
+           " a series on average; of the " + std::to_string(above) + " at or above it, " +
+           std::to_string(leaving) + " leave at least 1 %, " + fixed_text(left, 2) +
+           " a series on average. The simulated series select " +
+           fixed_text(static_cast<double>(analysis.summary.m) + entered - left, 2) +
+           " events on average, against " + std::to_string(analysis.summary.m) + " observed.";
+}
+
+void add_trend_section(std::string& out, const Analysis& analysis) {
+    out += std::string(trend_title) + "\n";
+    for (const LabelledRow& row : trend_rows(analysis))
+        add_row(out, row.label, row.value);
+}
+
+void add_tests_section(std::string& out, const Analysis& analysis) {
+    const SummaryTable table = tests_table(analysis);
+    const auto add_line = [&](const std::vector<std::string>& cells) {
+        out += "  " + padded_right(cells[0], method_width) +
+               padded_right(cells[1], alternative_width) + padded_left(cells[2], number_width) +
+               padded_left(cells[3], number_width) + "   " + cells[4] + "\n";
+    };
+    out += table.title + "\n";
+    add_line(table.heads);
+    for (const std::vector<std::string>& row : table.rows)
+        add_line(row);
+    const LabelledRow shape = shape_row(analysis);
+    add_row(out, shape.label, shape.value);
+}
+
+void add_events_section(std::string& out, const Analysis& analysis) {
+    const SummaryTable table = deciding_events_table(analysis);
+    out += table.title + "\n";
+    // The last column's head is wider than its numbers.
+    for (std::size_t k = 0; k + 1 < table.heads.size(); ++k)
+        out += padded_left(table.heads[k], event_widths[k]);
+    out += "  " + table.heads.back() + "\n";
+    for (const std::vector<std::string>& row : table.rows) {
+        for (std::size_t k = 0; k < row.size(); ++k)
+            out += padded_left(row[k], event_widths[k]);
+        out += "\n";
+    }
+    const LabelledRow expected = expected_m_row(analysis);
+    add_row(out, expected.label, expected.value);
+    out += wrapped(entering_and_leaving(analysis), text_width);
 }
 
 }  // namespace zorvi::detail

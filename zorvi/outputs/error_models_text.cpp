@@ -1,6 +1,8 @@
 // The summary's parts that the posterior error model adds: its settings, both models side by
 // side with the prior scale's sensitivity row, and what the model assumes.
 #include <cmath>
+#include <utility>
+#include <vector>
 
 #include "zorvi/outputs/outputs.hpp"
 #include "zorvi/outputs/summary_text.hpp"
@@ -25,19 +27,31 @@ std::string scale_text(double scale) {
     return std::isinf(scale) ? std::string("inf") : fixed_text(scale, 2);
 }
 
-std::string figures_line(std::string label, const ModelFigures& figures) {
-    const std::string lead = "  " + label;
+// The cells of one model's row: label, theta, expected m, mean m, the share with P < 0.05 and
+// its interval in %, the median ratio and its 2.5 to 97.5 % range.
+std::vector<std::string> figures_cells(std::string label, const ModelFigures& figures) {
+    return {std::move(label),
+            scale_text(figures.prior_scale),
+            fixed_text(figures.expected_m, 2),
+            fixed_text(figures.mean_m, 2),
+            percent(figures.below_05.share),
+            interval_text(
+                {100.0 * figures.below_05.interval.low, 100.0 * figures.below_05.interval.high}, 2),
+            fixed_text(figures.ratio.median, 3),
+            interval_text({figures.ratio.q025, figures.ratio.q975}, 3)};
+}
+
+std::string figures_line(const std::vector<std::string>& cells) {
+    const std::string lead = "  " + cells[0];
     return lead + std::string(lead.size() < label_column ? label_column - lead.size() : 1, ' ') +
-           padded_left(scale_text(figures.prior_scale), 9) +
-           padded_left(fixed_text(figures.expected_m, 2), 12) +
-           padded_left(fixed_text(figures.mean_m, 2), 8) +
-           padded_left(percent(figures.below_05.share), 10) + "  " +
-           padded_left(interval_text({100.0 * figures.below_05.interval.low,
-                                      100.0 * figures.below_05.interval.high},
-                                     2),
-                       15) +
-           padded_left(fixed_text(figures.ratio.median, 3), 8) + "  " +
-           interval_text({figures.ratio.q025, figures.ratio.q975}, 3) + "\n";
+           padded_left(cells[1], 9) + padded_left(cells[2], 12) + padded_left(cells[3], 8) +
+           padded_left(cells[4], 10) + "  " + padded_left(cells[5], 15) + padded_left(cells[6], 8) +
+           "  " + cells[7] + "\n";
+}
+
+std::vector<std::string> model_heads(std::string first) {
+    return {std::move(first),    "theta", "expected m",   "mean m", "P < 0.05",
+            "95 % interval (%)", "ratio", "2.5 to 97.5 %"};
 }
 
 std::string factor_label(const ModelFigures& figures) {
@@ -47,37 +61,47 @@ std::string factor_label(const ModelFigures& figures) {
 
 }  // namespace
 
-void add_error_model_rows(std::string& out, const Analysis& analysis) {
+std::vector<LabelledRow> error_model_rows(const Analysis& analysis) {
     const StudySettings& settings = analysis.settings;
-    if (settings.error_model != ErrorModel::posterior) return;
-    add_row(out, "Error model", "posterior: true magnitudes drawn given the observed ones");
-    std::string floor = shortest_text(settings.floor);
-    if (!settings.magnitude_unit.empty()) floor += " " + std::string(settings.magnitude_unit);
-    add_row(out, "  floor L", floor);
-    add_row(out, "  prior scale theta",
-            std::isinf(settings.prior_scale) ? std::string("inf (the observed model)")
-                                             : with_unit(settings.prior_scale, settings, 4));
+    if (settings.error_model != ErrorModel::posterior) return {};
+    return {{"Error model", "posterior: true magnitudes drawn given the observed ones"},
+            {"  floor L", shortest_text(settings.floor) + unit_suffix(settings)},
+            {"  prior scale theta", std::isinf(settings.prior_scale)
+                                        ? std::string("inf (the observed model)")
+                                        : with_unit(settings.prior_scale, settings, 4)}};
+}
+
+SummaryTable error_models_table(const Analysis& analysis) {
+    SummaryTable table{"Error models side by side: the same " +
+                           std::to_string(analysis.summary.series) + " series of deviates, seed " +
+                           std::to_string(analysis.settings.seed),
+                       model_heads("model"),
+                       {}};
+    for (const ModelFigures& figures : analysis.error_models.models)
+        table.rows.push_back(figures_cells(std::string(error_model_name(figures.model)), figures));
+    return table;
+}
+
+SummaryTable prior_scale_table(const Analysis& analysis) {
+    SummaryTable table{"Posterior model over the prior scale (theta: the study's prior scale)",
+                       model_heads("prior scale"),
+                       {}};
+    for (const ModelFigures& figures : analysis.error_models.prior_scales)
+        table.rows.push_back(figures_cells(factor_label(figures), figures));
+    return table;
 }
 
 void add_error_models_section(std::string& out, const Analysis& analysis) {
-    const ErrorModelComparison& comparison = analysis.error_models;
-    if (comparison.models.empty()) return;
+    if (analysis.error_models.models.empty()) return;
     const std::string header =
         "  model              theta  expected m  mean m  P < 0.05  95 % interval (%)"
         "   ratio  2.5 to 97.5 %\n";
-    out += "Error models side by side: the same " + std::to_string(analysis.summary.series) +
-           " series of deviates, seed " + std::to_string(analysis.settings.seed) + "\n";
-    out += header;
-    for (const ModelFigures& figures : comparison.models)
-        out += figures_line(std::string(error_model_name(figures.model)), figures);
-    out += "Posterior model over the prior scale (theta: the study's prior scale)\n";
-    out += header;
-    for (const ModelFigures& figures : comparison.prior_scales)
-        out += figures_line(factor_label(figures), figures);
-    out += wrapped(
-        "ratio: the median simulated rate ratio per decade; expected m: the sum of "
-        "the events' selection probabilities under the model, in closed form.",
-        table_width);
+    for (const SummaryTable& table : {error_models_table(analysis), prior_scale_table(analysis)}) {
+        out += table.title + "\n" + header;
+        for (const std::vector<std::string>& row : table.rows)
+            out += figures_line(row);
+    }
+    out += wrapped(error_models_legend, table_width);
 }
 
 std::string error_model_note() {

@@ -1,14 +1,47 @@
-// Internal to the text summary: its rows and its sections.
+// Internal to the summary: its rows, tables and sections. Each part is built once as the
+// text shows it, cell by cell before any padding; the text summary aligns the cells, the HTML
+// report puts them into tables, so that both show the same numbers written the same way.
 #pragma once
 
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "zorvi/study/analysis.hpp"
 #include "zorvi/text/number_text.hpp"
 
+namespace zorvi {
+struct ReportNames;  // outputs.hpp
+}
+
 namespace zorvi::detail {
+
+// A labelled row: the label as the text shows it (a row under another indented by two
+// spaces), and its value. A row without a value is a line of its own.
+struct LabelledRow {
+    std::string label;
+    std::string value;
+};
+
+// A table: its title (the line above it in the text), its column heads and its rows, each
+// cell as the text shows it before padding.
+struct SummaryTable {
+    std::string title;
+    std::vector<std::string> heads;
+    std::vector<std::vector<std::string>> rows;
+};
+
+// The parts of the summary, in its order.
+std::vector<LabelledRow> study_rows(const Analysis& analysis, const ReportNames& names);
+std::vector<LabelledRow> simulated_u_rows(const Analysis& analysis);
+inline constexpr std::string_view simulated_u_title = "Simulated u";
+std::vector<LabelledRow> share_rows(const Analysis& analysis);
+SummaryTable m_count_table(const Analysis& analysis);
+std::vector<LabelledRow> check_rows(const Analysis& analysis, const ReportNames& names);
+// The closing notes on the methods: paragraphs apart by a blank line, lines broken as the
+// text shows them.
+std::string method_notes(const Analysis& analysis);
 
 // Rows of the text summary: a label padded to `label_width`, then the value.
 inline constexpr std::size_t label_width = 34;
@@ -21,18 +54,48 @@ std::string share_text(std::size_t count, std::size_t series, const Interval& in
 // `text` broken into lines of at most `width` characters at its spaces, ending in a line end.
 std::string wrapped(std::string_view text, std::size_t width);
 
-// The sections of the summary that go beyond the simulated u: the size of the trend, the
-// tests side by side, the deciding events.
+// Wrapped text as one line again: its line ends spaces, the last one dropped.
+std::string unwrapped(std::string_view text);
+// " kt": the magnitudes' unit after a space, or nothing.
+std::string unit_suffix(const StudySettings& settings);
+
+// The size of the trend: the fit to the observed series, the simulated ratios and the
+// detectable ratio.
+inline constexpr std::string_view trend_title =
+    "Size of the trend (log-linear rate fitted to the observed series, given m)";
+std::vector<LabelledRow> trend_rows(const Analysis& analysis);
+// The tests side by side, and the MIL-HDBK-189 shape.
+SummaryTable tests_table(const Analysis& analysis);
+LabelledRow shape_row(const Analysis& analysis);
+// The events selected in 1 % to 99 % of the series, most often selected first; the expected
+// m; and what the entering and leaving events add up to, as one line.
+SummaryTable deciding_events_table(const Analysis& analysis);
+LabelledRow expected_m_row(const Analysis& analysis);
+std::string entering_and_leaving(const Analysis& analysis);
+// The sweep tables: every 5th threshold with the class bounds and the main threshold, and
+// every 5th start. The cells of a row: place, m, u, P, the share with P < 0.05, its interval's
+// bounds in %, the quantiles of P, and a note. Each table's note on its grid follows (empty
+// when there is none).
+SummaryTable threshold_sweep_table(const Analysis& analysis);
+SummaryTable start_sweep_table(const Analysis& analysis);
+std::string threshold_grid_note(const Analysis& analysis);
+std::string start_grid_note(const Analysis& analysis);
+// Under the posterior error model only (nothing otherwise): its settings' rows, both models
+// side by side, the posterior model over the prior scale, and the paragraph on what the model
+// assumes.
+std::vector<LabelledRow> error_model_rows(const Analysis& analysis);
+SummaryTable error_models_table(const Analysis& analysis);
+SummaryTable prior_scale_table(const Analysis& analysis);
+inline constexpr std::string_view error_models_legend =
+    "ratio: the median simulated rate ratio per decade; expected m: the sum of the events' "
+    "selection probabilities under the model, in closed form.";
+std::string error_model_note();
+
+// The sections as the text shows them.
 void add_trend_section(std::string& out, const Analysis& analysis);
 void add_tests_section(std::string& out, const Analysis& analysis);
 void add_events_section(std::string& out, const Analysis& analysis);
-// The sweep tables: every 5th threshold with the class bounds and the main threshold, and
-// every 5th start.
 void add_sweep_sections(std::string& out, const Analysis& analysis);
-// Under the posterior error model only (nothing otherwise): its settings' rows, both models
-// side by side with the prior scale's row, and the paragraph on what the model assumes.
-void add_error_model_rows(std::string& out, const Analysis& analysis);
 void add_error_models_section(std::string& out, const Analysis& analysis);
-std::string error_model_note();
 
 }  // namespace zorvi::detail

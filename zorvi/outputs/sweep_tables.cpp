@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "zorvi/outputs/outputs.hpp"
 #include "zorvi/outputs/summary_text.hpp"
@@ -25,8 +27,16 @@ constexpr std::size_t p_width = 9;
 constexpr std::size_t share_width = 10;
 constexpr std::size_t bound_width = 5;  // each bound of the interval
 constexpr std::size_t quantile_width = 9;
+constexpr const char* own_note = "the run's own";
 
-std::string column_heads(const std::string& place) {
+// The heads of a sweep table's cells.
+std::vector<std::string> column_heads(const std::string& place) {
+    return {place,    "m",        "u",      "P",      "P < 0.05", "95 % interval: from",
+            "to (%)", "P: 2.5 %", "median", "97.5 %", ""};
+}
+
+// The heads as the text shows them, the interval's bounds under one head.
+std::string text_heads(const std::string& place) {
     const std::string interval = " (95 % interval)";
     const std::size_t interval_width = bound_width * 2 + 9;  // " (" + " to " + " %)"
     return padded_left(place, place_width) + padded_left("m", m_width) + padded_left("u", u_width) +
@@ -36,19 +46,30 @@ std::string column_heads(const std::string& place) {
            padded_left("97.5 %", quantile_width) + '\n';
 }
 
-// One row: the point's place, then its observed and simulated figures, then a note.
-std::string table_row(const std::string& place, const SweepPoint& point, const std::string& note) {
-    std::string row = padded_left(place, place_width) +
-                      padded_left(std::to_string(point.observed_m), m_width) +
-                      padded_left(fixed_text(point.observed_u, 3), u_width) +
-                      padded_left(fixed_text(point.observed_p, 4), p_width) +
-                      padded_left(percent(point.share_05), share_width) + " (" +
-                      padded_left(percent_number(point.share_05_95.low), bound_width) + " to " +
-                      padded_left(percent_number(point.share_05_95.high), bound_width) + " %)" +
-                      padded_left(fixed_text(point.p_q025, 4), quantile_width) +
-                      padded_left(fixed_text(point.p_median, 4), quantile_width) +
-                      padded_left(fixed_text(point.p_q975, 4), quantile_width);
-    if (!note.empty()) row += "   " + note;
+// One row's cells: the point's place, then its observed and simulated figures, then a note.
+std::vector<std::string> sweep_cells(std::string place, const SweepPoint& point, std::string note) {
+    return {std::move(place),
+            std::to_string(point.observed_m),
+            fixed_text(point.observed_u, 3),
+            fixed_text(point.observed_p, 4),
+            percent(point.share_05),
+            percent_number(point.share_05_95.low),
+            percent_number(point.share_05_95.high),
+            fixed_text(point.p_q025, 4),
+            fixed_text(point.p_median, 4),
+            fixed_text(point.p_q975, 4),
+            std::move(note)};
+}
+
+// One row as the text shows it, the interval's bounds in parentheses.
+std::string table_row(const std::vector<std::string>& cells) {
+    std::string row =
+        padded_left(cells[0], place_width) + padded_left(cells[1], m_width) +
+        padded_left(cells[2], u_width) + padded_left(cells[3], p_width) +
+        padded_left(cells[4], share_width) + " (" + padded_left(cells[5], bound_width) + " to " +
+        padded_left(cells[6], bound_width) + " %)" + padded_left(cells[7], quantile_width) +
+        padded_left(cells[8], quantile_width) + padded_left(cells[9], quantile_width);
+    if (!cells[10].empty()) row += "   " + cells[10];
     return row + '\n';
 }
 
@@ -64,18 +85,18 @@ std::string class_note(double threshold, const StudySettings& settings) {
 
 // How a grid chosen from the data was made, where it is not the shipped data's whole units
 // and years apart with ten years left.
-std::string threshold_grid_note(const SweepSteps& steps, const std::vector<SweepPoint>& points) {
+std::string threshold_grid_text(const SweepSteps& steps, const std::vector<SweepPoint>& points) {
     if (!(steps.threshold != 1.0) || std::isnan(steps.threshold) || points.empty()) return {};
     return "Thresholds " + shortest_text(steps.threshold) + " apart (" +
-           std::to_string(points.size()) + " points); the table shows every 5th.\n";
+           std::to_string(points.size()) + " points); the table shows every 5th.";
 }
 
-std::string start_grid_note(const SweepSteps& steps, const std::vector<SweepPoint>& points) {
+std::string start_grid_text(const SweepSteps& steps, const std::vector<SweepPoint>& points) {
     if (std::isnan(steps.start) || (steps.start == 1.0 && steps.min_span == start_sweep_min_span))
         return {};
     return "Starts " + shortest_text(steps.start) + (steps.start == 1.0 ? " year" : " years") +
            " apart (" + std::to_string(points.size()) + " points), up to the last that leaves " +
-           shortest_text(steps.min_span) + " years to the end.\n";
+           shortest_text(steps.min_span) + " years to the end.";
 }
 
 std::string joined(std::string a, const std::string& b) {
@@ -84,20 +105,21 @@ std::string joined(std::string a, const std::string& b) {
     return a + ", " + b;
 }
 
+// Each line of the text ends in a line end; an empty note gives no line.
+std::string note_line(const std::string& note) {
+    return note.empty() ? note : note + '\n';
+}
+
 }  // namespace
 
-void add_sweep_sections(std::string& out, const Analysis& analysis) {
+SummaryTable threshold_sweep_table(const Analysis& analysis) {
     const StudySettings& settings = analysis.settings;
     const Sweeps& sweeps = analysis.sensitivity.sweeps;
-    const std::string own = "the run's own";
-    std::string unit;  // built in steps: g++ 12 warns wrongly on " " + string
-    if (!settings.magnitude_unit.empty()) {
-        unit = " ";
-        unit += settings.magnitude_unit;
-    }
-    out += "Sensitivity to the threshold, events of " + fixed_text(settings.start, 3) + " to " +
-           fixed_text(settings.end, 3) + "\n";
-    out += column_heads("threshold");
+    const std::string unit = unit_suffix(settings);
+    SummaryTable table{"Sensitivity to the threshold, events of " + fixed_text(settings.start, 3) +
+                           " to " + fixed_text(settings.end, 3),
+                       column_heads("threshold"),
+                       {}};
     // Every 5th point of the even grid, counted without the points added to it.
     std::size_t k = 0;
     const double step = sweeps.steps.threshold;
@@ -110,20 +132,50 @@ void add_sweep_sections(std::string& out, const Analysis& analysis) {
         const bool shown = on_grid && k % table_stride == 0;
         k += on_grid ? 1 : 0;
         if (!shown && category.empty() && !main) continue;
-        out += table_row(shortest_text(point.threshold) + unit, point,
-                         joined(category, main ? own : ""));
+        table.rows.push_back(sweep_cells(shortest_text(point.threshold) + unit, point,
+                                         joined(category, main ? own_note : "")));
     }
-    out += threshold_grid_note(sweeps.steps, sweeps.threshold);
-    out += "\nSensitivity to the start, magnitude >= " + shortest_text(settings.threshold) + unit +
-           ", end " + fixed_text(settings.end, 3) + "\n";
-    out += column_heads("start");
+    return table;
+}
+
+SummaryTable start_sweep_table(const Analysis& analysis) {
+    const StudySettings& settings = analysis.settings;
+    const Sweeps& sweeps = analysis.sensitivity.sweeps;
+    SummaryTable table{
+        "Sensitivity to the start, magnitude >= " + shortest_text(settings.threshold) +
+            unit_suffix(settings) + ", end " + fixed_text(settings.end, 3),
+        column_heads("start"),
+        {}};
     for (std::size_t k = 0; k < sweeps.start.size(); ++k) {
         const SweepPoint& point = sweeps.start[k];
         const bool main = point.start == settings.start;
         if (k % table_stride != 0 && !main) continue;
-        out += table_row(fixed_text(point.start, 3), point, main ? own : "");
+        table.rows.push_back(sweep_cells(fixed_text(point.start, 3), point, main ? own_note : ""));
     }
-    out += start_grid_note(sweeps.steps, sweeps.start);
+    return table;
+}
+
+std::string threshold_grid_note(const Analysis& analysis) {
+    const Sweeps& sweeps = analysis.sensitivity.sweeps;
+    return threshold_grid_text(sweeps.steps, sweeps.threshold);
+}
+
+std::string start_grid_note(const Analysis& analysis) {
+    const Sweeps& sweeps = analysis.sensitivity.sweeps;
+    return start_grid_text(sweeps.steps, sweeps.start);
+}
+
+void add_sweep_sections(std::string& out, const Analysis& analysis) {
+    const SummaryTable threshold = threshold_sweep_table(analysis);
+    out += threshold.title + "\n" + text_heads(threshold.heads[0]);
+    for (const std::vector<std::string>& row : threshold.rows)
+        out += table_row(row);
+    out += note_line(threshold_grid_note(analysis));
+    const SummaryTable start = start_sweep_table(analysis);
+    out += "\n" + start.title + "\n" + text_heads(start.heads[0]);
+    for (const std::vector<std::string>& row : start.rows)
+        out += table_row(row);
+    out += note_line(start_grid_note(analysis));
 }
 
 }  // namespace zorvi::detail

@@ -23,6 +23,23 @@ void add_row(std::string& out, std::string_view label, std::string_view value) {
     out += '\n';
 }
 
+std::string unit_suffix(const StudySettings& settings) {
+    std::string unit;  // built in steps: g++ 12 warns wrongly on " " + string
+    if (!settings.magnitude_unit.empty()) {
+        unit = " ";
+        unit += settings.magnitude_unit;
+    }
+    return unit;
+}
+
+std::string unwrapped(std::string_view text) {
+    std::string out(text);
+    while (!out.empty() && out.back() == '\n')
+        out.pop_back();
+    std::replace(out.begin(), out.end(), '\n', ' ');
+    return out;
+}
+
 std::string percent(double share) {
     return fixed_text(100.0 * share, 2) + " %";
 }

@@ -1,6 +1,8 @@
 // The text summary: one aligned block of labelled rows, the table of m, and the definitions.
+#include <array>
 #include <cmath>
 #include <string>
+#include <vector>
 
 #include "driver/run_files.hpp"
 #include "zorvi/outputs/outputs.hpp"
@@ -22,20 +24,6 @@ constexpr std::size_t u_width = 10;  // room for the sign, the integer digits an
 
 std::string u_text(double u) {
     return padded_left(fixed_text(u, u_decimals), u_width);
-}
-
-void add_m_table(std::string& out, const MCounts& counts) {
-    std::size_t total = 0;
-    for (std::size_t count : counts)
-        total += count;
-    out += "Selected events per series (recomputed)\n";
-    out += "       m    series      share\n";
-    for (std::size_t m = 0; m < counts.size(); ++m) {
-        if (counts[m] == 0) continue;
-        const double share = static_cast<double>(counts[m]) / static_cast<double>(total);
-        out += padded_left(std::to_string(m), 8) + padded_left(std::to_string(counts[m]), 10) +
-               padded_left(percent(share), 11) + '\n';
-    }
 }
 
 // The line of a record, counted from the top of the results file (1-based).
@@ -81,76 +69,98 @@ std::string binned_note(const Analysis& analysis) {
                            88);
 }
 
+// The labelled rows, aligned.
+void add_rows(std::string& out, const std::vector<detail::LabelledRow>& rows) {
+    for (const detail::LabelledRow& row : rows)
+        add_row(out, row.label, row.value);
+}
+
+constexpr std::array<std::size_t, 3> m_count_widths = {8, 10, 11};
+
+void add_m_table(std::string& out, const detail::SummaryTable& table) {
+    out += table.title + '\n';
+    const auto add_line = [&](const std::vector<std::string>& cells) {
+        for (std::size_t k = 0; k < cells.size(); ++k)
+            out += padded_left(cells[k], m_count_widths[k]);
+        out += '\n';
+    };
+    add_line(table.heads);
+    for (const std::vector<std::string>& row : table.rows)
+        add_line(row);
+}
+
 }  // namespace
 
-std::string format_summary(const Analysis& analysis, const ReportNames& names) {
+namespace detail {
+
+std::vector<LabelledRow> study_rows(const Analysis& analysis, const ReportNames& names) {
     const Summary& summary = analysis.summary;
-    std::string out;
-    out += "Zorvi report on " + names.results + "\n\n";
-
     const StudySettings& settings = analysis.settings;
-    add_row(out, "Data file",
-            names.data + " (" + std::to_string(analysis.events.size()) +
-                (analysis.events.size() == 1 ? " event)" : " events)"));
-    std::string unit;  // built in steps: g++ 12 warns wrongly on " " + string
-    if (!settings.magnitude_unit.empty()) {
-        unit = " ";
-        unit += settings.magnitude_unit;
-    }
+    std::vector<LabelledRow> rows = {
+        {"Data file", names.data + " (" + std::to_string(analysis.events.size()) +
+                          (analysis.events.size() == 1 ? " event)" : " events)")}};
     if (!std::isnan(analysis.input.given_error))
-        add_row(out, "  standard error given",
-                detail::shortest_text(analysis.input.given_error) + unit + ", to " +
-                    std::to_string(analysis.input.took_given_error) + " of " +
-                    std::to_string(analysis.events.size()) + " events");
-    add_row(out, "Selection and test",
-            "magnitude >= " + detail::shortest_text(settings.threshold) + unit + ", interval " +
-                detail::shortest_text(settings.start) + " to " +
-                detail::shortest_text(settings.end));
-    add_row(out, "Observed series",
-            "m = " + std::to_string(summary.m) + ", u = " + fixed_text(summary.u, u_decimals) +
-                ", P = " + fixed_text(summary.p, u_decimals));
-    add_row(out, "Simulated series",
-            std::to_string(summary.series) + ", seed " + std::to_string(settings.seed));
-    add_row(out, "  without a selected event (NaN)", std::to_string(summary.without_event));
-    detail::add_error_model_rows(out, analysis);
-    out += '\n';
+        rows.push_back({"  standard error given",
+                        shortest_text(analysis.input.given_error) + unit_suffix(settings) +
+                            ", to " + std::to_string(analysis.input.took_given_error) + " of " +
+                            std::to_string(analysis.events.size()) + " events"});
+    const std::vector<LabelledRow> rest = {
+        {"Selection and test",
+         "magnitude >= " + shortest_text(settings.threshold) + unit_suffix(settings) +
+             ", interval " + shortest_text(settings.start) + " to " + shortest_text(settings.end)},
+        {"Observed series", "m = " + std::to_string(summary.m) +
+                                ", u = " + fixed_text(summary.u, u_decimals) +
+                                ", P = " + fixed_text(summary.p, u_decimals)},
+        {"Simulated series",
+         std::to_string(summary.series) + ", seed " + std::to_string(settings.seed)},
+        {"  without a selected event (NaN)", std::to_string(summary.without_event)}};
+    rows.insert(rows.end(), rest.begin(), rest.end());
+    for (LabelledRow& row : error_model_rows(analysis))
+        rows.push_back(std::move(row));
+    return rows;
+}
 
-    out += "Simulated u\n";
-    add_row(out, "  mean", u_text(summary.u_mean));
-    add_row(out, "  standard deviation", u_text(summary.u_sd));
-    add_row(out, "  2.5 % quantile", u_text(summary.u_q025));
-    add_row(out, "  median", u_text(summary.u_median));
-    add_row(out, "  97.5 % quantile", u_text(summary.u_q975));
-    add_row(out, "  critical value, P = 0.05", u_text(summary.critical_u_05));
-    out += '\n';
+std::vector<LabelledRow> simulated_u_rows(const Analysis& analysis) {
+    const Summary& summary = analysis.summary;
+    return {{"  mean", u_text(summary.u_mean)},
+            {"  standard deviation", u_text(summary.u_sd)},
+            {"  2.5 % quantile", u_text(summary.u_q025)},
+            {"  median", u_text(summary.u_median)},
+            {"  97.5 % quantile", u_text(summary.u_q975)},
+            {"  critical value, P = 0.05", u_text(summary.critical_u_05)}};
+}
 
-    add_row(out, "Series with P < 0.05",
-            share_text(summary.below_05, summary.series, summary.share_05));
-    add_row(out, "Series with P < 0.10",
-            share_text(summary.below_10, summary.series, summary.share_10));
-    out += '\n';
+std::vector<LabelledRow> share_rows(const Analysis& analysis) {
+    const Summary& summary = analysis.summary;
+    return {
+        {"Series with P < 0.05", share_text(summary.below_05, summary.series, summary.share_05)},
+        {"Series with P < 0.10", share_text(summary.below_10, summary.series, summary.share_10)}};
+}
 
-    add_m_table(out, summary.m_counts);
-    out += '\n';
-
-    detail::add_trend_section(out, analysis);
-    out += '\n';
-    detail::add_tests_section(out, analysis);
-    out += '\n';
-    detail::add_events_section(out, analysis);
-    out += '\n';
-    if (!analysis.error_models.models.empty()) {
-        detail::add_error_models_section(out, analysis);
-        out += '\n';
+SummaryTable m_count_table(const Analysis& analysis) {
+    const MCounts& counts = analysis.summary.m_counts;
+    std::size_t total = 0;
+    for (std::size_t count : counts)
+        total += count;
+    SummaryTable table{"Selected events per series (recomputed)", {"m", "series", "share"}, {}};
+    for (std::size_t m = 0; m < counts.size(); ++m) {
+        if (counts[m] == 0) continue;
+        const double share = static_cast<double>(counts[m]) / static_cast<double>(total);
+        table.rows.push_back({std::to_string(m), std::to_string(counts[m]), percent(share)});
     }
-    detail::add_sweep_sections(out, analysis);
-    out += '\n';
+    return table;
+}
 
-    add_row(out, "Check", check_text(summary, names));
-    if (!names.figure.empty()) add_row(out, "Figure", names.figure);
-    out += '\n';
+std::vector<LabelledRow> check_rows(const Analysis& analysis, const ReportNames& names) {
+    std::vector<LabelledRow> rows = {{"Check", check_text(analysis.summary, names)}};
+    if (!names.figure.empty()) rows.push_back({"Figure", names.figure});
+    return rows;
+}
 
-    out +=
+std::string method_notes(const Analysis& analysis) {
+    const StudySettings& settings = analysis.settings;
+    const std::int32_t m = analysis.summary.m;
+    std::string out =
         "Quantiles interpolate linearly between order statistics (type 7); the standard\n"
         "deviation divides by n - 1; both are over the series with a number for u. Shares are\n"
         "of all series, a series without a selected event never counting as below; their\n"
@@ -162,7 +172,7 @@ std::string format_summary(const Analysis& analysis, const ReportNames& names) {
         "log-likelihood lies less than 3.841459 / 2 below the maximum. The detectable rate ratio\n"
         "is the one that the one-sided Cox-Lewis test at 0.05 finds (u above the critical value)\n"
         "with probability 0.8, given the observed m: ";
-    out += exact_power(summary.m)
+    out += exact_power(m)
                ? "computed exactly, from the distribution of\n"
                  "the sum of m times under that rate. MIL-HDBK-189: 2 sum ln((b - a) / (t - a)), "
                  "chi-square\n"
@@ -190,7 +200,42 @@ std::string format_summary(const Analysis& analysis, const ReportNames& names) {
         "tables show every 5th threshold, the category bounds and every 5th start; the quantiles\n"
         "of P are over the series with a selected event.\n";
     if (!settings.exact_quantiles()) out += binned_note(analysis);
-    if (posterior) out += "\n" + detail::error_model_note();
+    if (posterior) out += "\n" + error_model_note();
+    return out;
+}
+
+}  // namespace detail
+
+std::string format_summary(const Analysis& analysis, const ReportNames& names) {
+    std::string out;
+    out += "Zorvi report on " + names.results + "\n\n";
+    add_rows(out, detail::study_rows(analysis, names));
+    out += '\n';
+
+    out += std::string(detail::simulated_u_title) + "\n";
+    add_rows(out, detail::simulated_u_rows(analysis));
+    out += '\n';
+    add_rows(out, detail::share_rows(analysis));
+    out += '\n';
+    add_m_table(out, detail::m_count_table(analysis));
+    out += '\n';
+
+    detail::add_trend_section(out, analysis);
+    out += '\n';
+    detail::add_tests_section(out, analysis);
+    out += '\n';
+    detail::add_events_section(out, analysis);
+    out += '\n';
+    if (!analysis.error_models.models.empty()) {
+        detail::add_error_models_section(out, analysis);
+        out += '\n';
+    }
+    detail::add_sweep_sections(out, analysis);
+    out += '\n';
+
+    add_rows(out, detail::check_rows(analysis, names));
+    out += '\n';
+    out += detail::method_notes(analysis);
     return out;
 }
 
