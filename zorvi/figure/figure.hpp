@@ -1,5 +1,5 @@
-// The figure of a study's analysis: a standalone SVG document of eight panels, and a PNG of it
-// made with rsvg-convert.
+// The figure of a study's analysis: a standalone SVG document of eight panels, each panel on
+// its own for an HTML page, and a PNG of the figure made with rsvg-convert.
 #pragma once
 
 #include <filesystem>
@@ -18,6 +18,27 @@ inline constexpr std::string_view png_file_name = "Zorvireport.png";
 // events against time and each event's selection share; P and the share with P < 0.05 against
 // the threshold and against the start of the interval.
 std::string render_svg(const Analysis& analysis);
+
+// The figure's panels; the prior scale's only under the posterior error model.
+enum class Panel {
+    u_histogram,
+    p_distribution,
+    cumulative_count,
+    selection_shares,
+    threshold_p,
+    start_p,
+    threshold_share,
+    start_share,
+    prior_scale_share
+};
+
+// One panel as an SVG element to place inline in an HTML page: its own view box, so that it
+// scales with the page, and its title and description (caption and legend) first, for readers
+// that do not see it. Empty for a panel the analysis does not show.
+std::string render_panel(const Analysis& analysis, Panel panel);
+
+// The note under the figure: what its colours and dashed lines mean.
+std::string figure_note(const Analysis& analysis);
 
 }  // namespace zorvi
 

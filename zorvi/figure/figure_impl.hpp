@@ -52,12 +52,22 @@ struct FigureLayout {
 
 inline constexpr FigureLayout figure_layout{};
 
-// A panel's place: its plot and the baselines of its heading lines.
+// What a panel says in words: its heading and its legend's labels, kept for an inline panel's
+// title and description.
+struct PanelText {
+    std::string title;
+    std::string caption;
+    std::vector<std::string> legend;
+};
+
+// A panel's place: its plot and the baselines of its heading lines; and where to keep its
+// words, when they are wanted.
 struct PanelFrame {
     Rect plot;
     double title_y = 0.0;
     double caption_y = 0.0;
     double legend_y = 0.0;
+    PanelText* text = nullptr;
 };
 
 double cell_width(const FigureLayout& layout);
@@ -138,7 +148,8 @@ AxisSpec count_axis(double high, int parts, std::string label);
 void add_axes(std::string& out, const Rect& plot, const Scale& x, const Scale& y,
               const AxisSpec& x_axis, const AxisSpec& y_axis);
 
-// The panel's title, and a caption line under it in a quieter colour.
+// The panel's title, and a caption line under it in a quieter colour; both kept in the
+// frame's text.
 void add_heading(std::string& out, const PanelFrame& frame, std::string_view title,
                  std::string_view caption);
 
@@ -148,7 +159,8 @@ struct LegendItem {
     const char* colour;
     std::string label;
 };
-// One row of legend items on the legend line, left to right.
+// One row of legend items on the legend line, left to right; their labels kept in the
+// frame's text.
 void add_legend(std::string& out, const PanelFrame& frame, const std::vector<LegendItem>& items);
 
 // "magnitude ≥ 113 kt": the main selection rule, in words.

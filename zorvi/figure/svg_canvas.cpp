@@ -192,6 +192,10 @@ void add_axes(std::string& out, const Rect& plot, const Scale& x, const Scale& y
 
 void add_heading(std::string& out, const PanelFrame& frame, std::string_view title,
                  std::string_view caption) {
+    if (frame.text != nullptr) {
+        frame.text->title = title;
+        frame.text->caption = caption;
+    }
     add_text(out, frame.plot.left, frame.title_y, title, Anchor::start, title_size,
              "font-weight=\"bold\"");
     // Both lines stay within the cell.
@@ -225,6 +229,7 @@ void add_legend(std::string& out, const PanelFrame& frame, const std::vector<Leg
                 break;
         }
         add_text(out, end + 5, frame.legend_y, item.label, Anchor::start, note_size);
+        if (frame.text != nullptr) frame.text->legend.push_back(item.label);
         x = end + 5 + text_width(item.label, note_size) + legend_gap;
     }
     // The legend stays within its cell.
