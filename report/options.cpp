@@ -271,10 +271,14 @@ CommandLine parse_report_options(int argc, const char* const* argv, const Report
     ReportOptions& options = line.options;
     bool no_figure = false;
     std::string csv_directory;
+    std::string html;
     StudyArguments study;
     app.add_flag("--json", options.json, "Print the analysis as one JSON document");
     app.add_option("--csv", csv_directory, "Write the tables as CSV files into DIR")
         ->type_name("DIR");
+    CLI::Option* html_option =
+        app.add_option("--html", html, "Write the whole report as one HTML page into FILE")
+            ->type_name("FILE");
     CLI::Option* no_figure_flag =
         app.add_flag("--no-figure", no_figure, "Do not write Zorvireport.svg");
     app.add_flag("--png", options.png,
@@ -351,6 +355,12 @@ CommandLine parse_report_options(int argc, const char* const* argv, const Report
     }
     options.figure = !no_figure;
     options.csv_directory = csv_directory;
+    if (html_option->count() > 0 && html.empty()) {
+        line.status = status_usage;
+        line.error = refusal_text(malformed("--html: an empty name; name the HTML report's file"));
+        return line;
+    }
+    options.html = html;
     Refusal refusal;
     if (!paths_named(
             app, {{"--csv", csv_directory}, {"--data", study.data}, {"--results", study.results}},

@@ -27,7 +27,8 @@ bool same_file(const std::filesystem::path& a, const std::filesystem::path& b) {
 
 // A study's results file may replace neither its data file, nor the program's own files, nor
 // the report's figure, nor a directory.
-bool check_results_path(const ReportPaths& paths, std::string& error) {
+bool check_results_path(const ReportPaths& paths, const ReportOptions& options,
+                        std::string& error) {
     const std::string name = paths.results.filename().string();
     if (name.empty()) {
         error = "--results '" + paths.results.string() + "' names no file; name a results file";
@@ -40,6 +41,8 @@ bool check_results_path(const ReportPaths& paths, std::string& error) {
         clash = "the data file";
     else if (same_file(paths.results, paths.figure) || same_file(paths.results, paths.png))
         clash = "the report's figure";
+    else if (!options.html.empty() && same_file(paths.results, options.html))
+        clash = "the HTML report";
     else if (std::filesystem::is_directory(paths.results))
         clash = "a directory";
     if (clash.empty()) return true;
@@ -62,6 +65,9 @@ std::vector<Output> outputs_besides_results(const ReportPaths& paths,
     const std::string no_figure = "--no-figure leaves it out";
     if (options.figure) outputs.push_back({paths.figure, "the figure", no_figure});
     if (options.figure && options.png) outputs.push_back({paths.png, "the figure", no_figure});
+    if (!options.html.empty())
+        outputs.push_back({options.html, "--html '" + options.html.string() + "'",
+                           "name another file for the HTML report"});
     if (!options.csv_directory.empty()) {
         const std::string csv = "--csv '" + options.csv_directory.string() + "': its table ";
         std::vector<std::string> names = csv_file_names();
@@ -89,6 +95,28 @@ bool check_outputs_spare_inputs(const ReportPaths& paths, const std::vector<Outp
         }
     }
     return true;
+}
+
+// The HTML report may replace neither the program's own files nor another file the report
+// writes (the figure, a table; the study's results file is checked with it).
+bool check_html_path(const ReportOptions& options, const std::vector<Output>& outputs,
+                     std::string& error) {
+    if (options.html.empty()) return true;
+    const std::string what = "--html '" + options.html.string() + "'";
+    const std::string name = options.html.filename().string();
+    std::string clash;
+    if (name.empty())
+        clash = "no file";
+    else if (name == driver::results_file_name || name == driver::data_file_name)
+        clash = "the program's own file of that name";
+    for (const Output& output : outputs) {
+        if (!clash.empty()) break;
+        if (output.what != what && same_file(output.path, options.html)) clash = output.what;
+    }
+    if (clash.empty()) return true;
+    error = what + (name.empty() ? " names " : " would replace ") + clash +
+            "; name another file for the HTML report";
+    return false;
 }
 
 // The tables' directory is a directory, or is made later.
@@ -119,7 +147,8 @@ bool check_outputs(const ReportPaths& paths, const ReportOptions& options,
     const bool study = options.study.requested;
     const std::vector<Output> outputs = outputs_besides_results(paths, options);
     if (!check_outputs_spare_inputs(paths, outputs, error)) return false;
-    if (study && !check_results_path(paths, error)) return false;
+    if (study && !check_results_path(paths, options, error)) return false;
+    if (!check_html_path(options, outputs, error)) return false;
     if (!options.csv_directory.empty() && !check_csv_directory(options.csv_directory, error))
         return false;
     std::vector<std::pair<std::filesystem::path, bool>> targets;  // and whether in --csv

@@ -11,6 +11,7 @@
 #include "report/run_report.hpp"
 #include "zorvi/events/input_stream.hpp"
 #include "zorvi/figure/figure.hpp"
+#include "zorvi/html/html.hpp"
 #include "zorvi/outputs/outputs.hpp"
 #include "zorvi/outputs/writers.hpp"
 #include "zorvi/study/error_model.hpp"
@@ -73,9 +74,11 @@ struct ReportFiles {
     detail::SeriesTableWriter series;
     detail::TemporaryFile figure;
     detail::TemporaryFile png;
+    detail::TemporaryFile html;
     std::vector<detail::TemporaryFile> tables;
     std::vector<detail::TemporaryFile*> begun() {
-        std::vector<detail::TemporaryFile*> files = {&results.file, &figure, &png, &series.file};
+        std::vector<detail::TemporaryFile*> files = {&results.file, &figure, &png, &html,
+                                                     &series.file};
         for (detail::TemporaryFile& table : tables)
             files.push_back(&table);
         std::erase_if(files, [](const detail::TemporaryFile* file) { return file->path.empty(); });
@@ -88,15 +91,21 @@ struct ReportFiles {
 };
 
 // Writes the rest of every file asked for into its temporary file: the results and series.csv
-// were written as the series were made.
+// were written as the series were made. The HTML report names the files as the summary will
+// once all are in place.
 bool write_outputs(const ReportPaths& paths, const ReportOptions& options,
                    const std::filesystem::path& converter, const Analysis& analysis,
-                   ReportFiles& files, std::string& error) {
+                   ReportNames names, ReportFiles& files, std::string& error) {
     if (options.study.requested && !detail::finish_results(files.results, error)) return false;
     if (options.figure) {
         if (!write_whole(paths.figure, render_svg(analysis), files.figure, error)) return false;
         if (options.png && !(detail::create_temporary(paths.png, files.png, error) &&
                              detail::convert_to_png(converter, files.figure, files.png, error)))
+            return false;
+    }
+    if (!options.html.empty()) {
+        if (options.figure) names.figure = paths.figure.filename().string();
+        if (!write_whole(options.html, format_html(analysis, names), files.html, error))
             return false;
     }
     if (options.csv_directory.empty()) return true;
@@ -178,7 +187,7 @@ ReportOutcome run_report(const ReportPaths& paths, const ReportOptions& options)
     analysis.input = std::move(data.notes);
     // The summary is given even when the files cannot be written: the run's answer stands,
     // and the status and error say that no file was.
-    bool written = write_outputs(paths, options, converter, analysis, files, error);
+    bool written = write_outputs(paths, options, converter, analysis, names, files, error);
     if (!written) error += "; no file was written";
     written = written && detail::commit_together(files.begun(), error);
     if (written && options.figure) names.figure = paths.figure.filename().string();

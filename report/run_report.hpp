@@ -49,6 +49,7 @@ struct ReportOptions {
     bool png = false;                     // and a PNG of it, through rsvg-convert
     bool progress = false;                // show a progress bar on standard error for long work
     std::filesystem::path csv_directory;  // write the CSV tables there, unless empty
+    std::filesystem::path html;           // write the HTML report there, unless empty
     StudyOptions study;
 };
 

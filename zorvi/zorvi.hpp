@@ -6,12 +6,14 @@
 //   study/       a whole study in one pass over its simulated series
 //   outputs/     the text summary, JSON and CSV tables
 //   figure/      the SVG figure
+//   html/        the whole report as one self-contained HTML page
 //   api/         the one-call interface: read, run, render, and each statistic on its own
 #pragma once
 
 #include "zorvi/api/api.hpp"
 #include "zorvi/events/events.hpp"
 #include "zorvi/figure/figure.hpp"
+#include "zorvi/html/html.hpp"
 #include "zorvi/outputs/outputs.hpp"
 #include "zorvi/statistics/statistics.hpp"
 #include "zorvi/statistics/trend.hpp"

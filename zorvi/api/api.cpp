@@ -199,6 +199,10 @@ std::string svg_figure(const Study& study) {
     return render_svg(study.analysis);
 }
 
+std::string html_report(const Study& study, std::string_view results, HtmlForm form) {
+    return format_html(study.analysis, names_of(study, results), form);
+}
+
 void write_results(const Study& study, const std::filesystem::path& path) {
     if (study.series.size() != study.analysis.settings.series)
         throw Error("the results file needs every series; run the study with keep_series");

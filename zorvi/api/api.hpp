@@ -17,6 +17,7 @@
 
 #include "zorvi/clustering/clustering.hpp"
 #include "zorvi/events/events.hpp"
+#include "zorvi/html/html.hpp"
 #include "zorvi/outputs/outputs.hpp"
 #include "zorvi/statistics/trend.hpp"
 #include "zorvi/study/analysis.hpp"
@@ -108,6 +109,10 @@ std::string summary_text(const Study& study, std::string_view results = "study-r
 std::string json_text(const Study& study, std::string_view results = "study-results.dat");
 std::vector<CsvTable> tables(const Study& study);  // series.csv too, when the series were kept
 std::string svg_figure(const Study& study);
+// The whole report as one self-contained HTML page, its numbers those of the summary; or as
+// one element to show inside another page (HtmlForm::fragment).
+std::string html_report(const Study& study, std::string_view results = "study-results.dat",
+                        HtmlForm form = HtmlForm::document);
 // The results file in the program's format, written whole or not at all. Needs the series.
 void write_results(const Study& study, const std::filesystem::path& path);
 

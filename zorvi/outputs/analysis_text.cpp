@@ -12,8 +12,6 @@ namespace zorvi::detail {
 namespace {
 
 constexpr int beta_decimals = 5;
-constexpr int ratio_decimals = 3;
-constexpr int statistic_decimals = 5;
 constexpr int magnitude_decimals = 1;
 constexpr int time_decimals = 3;
 constexpr double least_share = 0.01;  // events selected in 1 % to 99 % of the series decide
@@ -22,11 +20,6 @@ constexpr std::size_t alternative_width = 12;
 constexpr std::size_t number_width = 10;
 constexpr std::size_t text_width = 92;
 constexpr std::array<std::size_t, 6> event_widths = {10, 11, 12, 10, 9, 10};
-
-std::string ratio_row(const Estimate& ratio) {
-    return fixed_text(ratio.value, ratio_decimals) + "  (95 % profile interval " +
-           interval_text(ratio.interval, ratio_decimals) + ")";
-}
 
 std::string padded_right(std::string text, std::size_t width) {
     if (text.size() < width) text.append(width - text.size(), ' ');
@@ -49,20 +42,19 @@ std::vector<LabelledRow> trend_rows(const Analysis& analysis) {
         rows.push_back({"  beta per year", fixed_text(fit.beta, beta_decimals) +
                                                "  (95 % profile interval " +
                                                interval_text(fit.beta_95, beta_decimals) + ")"});
-        rows.push_back(
-            {"  rate ratio per decade", ratio_row(analysis.tests[test_cox_lewis].estimate)});
+        rows.push_back({"  rate ratio per decade",
+                        ratio_with_interval(analysis.tests[test_cox_lewis].estimate)});
     }
     const Quantiles& simulated = analysis.simulated_ratio;
     rows.push_back({"  simulated series: median",
-                    fixed_text(simulated.median, ratio_decimals) +
-                        "  (2.5 to 97.5 %: " + fixed_text(simulated.q025, ratio_decimals) + " to " +
-                        fixed_text(simulated.q975, ratio_decimals) + "; " +
+                    ratio_text(simulated.median) + "  (2.5 to 97.5 %: " +
+                        ratio_text(simulated.q025) + " to " + ratio_text(simulated.q975) + "; " +
                         std::to_string(analysis.simulated_fits) + " series with an event)"});
     rows.push_back(
         {"  detectable ratio per decade",
          std::isnan(analysis.detectable_beta)
              ? std::string("undefined without an observed event")
-             : fixed_text(rate_ratio_per_decade(analysis.detectable_beta), ratio_decimals) +
+             : ratio_text(rate_ratio_per_decade(analysis.detectable_beta)) +
                    "  (power 0.8 at 0.05 with m = " + std::to_string(analysis.summary.m) +
                    (exact_power(analysis.summary.m)
                         ? std::string(", exact)")
@@ -78,8 +70,8 @@ SummaryTable tests_table(const Analysis& analysis) {
         {}};
     for (const TestRow& row : analysis.tests) {
         table.rows.push_back({std::string(row.name.method), std::string(row.name.alternative),
-                              fixed_text(row.observed.statistic, statistic_decimals),
-                              fixed_text(row.observed.p_value, statistic_decimals),
+                              statistic_text(row.observed.statistic),
+                              statistic_text(row.observed.p_value),
                               share_with_interval(row.simulated_below_05)});
     }
     return table;
@@ -87,8 +79,8 @@ SummaryTable tests_table(const Analysis& analysis) {
 
 LabelledRow shape_row(const Analysis& analysis) {
     const Estimate& shape = analysis.tests[test_mil_hdbk_189].estimate;
-    return {"  MIL-HDBK-189 shape", fixed_text(shape.value, ratio_decimals) + "  (95 % interval " +
-                                        interval_text(shape.interval, ratio_decimals) +
+    return {"  MIL-HDBK-189 shape", ratio_text(shape.value) + "  (95 % interval " +
+                                        ratio_interval_text(shape.interval) +
                                         "; 1: a constant rate)"};
 }
 

@@ -25,7 +25,8 @@ struct LabelledRow {
 };
 
 // A table: its title (the line above it in the text), its column heads and its rows, each
-// cell as the text shows it before padding.
+// cell as the text shows it before padding. An empty head continues the head before it over
+// one more column.
 struct SummaryTable {
     std::string title;
     std::vector<std::string> heads;
@@ -47,7 +48,13 @@ std::string method_notes(const Analysis& analysis);
 inline constexpr std::size_t label_width = 34;
 void add_row(std::string& out, std::string_view label, std::string_view value);
 std::string padded_left(std::string text, std::size_t width);
-std::string percent(double share);                                  // "13.65 %"
+std::string percent(double share);  // "13.65 %"
+// A test's statistic or P ("1.58326"), and a rate ratio or shape ("1.892").
+std::string statistic_text(double value);
+std::string ratio_text(double value);
+std::string ratio_interval_text(const Interval& interval);  // "0.880 to 4.880"
+// "1.892  (95 % profile interval 0.880 to 4.880)"
+std::string ratio_with_interval(const Estimate& ratio);
 std::string interval_text(const Interval& interval, int decimals);  // "low to high"
 // "273 of 2000 = 13.65 %  (95 % interval 12.22 % to 15.22 %)"
 std::string share_text(std::size_t count, std::size_t series, const Interval& interval);

@@ -31,8 +31,9 @@ constexpr const char* own_note = "the run's own";
 
 // The heads of a sweep table's cells.
 std::vector<std::string> column_heads(const std::string& place) {
-    return {place,    "m",        "u",      "P",      "P < 0.05", "95 % interval: from",
-            "to (%)", "P: 2.5 %", "median", "97.5 %", ""};
+    // An empty head: the interval's upper bound, under the head before it.
+    return {place, "m",        "u",      "P",      "P < 0.05", "95 % interval (%)",
+            "",    "P: 2.5 %", "median", "97.5 %", "note"};
 }
 
 // The heads as the text shows them, the interval's bounds under one head.

@@ -9,6 +9,12 @@
 #include "zorvi/outputs/writers.hpp"
 
 namespace zorvi::detail {
+namespace {
+
+constexpr int statistic_decimals = 5;
+constexpr int ratio_decimals = 3;
+
+}  // namespace
 
 std::string padded_left(std::string text, std::size_t width) {
     if (text.size() < width) text.insert(0, width - text.size(), ' ');
@@ -42,6 +48,23 @@ std::string unwrapped(std::string_view text) {
 
 std::string percent(double share) {
     return fixed_text(100.0 * share, 2) + " %";
+}
+
+std::string statistic_text(double value) {
+    return fixed_text(value, statistic_decimals);
+}
+
+std::string ratio_text(double value) {
+    return fixed_text(value, ratio_decimals);
+}
+
+std::string ratio_interval_text(const Interval& interval) {
+    return interval_text(interval, ratio_decimals);
+}
+
+std::string ratio_with_interval(const Estimate& ratio) {
+    return ratio_text(ratio.value) + "  (95 % profile interval " +
+           ratio_interval_text(ratio.interval) + ")";
 }
 
 std::string interval_text(const Interval& interval, int decimals) {

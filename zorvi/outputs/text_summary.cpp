@@ -19,11 +19,10 @@ using detail::padded_left;
 using detail::percent;
 using detail::share_text;
 
-constexpr int u_decimals = 5;
 constexpr std::size_t u_width = 10;  // room for the sign, the integer digits and 5 decimals
 
 std::string u_text(double u) {
-    return padded_left(fixed_text(u, u_decimals), u_width);
+    return padded_left(detail::statistic_text(u), u_width);
 }
 
 // The line of a record, counted from the top of the results file (1-based).
@@ -108,9 +107,8 @@ std::vector<LabelledRow> study_rows(const Analysis& analysis, const ReportNames&
         {"Selection and test",
          "magnitude >= " + shortest_text(settings.threshold) + unit_suffix(settings) +
              ", interval " + shortest_text(settings.start) + " to " + shortest_text(settings.end)},
-        {"Observed series", "m = " + std::to_string(summary.m) +
-                                ", u = " + fixed_text(summary.u, u_decimals) +
-                                ", P = " + fixed_text(summary.p, u_decimals)},
+        {"Observed series", "m = " + std::to_string(summary.m) + ", u = " +
+                                statistic_text(summary.u) + ", P = " + statistic_text(summary.p)},
         {"Simulated series",
          std::to_string(summary.series) + ", seed " + std::to_string(settings.seed)},
         {"  without a selected event (NaN)", std::to_string(summary.without_event)}};

@@ -57,7 +57,78 @@ std::string escaped_byte(std::uint8_t byte) {
     return {'\\', 'x', digits[byte >> 4], digits[byte & 0xF]};
 }
 
+// The code point of the well-formed sequence of `length` bytes at text[at].
+std::uint32_t code_point(std::string_view text, std::size_t at, std::size_t length) {
+    static constexpr std::array<std::uint8_t, 5> lead_bits = {0, 0x7F, 0x1F, 0x0F, 0x07};
+    std::uint32_t point = static_cast<std::uint8_t>(text[at]) & lead_bits[length];
+    for (std::size_t k = 1; k < length; ++k)
+        point = (point << 6) | (static_cast<std::uint8_t>(text[at + k]) & 0x3Fu);
+    return point;
+}
+
+// Characters that change the order in which the text around them is shown.
+bool reorders_text(std::uint32_t point) {
+    return point == 0x061C || point == 0x200E || point == 0x200F ||
+           (point >= 0x202A && point <= 0x202E) || (point >= 0x2066 && point <= 0x2069);
+}
+
+// The character at text[at] as visible_text shows it; `length` is set to its bytes.
+std::string visible_character(std::string_view text, std::size_t at, std::size_t& length) {
+    length = utf8_sequence_length(text, at);
+    if (length == 0) {
+        length = 1;
+        return std::string(replacement_character);
+    }
+    const std::uint32_t point = code_point(text, at, length);
+    if (point < 0x20 || point == 0x7F) return escaped_byte(static_cast<std::uint8_t>(point));
+    if (point >= 0x80 && point <= 0x9F) return escaped_byte(static_cast<std::uint8_t>(point));
+    if (reorders_text(point)) {
+        constexpr std::string_view digits = "0123456789abcdef";
+        std::string out = "\\u";
+        for (int shift = 12; shift >= 0; shift -= 4)
+            out += digits[(point >> shift) & 0xFu];
+        return out;
+    }
+    return std::string(text.substr(at, length));
+}
+
+constexpr std::string_view ellipsis = "\xE2\x80\xA6";  // U+2026
+
+// The characters of a text in UTF-8 (continuation bytes are not counted).
+std::size_t character_count(std::string_view text) {
+    std::size_t count = 0;
+    for (char c : text)
+        count += (static_cast<std::uint8_t>(c) & 0xC0u) != 0x80u ? 1 : 0;
+    return count;
+}
+
 }  // namespace
+
+std::string visible_text(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    std::size_t length = 0;
+    for (std::size_t at = 0; at < text.size(); at += length)
+        out += visible_character(text, at, length);
+    return out;
+}
+
+std::string display_label(std::string_view text) {
+    std::string out;
+    std::size_t characters = 0;
+    std::size_t length = 0;
+    for (std::size_t at = 0; at < text.size(); at += length) {
+        const std::string shown = visible_character(text, at, length);
+        const std::size_t added = character_count(shown);
+        // Room is kept for the ellipsis unless this is the last character and it fits.
+        const bool last = at + length == text.size();
+        if (characters + added > label_characters - (last ? 0 : 1))
+            return out + std::string(ellipsis);
+        out += shown;
+        characters += added;
+    }
+    return out;
+}
 
 std::string input_excerpt(std::string_view bytes) {
     std::string out;

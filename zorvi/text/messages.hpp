@@ -1,5 +1,6 @@
-// Text from outside (input bytes, file names, option values) made safe to show: bounded,
-// escaped excerpts for error messages, and valid UTF-8 for the JSON document.
+// Text from outside (input bytes, file names, option values, labels) made safe to show:
+// bounded, escaped excerpts for error messages, valid UTF-8 for the JSON document, and text
+// without invisible characters for the pages and tables a reader sees.
 #pragma once
 
 #include <cstddef>
@@ -24,5 +25,16 @@ std::string quoted_for_message(std::string_view text);
 // `text` with every byte that is not part of well-formed UTF-8 replaced by U+FFFD: names from
 // the file system as the JSON document carries them.
 std::string valid_utf8(std::string_view text);
+
+// `text` as valid UTF-8 with nothing invisible or reordering in it: bytes that are not UTF-8
+// become U+FFFD; control characters (C0, DEL, C1) are written as \t, \n, \r or \xhh, and
+// the characters that reorder text (bidirectional marks, embeddings, overrides and isolates)
+// as \uhhhh. Other characters, the backslash among them, are kept.
+std::string visible_text(std::string_view text);
+
+// A label as the outputs show it: `visible_text` of it, at most `label_characters` characters,
+// a longer one cut to one less and ended with an ellipsis (U+2026).
+inline constexpr std::size_t label_characters = 40;
+std::string display_label(std::string_view text);
 
 }  // namespace zorvi::detail
