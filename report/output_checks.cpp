@@ -27,8 +27,7 @@ bool same_file(const std::filesystem::path& a, const std::filesystem::path& b) {
 
 // A study's results file may replace neither its data file, nor the program's own files, nor
 // the report's figure, nor a directory.
-bool check_results_path(const ReportPaths& paths, const ReportOptions& options,
-                        std::string& error) {
+bool check_results_path(const ReportPaths& paths, std::string& error) {
     const std::string name = paths.results.filename().string();
     if (name.empty()) {
         error = "--results '" + paths.results.string() + "' names no file; name a results file";
@@ -41,8 +40,6 @@ bool check_results_path(const ReportPaths& paths, const ReportOptions& options,
         clash = "the data file";
     else if (same_file(paths.results, paths.figure) || same_file(paths.results, paths.png))
         clash = "the report's figure";
-    else if (!options.html.empty() && same_file(paths.results, options.html))
-        clash = "the HTML report";
     else if (std::filesystem::is_directory(paths.results))
         clash = "a directory";
     if (clash.empty()) return true;
@@ -98,7 +95,7 @@ bool check_outputs_spare_inputs(const ReportPaths& paths, const std::vector<Outp
 }
 
 // The HTML report may replace neither the program's own files nor another file the report
-// writes (the figure, a table; the study's results file is checked with it).
+// writes (the figure, a table; the results file is checked with the inputs).
 bool check_html_path(const ReportOptions& options, const std::vector<Output>& outputs,
                      std::string& error) {
     if (options.html.empty()) return true;
@@ -147,7 +144,7 @@ bool check_outputs(const ReportPaths& paths, const ReportOptions& options,
     const bool study = options.study.requested;
     const std::vector<Output> outputs = outputs_besides_results(paths, options);
     if (!check_outputs_spare_inputs(paths, outputs, error)) return false;
-    if (study && !check_results_path(paths, options, error)) return false;
+    if (study && !check_results_path(paths, error)) return false;
     if (!check_html_path(options, outputs, error)) return false;
     if (!options.csv_directory.empty() && !check_csv_directory(options.csv_directory, error))
         return false;

@@ -124,6 +124,7 @@ TEST(ReportOptions, RefusedValuesSayWhatIsAllowed) {
         {{"--columns", "a, ,b"},
          2,
          "--columns: 'a, ,b' leaves column 2 without a name" + columns + usage},
+        {{"--html", ""}, 2, "--html: an empty name; name the HTML report's file" + usage},
         {{"--threshold", "5", "--threshold", "6"},
          2,
          "--threshold: At Most 1 required but received 2" + usage},

@@ -114,8 +114,9 @@ TEST(ReportOutputs, ClashesAreRefusedBeforeAnythingIsRead) {
     const std::vector<Case> cases = {
         {"links at temporary-looking names",
          link_to_data({"Zorvireport.png.tmp", ".Zorvireport.png.tmp", "Zorvireport.svg.tmp",
-                       ".study-results.dat.tmp", "tables/.series.csv.tmp", "tables/tests.csv.tmp"}),
-         {"--png", "--csv", "tables"},
+                       ".study-results.dat.tmp", "tables/.series.csv.tmp", "tables/tests.csv.tmp",
+                       ".r.html.tmp"}),
+         {"--png", "--csv", "tables", "--html", "r.html"},
          ""},
         {"the PNG a link to the data file",
          link_to_data({"Zorvireport.png"}),
@@ -175,6 +176,39 @@ TEST(ReportOutputs, ClashesAreRefusedBeforeAnythingIsRead) {
          [](const fs::path&) {},
          {"--csv", "d.dat"},
          "--csv 'd.dat': not a directory; name a directory for the tables"},
+        {"the HTML report a FIFO",
+         [](const fs::path& dir) { make_fifo(dir / "r.html"); },
+         {"--html", "r.html"},
+         "cannot write 'r.html'" + not_regular},
+        {"the HTML report the figure",
+         [](const fs::path&) {},
+         {"--html", "./Zorvireport.svg"},
+         "--html './Zorvireport.svg' would replace the figure; name another file for the HTML "
+         "report"},
+        {"the HTML report a table",
+         [](const fs::path&) {},
+         {"--csv", "tables", "--html", "tables/events.csv"},
+         "--html 'tables/events.csv' would replace --csv 'tables': its table events.csv; name "
+         "another file for the HTML report"},
+        {"the HTML report the data file",
+         [](const fs::path&) {},
+         {"--html", "d.dat"},
+         "--html 'd.dat' would replace the data file 'd.dat'; name another file for the HTML "
+         "report"},
+        {"the HTML report the program's results file",
+         [](const fs::path&) {},
+         {"--html", "Zorviresult.dat"},
+         "--html 'Zorviresult.dat' would replace the program's own file of that name; name "
+         "another file for the HTML report"},
+        {"the HTML report no file's name",
+         [](const fs::path&) {},
+         {"--html", "tables/"},
+         "--html 'tables/' names no file; name another file for the HTML report"},
+        {"the results the HTML report",
+         [](const fs::path&) {},
+         {"--html", "r.html", "--results", "r.html"},
+         "--html 'r.html' would replace the results file 'r.html'; name another file for the "
+         "HTML report"},
         {"--png without its converter",
          [](const fs::path&) {},
          {"--png", "--csv", "tables"},
@@ -260,8 +294,8 @@ TEST(ReportOutputs, AFailedFigureWritesNoFileButGivesTheSummary) {
         TempDir dir;
         plant_earlier_outputs(dir.path);
         const std::map<std::string, std::string> before = snapshot(dir.path);
-        const ProcessResult result =
-            report_with(dir.path, c.path_setting, {"--png", "--csv", "tables"}, c.prepare);
+        const ProcessResult result = report_with(
+            dir.path, c.path_setting, {"--png", "--csv", "tables", "--html", "r.html"}, c.prepare);
         EXPECT_EQ(result.status, 1);
         EXPECT_EQ(result.err, "zorvi-report: " + c.error + "\n");
         EXPECT_EQ(result.out.rfind("Zorvi report on study-results.dat\n", 0), 0u) << result.out;
@@ -342,10 +376,12 @@ TEST(ReportOutputs, EveryFileGetsTheSameModeRule) {
                                               "tables/m_counts.csv",
                                               "tables/series.csv",
                                               "tables/sweep_threshold.csv",
-                                              "tables/sweep_start_year.csv"};
+                                              "tables/sweep_start_year.csv",
+                                              "report.html"};
     const auto run = [&] {
         const ProcessResult result =
-            report_with(dir.path, copying, {"--png", "--csv", "tables"}, [] { umask(027); });
+            report_with(dir.path, copying, {"--png", "--csv", "tables", "--html", "report.html"},
+                        [] { umask(027); });
         EXPECT_EQ(result.status, 0) << result.err;
     };
     run();

@@ -18,7 +18,7 @@ void add_simulated_section(std::string& out, const Analysis& analysis) {
     add_labelled_table(out, simulated_u_title, simulated_u_rows(analysis));
     add_labelled_table(out, "Simulated series with small P", share_rows(analysis));
     add_panels(out, analysis, {Panel::u_histogram, Panel::p_distribution});
-    add_paragraph(out, figure_note(analysis), "note");
+    add_paragraph(out, figure_note(analysis), "note figure-note");
     add_cell_table(out, m_count_table(analysis));
     end_section(out);
 }
