@@ -189,6 +189,14 @@ void bind_study(py::module_& module) {
             "(file name, CSV text) of every table.")
         .def("svg", &svg_figure, "The SVG figure.")
         .def(
+            "html",
+            [](const Study& study, const std::string& results, bool fragment) {
+                return html_report(study, results,
+                                   fragment ? HtmlForm::fragment : HtmlForm::document);
+            },
+            py::arg("results"), py::arg("fragment"),
+            "The HTML report: a whole page, or one element for a notebook.")
+        .def(
             "write_results",
             [](const Study& study, const std::string& path) {
                 py::gil_scoped_release release;

@@ -120,10 +120,32 @@ def test_statistics_equal_the_reports():
     assert repr(cox).startswith("CoxLewisResult(m=6, statistic=1.58325799")
 
 
-def test_the_posterior_error_model_gives_the_command_lines_json(tmp_path, monkeypatch):
+def built_report():
     report = pathlib.Path(os.environ.get("ZORVI_BUILD_DIR", "/nonexistent")) / "zorvi-report"
     if not report.exists():
         pytest.skip("zorvi-report is not built beside the module (ZORVI_BUILD_DIR)")
+    return report
+
+
+def test_the_html_report_is_the_command_lines(tmp_path, monkeypatch):
+    shutil.copy(SOURCE / "data" / CSV, tmp_path)
+    monkeypatch.chdir(tmp_path)
+    subprocess.run(
+        [str(built_report()), "--data", CSV, "--threshold", "64", "--no-figure", "--html",
+         "cli.html", "--results", "cli.dat"], capture_output=True, check=True)
+    study = zorvi.study(CSV, threshold=64, results="cli.dat")
+    page = study.to_html()
+    assert page == read("cli.html")
+    assert page.startswith("<!DOCTYPE html>")
+    # In a notebook: the report's own element, no document around it, the same sections.
+    shown = study._repr_html_()
+    assert shown.startswith('<div class="zorvi-report">') and "<html" not in shown
+    body = page[page.index("<h1>") : page.index("</main>")]
+    assert shown[shown.index("<h1>") :] == body + "</div>\n"
+
+
+def test_the_posterior_error_model_gives_the_command_lines_json(tmp_path, monkeypatch):
+    report = built_report()
     shutil.copy(SOURCE / "data" / DAT, tmp_path)
     monkeypatch.chdir(tmp_path)
     options = ["--data", DAT, "--error-model", "posterior", "--prior-scale", "30"]

@@ -88,6 +88,20 @@ class Study:
         """The figure, shown inline by a notebook."""
         return self.to_svg()
 
+    def to_html(self, results: Optional[str] = None) -> str:
+        """The whole report as one self-contained HTML page.
+
+        Byte for byte the page of ``zorvi-report --html FILE --no-figure``: the answer in plain
+        words first, then every section of the summary with its tables and the figure's panels,
+        the numbers those of ``summary()``. ``results`` names the results file in it.
+        """
+        name = self._results_name if results is None else os.fspath(results)
+        return self._core.html(name, False)
+
+    def _repr_html_(self) -> str:
+        """The whole report, shown inline by a notebook: one element, its styles scoped to it."""
+        return self._core.html(self._results_name, True)
+
     def write_results(self, path) -> None:
         """Writes the results file at ``path`` in the program's format, whole or not at all.
 
