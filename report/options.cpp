@@ -90,7 +90,8 @@ constexpr std::string_view footer =
     "dates or date-times instead (2017-08-26, 2024-01-01T07:10:09.476Z, 1985-09-27T11:00-05:00;\n"
     "UTC without a zone), read as the UTC year plus its share passed, in seconds; --se X gives\n"
     "the events without a standard error (no such column, or an empty cell) the error X. Every\n"
-    "time must lie within the interval; a standard error must be finite and not negative. For data other than the\n"
+    "time must lie within the interval; a standard error must be finite and not negative. For data "
+    "other than the\n"
     "shipped table the threshold sweep runs over the magnitudes' range in steps of 1, 2 or\n"
     "5x10^k, 50 to 200 points with the threshold among them, and marks no classes unless\n"
     "--classes gives them; --sweep-thresholds and --sweep-starts give grids of one's own (at\n"
@@ -276,9 +277,8 @@ CommandLine parse_report_options(int argc, const char* const* argv, const Report
     app.add_flag("--json", options.json, "Print the analysis as one JSON document");
     app.add_option("--csv", csv_directory, "Write the tables as CSV files into DIR")
         ->type_name("DIR");
-    CLI::Option* html_option =
-        app.add_option("--html", html, "Write the whole report as one HTML page into FILE")
-            ->type_name("FILE");
+    app.add_option("--html", html, "Write the whole report as one HTML page into FILE")
+        ->type_name("FILE");
     CLI::Option* no_figure_flag =
         app.add_flag("--no-figure", no_figure, "Do not write Zorvireport.svg");
     app.add_flag("--png", options.png,
@@ -355,16 +355,14 @@ CommandLine parse_report_options(int argc, const char* const* argv, const Report
     }
     options.figure = !no_figure;
     options.csv_directory = csv_directory;
-    if (html_option->count() > 0 && html.empty()) {
-        line.status = status_usage;
-        line.error = refusal_text(malformed("--html: an empty name; name the HTML report's file"));
-        return line;
-    }
     options.html = html;
     Refusal refusal;
-    if (!paths_named(
-            app, {{"--csv", csv_directory}, {"--data", study.data}, {"--results", study.results}},
-            refusal) ||
+    if (!paths_named(app,
+                     {{"--csv", csv_directory},
+                      {"--data", study.data},
+                      {"--results", study.results},
+                      {"--html", html}},
+                     refusal) ||
         !error_model_options(app, study, options.study, refusal) ||
         !study_options(app, study, options.study, line.paths, refusal) ||
         !sweep_options(app, sweeps, options.study.settings, refusal)) {
