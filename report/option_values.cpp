@@ -158,8 +158,8 @@ bool read_columns(const std::string& text, bool error_given, CsvColumns& columns
 
 bool read_standard_error(const std::string& text, double& value, Refusal& refusal) {
     if (!read_decimal(text, "--se", "standard error", "12.5 or 0.2", value, refusal)) return false;
-    if (std::isfinite(value) && value >= 0.0) return true;
-    refusal = {status_failed, "--se: the standard error must be a finite number, 0 or more"};
+    if (check_given_error(value, refusal.message)) return true;
+    refusal.status = status_failed;
     return false;
 }
 

@@ -9,6 +9,7 @@
 #include <cctype>
 #include <chrono>
 #include <climits>
+#include <cmath>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -18,11 +19,28 @@
 
 #include "bindings.hpp"
 #include "zorvi/api/api.hpp"
+#include "zorvi/text/messages.hpp"
 
 namespace zorvi::python {
 namespace {
 
-using Columns = std::tuple<std::string, std::string, std::string>;
+// The library's messages name the package's arguments.
+constexpr ArgumentNames python_names = {
+    .threshold = "threshold",
+    .interval = "interval",
+    .series = "series",
+    .seed = "seed",
+    .start_sweep = "sweep_starts",
+    .bin_width = "bin_width",
+    .floor = "floor",
+    .prior_scale = "prior_scale",
+    .standard_error = "se",
+    .give_interval = "interval=(A, B)",
+    .give_columns = "columns=(TIME, MAG, SE)",
+    .give_floor = "floor=X",
+    .give_prior_scale = "prior_scale=X",
+    .give_standard_error = "se=X",
+};
 
 // A study's events, and whether they are the shipped table's winds (in kt, with categories).
 struct Events {
@@ -36,13 +54,25 @@ bool named_csv(std::string name) {
     return name.size() >= 4 && name.ends_with(".csv");
 }
 
-// As zorvi-report --data reads a file: a CSV table when columns are named or the name ends in
-// .csv, else the free format.
-Events read_file(const std::string& path, const std::optional<Columns>& columns) {
+// Throws unless a standard error given is a finite number, 0 or more (NaN: none given).
+void check_standard_error(double standard_error) {
+    std::string error;
+    if (!std::isnan(standard_error) && !check_given_error(standard_error, error, python_names))
+        throw Error(error);
+}
+
+// As zorvi-report --data reads a file: a CSV table when columns are named (three, or two with
+// a standard error given) or the name ends in .csv, else the free format.
+Events read_file(const std::string& path, const std::optional<std::vector<std::string>>& columns,
+                 double standard_error) {
+    check_standard_error(standard_error);
     ReadOptions options;
+    options.standard_error = standard_error;
+    options.names = python_names;
     if (columns) {
         options.format = DataFormat::csv;
-        options.columns = {std::get<0>(*columns), std::get<1>(*columns), std::get<2>(*columns)};
+        options.columns = {columns->at(0), columns->at(1),
+                           columns->size() > 2 ? columns->at(2) : std::string()};
     }
     const std::filesystem::path file(path);
     const bool csv = columns.has_value() || named_csv(file.filename().string());
@@ -55,11 +85,44 @@ Events read_file(const std::string& path, const std::optional<Columns>& columns)
     return events;
 }
 
-Events from_arrays(const Numbers& times, const Numbers& magnitudes, const Numbers& errors,
-                   bool shipped_winds) {
-    return {events_from(numbers_of(times, "times"), numbers_of(magnitudes, "magnitudes"),
-                        numbers_of(errors, "standard errors")),
-            shipped_winds};
+// Rows given as arrays: each named in messages by its position from 0 and, when there are
+// labels, by its label. Times given as ISO 8601 texts keep them as written. No standard errors
+// (None): every row takes the one given.
+Events from_arrays(const Numbers& times, const Numbers& magnitudes,
+                   const std::optional<Numbers>& errors, bool shipped_winds,
+                   double standard_error, std::vector<std::string> labels,
+                   std::vector<std::string> times_written) {
+    check_standard_error(standard_error);
+    const std::span<const double> t = numbers_of(times, "times");
+    std::vector<double> none;
+    if (!errors) none.assign(t.size(), not_a_number);
+    Events events{events_from(t, numbers_of(magnitudes, "magnitudes"),
+                              errors ? numbers_of(*errors, "standard errors") : none,
+                              standard_error, 0, std::move(labels)),
+                  shipped_winds};
+    events.data.notes.times_written = std::move(times_written);
+    return events;
+}
+
+// ISO 8601 texts as decimal years; the first that is none is named by its row, as the events
+// are (`labels`: empty, or one a row), and by `column`.
+py::array_t<double> decimal_years(const std::vector<std::optional<std::string>>& texts,
+                                  const std::vector<std::string>& labels,
+                                  const std::string& column) {
+    py::array_t<double> years(static_cast<py::ssize_t>(texts.size()));
+    double* out = years.mutable_data();
+    EventData rows;
+    rows.rows = true;
+    rows.row_labels = labels;
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+        rows.lines.push_back(i);
+        std::string problem = "missing";
+        if (texts[i] && iso_decimal_year(*texts[i], out[i], problem)) continue;
+        throw Error(event_place(rows, "events", i) + "the time " +
+                    (texts[i] ? detail::quoted_for_message(*texts[i]) + " " : std::string()) +
+                    "(column " + detail::quoted_for_message(column) + ") is " + problem);
+    }
+    return years;
 }
 
 // Polls the interpreter from inside the study: every few series it looks at the
@@ -107,20 +170,23 @@ struct Poll {
 };
 
 std::unique_ptr<Study> study_of(const Events& events, const std::string& source, double threshold,
-                                double start, double end, long long series, long long seed,
+                                double start, double end, double series, double seed,
                                 py::object progress, const std::optional<std::string>& results,
                                 bool keep_series, const std::string& error_model, double floor,
                                 double prior_scale) {
-    if (seed < INT32_MIN || seed > INT32_MAX)
-        throw Error("the seed " + std::to_string(seed) + " must lie in -2^31 to 2^31 - 1");
+    std::string problem;
+    if (!check_whole_setting(series, python_names.series, "number of series", 1,
+                             static_cast<std::int64_t>(max_series), problem) ||
+        !check_whole_setting(seed, python_names.seed, "seed", INT32_MIN, INT32_MAX, problem))
+        throw Error(problem);
     StudySettings settings;
     settings.threshold = threshold;
     settings.start = start;
     settings.end = end;
-    settings.series = static_cast<std::size_t>(std::max(0LL, series));  // 0: refused as such
+    settings.series = static_cast<std::size_t>(series);
     settings.seed = static_cast<std::int32_t>(seed);
     if (error_model != "observed" && error_model != "posterior")
-        throw Error("the error model '" + error_model + "' must be 'observed' or 'posterior'");
+        throw Error("error_model: '" + error_model + "' is not 'observed' or 'posterior'");
     settings.error_model =
         error_model == "posterior" ? ErrorModel::posterior : ErrorModel::observed;
     settings.floor = floor;  // NaN: from the data
@@ -134,6 +200,7 @@ std::unique_ptr<Study> study_of(const Events& events, const std::string& source,
     control.progress_every = Poll::poll_every(events.data.events.t.size());
     control.stop = poll.stop.get_token();
     control.keep_series = keep_series;
+    control.names = python_names;
     if (results) control.results = *results;
     std::unique_ptr<Study> study;
     std::exception_ptr failure;
@@ -169,11 +236,17 @@ void bind_study(py::module_& module) {
         .def_property_readonly("count",
                                [](const Events& events) { return events.data.events.t.size(); })
         .def_readonly("shipped_winds", &Events::shipped_winds);
-    module.def("read_events", &read_file, py::arg("path"), py::arg("columns") = py::none(),
+    module.def("read_events", &read_file, py::arg("path"), py::arg("columns"), py::arg("se"),
                "Every event of a data file, read as zorvi-report --data reads it.");
     module.def("events_from", &from_arrays, py::arg("times"), py::arg("magnitudes"),
-               py::arg("standard_errors"), py::arg("shipped_winds"),
-               "Events from three sequences of equal length.");
+               py::arg("standard_errors"), py::arg("shipped_winds"), py::arg("se"),
+               py::arg("labels"), py::arg("times_written"),
+               "Events from sequences of equal length, as rows.");
+    module.def("decimal_years", &decimal_years, py::arg("texts"), py::arg("labels"),
+               py::arg("column"), "ISO 8601 times as decimal years, a row's named when it fails.");
+    module.def(
+        "decimal_year", [](const std::string& text) { return decimal_year(text); },
+        py::arg("text"), "An ISO 8601 date or date-time as a decimal year.");
 
     py::class_<Study>(module, "Study", "A finished study and every number of its analysis.")
         .def("summary", &summary_text, py::arg("results"), "The text summary.")

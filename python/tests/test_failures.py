@@ -5,6 +5,7 @@ import pathlib
 import signal
 import sys
 
+import numpy
 import pandas
 import pytest
 
@@ -33,11 +34,11 @@ BAD_INPUT = {
     ),
     "a directory": (lambda tmp: zorvi.study(tmp), IsADirectoryError, "Is a directory"),
     "bad CSV cell": (lambda tmp: zorvi.study(bad_csv(tmp)), ValueError, "bad.csv, line 3"),
-    "time outside": (lambda tmp: zorvi.study(outside(tmp)), ValueError, "events, row 1: "),
+    "time outside": (lambda tmp: zorvi.study(outside(tmp)), ValueError, "events, row 0: "),
     "NaN magnitude": (
         lambda tmp: zorvi.study(([1990.0], [float("nan")], [5.0])),
         ValueError,
-        "row 1: the magnitude is NaN",
+        "row 0: the magnitude is NaN",
     ),
     "unequal lengths": (
         lambda tmp: zorvi.study(([1990.0, 1991.0], [120.0], [5.0])),
@@ -54,8 +55,58 @@ BAD_INPUT = {
         ValueError,
         "interval",
     ),
-    "no series": (lambda tmp: zorvi.study(SHIPPED_CSV, series=0), ValueError, "series"),
-    "seed too wide": (lambda tmp: zorvi.study(SHIPPED_CSV, seed=2**31), ValueError, "seed"),
+    "no series": (
+        lambda tmp: zorvi.study(SHIPPED_CSV, series=0),
+        ValueError,
+        "series: the number of series must be a whole number from 1 to 1000000000",
+    ),
+    "seed too wide": (
+        lambda tmp: zorvi.study(SHIPPED_CSV, seed=2**70),
+        ValueError,
+        "seed: the seed must be a whole number from -2147483648 to 2147483647",
+    ),
+    "a DataFrame's row": (
+        lambda tmp: zorvi.study(
+            pandas.read_csv(SHIPPED_CSV).set_index("name"), interval=(1985.0, 2018.917)
+        ),
+        ValueError,
+        "events, row 0 (index 'Allen'): the time 1980.608 lies outside the interval 1985 to "
+        "2018.917; 3 of the 60 events do (interval=(A, B) sets the interval)",
+    ),
+    "an impossible date": (
+        lambda tmp: zorvi.study(
+            pandas.DataFrame({"t": ["1990-06-01", "2001-02-29"], "x": [1, 2], "s": [1, 1]}),
+            columns=("t", "x", "s"),
+        ),
+        ValueError,
+        "events, row 1: the time '2001-02-29' (column 't') is not a date: 2001-02 has 28 days",
+    ),
+    "an impossible interval": (
+        lambda tmp: zorvi.study(SHIPPED_CSV, interval=("1980-06-01", "2018-12-01T24:00")),
+        ValueError,
+        "interval: '2018-12-01T24:00' is not a time of day",
+    ),
+    "a missing error without se": (
+        lambda tmp: zorvi.study(([1990.5], [100.0], [float("nan")])),
+        ValueError,
+        "events, row 0: the standard error is NaN, not a finite number",
+    ),
+    "a negative se": (
+        lambda tmp: zorvi.study(SHIPPED_CSV, se=-1.0),
+        ValueError,
+        "se: the standard error must be a finite number, 0 or more",
+    ),
+    "posterior floor": (
+        lambda tmp: zorvi.study(SHIPPED_CSV, error_model="posterior", floor=70.0),
+        ValueError,
+        "(floor=X sets it)",
+    ),
+    "an empty path": (lambda tmp: zorvi.study(""), ValueError, "data: the path is empty"),
+    "an empty results path": (
+        lambda tmp: zorvi.study(SHIPPED_CSV, results=""),
+        ValueError,
+        "results: the path is empty",
+    ),
     "not data": (lambda tmp: zorvi.study(42), TypeError, "data must be"),
     "results into a directory": (
         lambda tmp: zorvi.study(SHIPPED_CSV, series=5, results=tmp),
@@ -84,6 +135,32 @@ BAD_INPUT = {
     ),
     "negative m": (lambda tmp: zorvi.detectable_rate_ratio(-1, 1980, 2020), ValueError, "m"),
 }
+
+# Counts and seeds: whole numbers only, of whichever type holds one.
+WHOLE_NUMBERS = [
+    ("series", 2.5, TypeError),
+    ("series", "20", TypeError),
+    ("series", True, TypeError),
+    ("series", None, TypeError),
+    ("seed", 1.5, TypeError),
+    ("seed", float("nan"), TypeError),
+    ("seed", numpy.float32(0.5), TypeError),
+    ("series", 20, None),
+    ("series", numpy.int16(20), None),
+    ("series", 20.0, None),
+    ("seed", numpy.uint64(7), None),
+    ("seed", -7.0, None),
+]
+
+
+@pytest.mark.parametrize("name, value, exception", WHOLE_NUMBERS)
+def test_counts_and_seeds_are_whole_numbers(name, value, exception):
+    arguments = {"series": 20, name: value}
+    if exception is None:
+        assert zorvi.study(SHIPPED_CSV, **arguments).settings[name] == int(value)
+        return
+    with pytest.raises(exception, match=f"^{name} must be a whole number \\(an int\\), not "):
+        zorvi.study(SHIPPED_CSV, **arguments)
 
 
 @pytest.mark.parametrize("case", BAD_INPUT)

@@ -157,3 +157,29 @@ def test_the_posterior_error_model_gives_the_command_lines_json(tmp_path, monkey
     assert study.to_dict()["settings"]["error_model"] == "posterior"
     with pytest.raises(ValueError, match="observed.*posterior"):
         zorvi.study(DAT, error_model="prior")
+
+
+@pytest.mark.parametrize("form", ["file", "dataframe", "datetimes"])
+def test_a_catalogue_as_published_gives_the_command_lines_json(form, tmp_path, monkeypatch):
+    """ISO dates for times, no standard-error column and se: the command line's --se."""
+    report = pathlib.Path(os.environ.get("ZORVI_BUILD_DIR", "/nonexistent")) / "zorvi-report"
+    if not report.exists():
+        pytest.skip("zorvi-report is not built beside the module (ZORVI_BUILD_DIR)")
+    shutil.copy(SOURCE / "data" / CSV, tmp_path)
+    monkeypatch.chdir(tmp_path)
+    options = ["--data", CSV, "--columns", "date_utc,max_wind_kt", "--se", "10", "--series", "50"]
+    expected = subprocess.run(
+        [str(report), *options, "--json", "--no-figure"], capture_output=True, text=True, check=True
+    ).stdout
+    frame = pandas.read_csv(CSV)
+    if form == "datetimes":  # datetimes of another zone: the same instants
+        frame["date_utc"] = pandas.to_datetime(frame["date_utc"]).dt.tz_localize("UTC")
+        frame["date_utc"] = frame["date_utc"].dt.tz_convert("America/Chicago")
+    data = CSV if form == "file" else frame.drop(columns="stderr_kt")
+    study = zorvi.study(data, columns=("date_utc", "max_wind_kt"), se=10, series=50, name=CSV)
+    got = study.to_dict()
+    if form == "datetimes":  # as written: the text the datetimes were read from
+        for event in got["events"]:
+            event["time_written"] = event["time_written"][:10]
+    assert got == json.loads(expected)
+    assert got["settings"]["events_given_standard_error"] == 60

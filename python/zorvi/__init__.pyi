@@ -1,4 +1,5 @@
 # Type stubs of the package zorvi, for editors and type checkers.
+import datetime
 import os
 from typing import Any, Callable, Dict, List, Optional, Sequence, Tuple, Union
 
@@ -10,6 +11,8 @@ SHIPPED_COLUMNS: Tuple[str, str, str]
 
 Times = Union[Sequence[float], npt.ArrayLike]
 PathLike = Union[str, bytes, os.PathLike]
+# A time: a decimal year, or an ISO 8601 date or date-time as text or as a date or datetime.
+TimeValue = Union[float, str, datetime.date]
 
 class CoxLewisResult:
     m: int
@@ -96,11 +99,11 @@ class Study:
     def expected_m(self) -> float: ...
 
 def study(
-    data: Union[PathLike, Any, Tuple[Times, Times, Times]],
+    data: Union[PathLike, Any, Tuple[Times, Times, Times], Tuple[Times, Times]],
     *,
     columns: Optional[Sequence[str]] = None,
     threshold: float = 113.0,
-    interval: Tuple[float, float] = (1980.417, 2018.917),
+    interval: Tuple[TimeValue, TimeValue] = (1980.417, 2018.917),
     series: int = 2000,
     seed: int = -206761862,
     progress: Union[None, bool, Callable[[int, int], Any]] = None,
@@ -110,4 +113,5 @@ def study(
     error_model: str = "observed",
     floor: Optional[float] = None,
     prior_scale: Optional[float] = None,
+    se: Optional[float] = None,
 ) -> Study: ...

@@ -1,6 +1,7 @@
 """Statistics of event times over the test's interval [start, end], as result objects."""
 
 from dataclasses import dataclass
+import math
 from typing import Tuple
 
 import numpy as np
@@ -14,6 +15,16 @@ def _times(times):
     if values.ndim != 1:
         raise ValueError("times must be a one-dimensional sequence of numbers")
     return np.ascontiguousarray(values)
+
+
+def _whole(value, name):
+    """``value`` as an int when it is a whole number: an int, a NumPy integer or a float without
+    a fraction. TypeError for anything else (a bool, a fraction, a string, NaN)."""
+    if isinstance(value, (int, np.integer)) and not isinstance(value, (bool, np.bool_)):
+        return int(value)
+    if isinstance(value, (float, np.floating)) and math.isfinite(value) and value == int(value):
+        return int(value)
+    raise TypeError(f"{name} must be a whole number (an int), not {value!r}")
 
 
 @dataclass(frozen=True)
@@ -119,9 +130,10 @@ def detectable_rate_ratio(
     """The rate ratio per decade that the one-sided Cox-Lewis test at ``alpha`` detects.
 
     Detects with probability ``power`` among ``m`` events over [``start``, ``end``]; computed
-    exactly up to 1000 events. Raises ValueError for a negative ``m``, a power outside (0, 1)
-    or an alpha outside (0, 0.5).
+    exactly up to 1000 events. Raises TypeError when ``m`` is not a whole number, ValueError
+    for a negative ``m``, a power outside (0, 1) or an alpha outside (0, 0.5).
     """
-    if int(m) != m:
-        raise ValueError(f"the number of events m must be a whole number, not {m!r}")
-    return _core.detectable_rate_ratio(int(m), float(start), float(end), float(power), float(alpha))
+    m = _whole(m, "m")
+    if not 0 <= m < 2**31:
+        raise ValueError(f"m: the number of events must be from 0 to 2147483647, not {m}")
+    return _core.detectable_rate_ratio(m, float(start), float(end), float(power), float(alpha))

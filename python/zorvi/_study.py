@@ -7,7 +7,7 @@ import os
 from typing import Any, Dict, Optional
 
 from . import _core
-from ._statistics import _times
+from ._statistics import _times, _whole
 
 #: The shipped table's time, magnitude and standard-error columns.
 SHIPPED_COLUMNS = ("time_decimal_year", "max_wind_kt", "stderr_kt")
@@ -192,44 +192,105 @@ class Study:
         )
 
 
-def _columns(columns):
+def _as_double(whole):
+    """A whole number for the core, which checks its range: beyond any range it checks, kept
+    beyond it."""
+    return float(max(-(2**63), min(2**63, whole)))
+
+
+def _nonempty_path(path, name):
+    path = os.fsdecode(path)
+    if path == "":
+        raise ValueError(f"{name}: the path is empty; name a file")
+    return path
+
+
+def _time(value, name):
+    """A time as a decimal year: a number, or an ISO 8601 date or date-time (a string, or a
+    date, datetime or Timestamp)."""
+    if isinstance(value, str) or hasattr(value, "isoformat"):
+        text = value if isinstance(value, str) else value.isoformat()
+        try:
+            return _core.decimal_year(text)
+        except ValueError as error:
+            raise ValueError(f"{name}: {error}") from None
+    return float(value)
+
+
+def _columns(columns, se):
     names = tuple(columns)
-    if len(names) != 3 or not all(isinstance(name, str) for name in names):
+    counts = (2, 3) if se is not None else (3,)
+    if len(names) not in counts or not all(isinstance(name, str) for name in names):
         raise ValueError(
-            "columns must name three columns: time, magnitude and standard error, "
-            f"not {columns!r}"
+            "columns must name three columns: time, magnitude and standard error (or two, "
+            f"time and magnitude, with se=X), not {columns!r}"
         )
-    return names
+    return list(names)
 
 
 def _is_dataframe(data) -> bool:
     return type(data).__module__.startswith("pandas") and hasattr(data, "columns")
 
 
-def _events(data, columns):
+def _row_labels(index):
+    """The index's labels for messages; none for the default 0, 1, 2, ..., which the positions
+    say already."""
+    if type(index).__name__ == "RangeIndex" and index.start == 0 and index.step == 1:
+        return []
+    return [str(label) for label in index]
+
+
+def _time_column(column, name, labels):
+    """A DataFrame's time column as decimal years, and its times as written when they are
+    ISO 8601 texts or datetimes (taken to UTC; without a zone they are UTC)."""
+    import pandas
+
+    if pandas.api.types.is_datetime64_any_dtype(column):
+        if getattr(column.dt, "tz", None) is not None:
+            column = column.dt.tz_convert("UTC")
+        column = column.dt.strftime("%Y-%m-%dT%H:%M:%S.%f")
+    elif pandas.api.types.is_numeric_dtype(column):
+        return _times(column), []
+    texts = [
+        value if isinstance(value, str) else None if pandas.isna(value) else str(value)
+        for value in column
+    ]
+    return _core.decimal_years(texts, labels, name), texts
+
+
+def _events(data, columns, se):
     """The core's events of ``data``, and how the outputs name them by default."""
+    given = math.nan if se is None else float(se)
     if isinstance(data, (str, bytes, os.PathLike)):
-        path = os.fsdecode(data)
-        return _core.read_events(path, None if columns is None else _columns(columns)), path
+        path = _nonempty_path(data, "data")
+        names = None if columns is None else _columns(columns, se)
+        return _core.read_events(path, names, given), path
     if _is_dataframe(data):
-        names = SHIPPED_COLUMNS if columns is None else _columns(columns)
+        names = list(SHIPPED_COLUMNS) if columns is None else _columns(columns, se)
         missing = [name for name in names if name not in data.columns]
         if missing:
             raise ValueError(
                 f"the DataFrame has no column {missing[0]!r} (its columns: "
                 f"{', '.join(map(str, data.columns))})"
             )
-        times, magnitudes, errors = (_times(data[name]) for name in names)
+        labels = _row_labels(data.index)
+        times, written = _time_column(data[names[0]], names[0], labels)
+        errors = _times(data[names[2]]) if len(names) == 3 else None
         shipped = names[1] == SHIPPED_COLUMNS[1]
-        return _core.events_from(times, magnitudes, errors, shipped), "events"
-    if isinstance(data, (tuple, list)) and len(data) == 3:
+        events = _core.events_from(
+            times, _times(data[names[1]]), errors, shipped, given, labels, written
+        )
+        return events, "events"
+    if isinstance(data, (tuple, list)) and len(data) in ((2, 3) if se is not None else (3,)):
         if columns is not None:
             raise ValueError("columns name the columns of a file or DataFrame, not of a tuple")
-        times, magnitudes, errors = (_times(values) for values in data)
-        return _core.events_from(times, magnitudes, errors, False), "events"
+        values = [_times(values) for values in data]
+        errors = values[2] if len(values) == 3 else None
+        return _core.events_from(values[0], values[1], errors, False, given, [], []), "events"
     raise TypeError(
         "data must be a path, a pandas DataFrame, or a tuple of three sequences "
-        f"(times, magnitudes, standard errors), not {type(data).__name__}"
+        "(times, magnitudes, standard errors; or two, with se=X), "
+        f"not {type(data).__name__}"
     )
 
 
@@ -273,6 +334,7 @@ def study(
     error_model: str = "observed",
     floor: Optional[float] = None,
     prior_scale: Optional[float] = None,
+    se: Optional[float] = None,
 ) -> Study:
     """Runs a whole study, as ``zorvi-report`` does with ``--data`` and the study options.
 
@@ -280,13 +342,17 @@ def study(
       data: a path to a data file (read as ``zorvi-report --data`` reads it: a CSV table when
         its name ends in .csv or ``columns`` are given, else the program's free format); a
         pandas DataFrame; or a tuple of three equal-length sequences (times in decimal years,
-        magnitudes, standard errors of the magnitudes).
+        magnitudes, standard errors of the magnitudes; two, without the errors, with ``se``).
+        A CSV table's or a DataFrame's time column may hold ISO 8601 dates or date-times
+        (``"2017-08-26"``, ``"1985-09-27T11:00-05:00"``) or datetimes instead of decimal years.
       columns: the time, magnitude and standard-error columns of a CSV file or DataFrame;
-        by default the shipped table's (``SHIPPED_COLUMNS``).
+        by default the shipped table's (``SHIPPED_COLUMNS``); with ``se``, two name a table
+        without a standard-error column.
       threshold: the lowest magnitude selected.
-      interval: the test's interval (start, end) in decimal years; every time lies within it.
-      series: the number of simulated series (1 to 10^9).
-      seed: the seed word of the program's generator (a 32-bit signed integer).
+      interval: the test's interval (start, end), decimal years or ISO 8601 times (strings,
+        dates, datetimes); every time lies within it.
+      series: the number of simulated series, a whole number from 1 to 10^9.
+      seed: the seed word of the program's generator, a whole number from -2^31 to 2^31 - 1.
       progress: None; a callable ``progress(done, total)``, called about every 0.1 s and at
         the end; or True for a tqdm bar (needs tqdm).
       results: a path: the results file written there as the series are made, whole once the
@@ -298,19 +364,26 @@ def study(
         error) or "posterior" (each event's true magnitude drawn given its observation, under
         an exponential population above a floor; the report then compares both models), as
         the command line's ``--error-model``.
-      floor: the posterior model's floor L (default: the smallest magnitude, rounded down).
+      floor: the posterior model's floor L (default: the smallest magnitude).
       prior_scale: its prior scale theta (default: the mean excess of the magnitudes over L;
         ``math.inf`` gives the observed model back).
+      se: the standard error of the events that have none: a table without that column, an
+        empty cell of a CSV file, NaN in a DataFrame (the command line's ``--se``).
 
+    Counts and seeds are whole numbers (int, NumPy integers, floats without a fraction); any
+    other type raises TypeError. Messages name these arguments, and a DataFrame's row by its
+    position (from 0) and its index label.
     The simulation runs with the interpreter's lock released; Ctrl-C stops it within a
     fraction of a second with KeyboardInterrupt, leaving no file behind. Bad input raises
     ValueError with the command line's message (file, line, event); a file that cannot be
     read or written raises OSError (FileNotFoundError for a missing file).
     """
-    events, source = _events(data, columns)
-    start, end = (float(value) for value in interval)
+    series = _whole(series, "series")
+    seed = _whole(seed, "seed")
+    events, source = _events(data, columns, se)
+    start, end = (_time(value, "interval") for value in interval)
     if keep_series is None:
-        keep_series = int(series) <= _KEEP_LIMIT
+        keep_series = series <= _KEEP_LIMIT
     close = None
     if progress is True:
         progress, close = _tqdm_progress()
@@ -318,7 +391,7 @@ def study(
         progress = None
     elif progress is not None and not callable(progress):
         raise TypeError("progress must be None, True or a callable progress(done, total)")
-    results_path = None if results is None else os.fsdecode(results)
+    results_path = None if results is None else _nonempty_path(results, "results")
     try:
         core = _core.run_study(
             events,
@@ -326,8 +399,8 @@ def study(
             float(threshold),
             start,
             end,
-            int(series),
-            int(seed),
+            _as_double(series),
+            _as_double(seed),
             progress,
             results_path,
             bool(keep_series),

@@ -74,6 +74,9 @@ EventData events_from(std::span<const double> times, std::span<const double> mag
         throw Error("the row labels differ in length from the events (" +
                     std::to_string(row_labels.size()) + ", " + std::to_string(times.size()) + ")");
     if (times.empty()) throw Error("no events");
+    std::string error;
+    if (!std::isnan(standard_error) && !check_given_error(standard_error, error))
+        throw Error(error);
     EventData data;
     data.rows = true;
     data.row_labels = std::move(row_labels);

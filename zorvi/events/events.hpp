@@ -110,6 +110,11 @@ struct CsvReading {
     ArgumentNames names = command_line_names;
 };
 
+// A standard error given to the events without one: a finite number, 0 or more; false with
+// `error` naming the setting as `names` do.
+[[nodiscard]] bool check_given_error(double value, std::string& error,
+                                     const ArgumentNames& names = command_line_names);
+
 // An ISO 8601 date, YYYY-MM-DD (midnight UTC), or date-time, YYYY-MM-DDThh:mm[:ss[.fraction]]
 // (a blank may stand for the T) followed by Z or an offset +hh:mm or -hh:mm within 14:00 (UTC
 // without one), in the proleptic Gregorian calendar, as a decimal year: the UTC year Y plus

@@ -57,9 +57,18 @@ bool read_input(const std::filesystem::path& path, const std::function<bool(Inpu
     return parsed;
 }
 
+bool check_given_error(double value, std::string& error, const ArgumentNames& names) {
+    if (std::isfinite(value) && value >= 0.0) return true;
+    error = std::string(names.standard_error) +
+            ": the standard error must be a finite number, 0 or more";
+    return false;
+}
+
 bool read_event_file(const std::filesystem::path& path, bool csv, const CsvReading& reading,
                      EventData& data, std::string& error) {
     const std::string name = path.string();
+    if (!std::isnan(reading.given_error) && !check_given_error(reading.given_error, error, reading.names))
+        return false;
     if (!csv && !std::isnan(reading.given_error)) {
         error = std::string(reading.names.standard_error) +
                 ": a standard error is given to the events of a CSV table that has none; " +
