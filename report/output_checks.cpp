@@ -18,13 +18,6 @@
 namespace zorvi::report {
 namespace {
 
-// True when `a` and `b` name the same file, or would once written.
-bool same_file(const std::filesystem::path& a, const std::filesystem::path& b) {
-    std::error_code ec;
-    if (std::filesystem::equivalent(a, b, ec)) return true;
-    return std::filesystem::weakly_canonical(a, ec) == std::filesystem::weakly_canonical(b, ec);
-}
-
 // A study's results file may replace neither its data file, nor the program's own files, nor
 // the report's figure, nor a directory.
 bool check_results_path(const ReportPaths& paths, std::string& error) {
@@ -36,9 +29,9 @@ bool check_results_path(const ReportPaths& paths, std::string& error) {
     std::string clash;
     if (name == driver::results_file_name || name == driver::data_file_name)
         clash = "the program's own file of that name";
-    else if (same_file(paths.results, paths.data))
+    else if (detail::same_file(paths.results, paths.data))
         clash = "the data file";
-    else if (same_file(paths.results, paths.figure) || same_file(paths.results, paths.png))
+    else if (detail::same_file(paths.results, paths.figure) || detail::same_file(paths.results, paths.png))
         clash = "the report's figure";
     else if (std::filesystem::is_directory(paths.results))
         clash = "a directory";
@@ -85,7 +78,7 @@ bool check_outputs_spare_inputs(const ReportPaths& paths, const std::vector<Outp
         {{&paths.data, "the data file"}, {&paths.results, "the results file"}}};
     for (const Output& output : outputs) {
         for (const auto& [input, input_what] : kept) {
-            if (!same_file(output.path, *input)) continue;
+            if (!detail::same_file(output.path, *input)) continue;
             error = output.what + " would replace " + input_what + " '" + input->string() + "'; " +
                     output.way_out;
             return false;

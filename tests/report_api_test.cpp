@@ -150,6 +150,20 @@ TEST(ReportApi, FailuresAreTheLibrarysExceptions) {
     settings.series = 1000000;
     EXPECT_THROW(zorvi::run_study(data, settings, control), zorvi::Stopped);
     EXPECT_EQ(calls, 2u);
+
+    // A results file never replaces the data file the events were read from, under any name.
+    TempDir dir;
+    const fs::path csv = dir.path / "events.csv";
+    fs::copy_file(source_dir / "data" / "us-hurricane-landfalls-1980-2018.csv", csv);
+    const std::string bytes = read_file(csv);
+    const zorvi::EventData read = zorvi::read_events(csv);
+    settings.series = 5;
+    zorvi::StudyControl writes;
+    writes.results = dir.path / "." / "events.csv";
+    EXPECT_THROW(zorvi::run_study(read, settings, writes), zorvi::Error);
+    const zorvi::Study study = zorvi::run_study(read, settings);
+    EXPECT_THROW(zorvi::write_results(study, csv), zorvi::Error);
+    EXPECT_EQ(read_file(csv), bytes);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 import os
 import pathlib
+import shutil
 import signal
 import sys
 
@@ -113,6 +114,11 @@ BAD_INPUT = {
         OSError,
         "not a regular file",
     ),
+    "results over the data": (
+        lambda tmp: zorvi.study(shutil.copy(SHIPPED_CSV, tmp), results=tmp / SHIPPED_CSV.name),
+        ValueError,
+        "would replace the study's data file",
+    ),
     "results where no folder is": (
         lambda tmp: zorvi.study(SHIPPED_CSV, series=5).write_results(tmp / "no" / "r.dat"),
         FileNotFoundError,
@@ -170,7 +176,8 @@ def test_bad_input_raises_pythons_exceptions(case, tmp_path):
     with pytest.raises(exception) as raised:
         call(tmp_path)
     assert words in str(raised.value)
-    assert not [name for name in os.listdir(tmp_path) if name not in before and name != "bad.csv"]
+    made = ("bad.csv", SHIPPED_CSV.name)  # the data files a case makes
+    assert not [name for name in os.listdir(tmp_path) if name not in before and name not in made]
 
 
 def test_tables_without_pandas_say_to_install_it(monkeypatch):

@@ -49,6 +49,14 @@ BinnedCounts checked_counts(std::span<const double> times, double start, double 
     return count_in_bins(times, bin_layout(start, end, bin_width));
 }
 
+// Throws when the results file `path` would replace the data file (none: `data_file` empty).
+void check_not_data_file(const std::filesystem::path& path,
+                         const std::filesystem::path& data_file) {
+    if (data_file.empty() || !detail::same_file(path, data_file)) return;
+    throw Error("the results file '" + path.string() +
+                "' would replace the study's data file; name another results file");
+}
+
 }  // namespace
 
 EventData read_events(const std::filesystem::path& path, const ReadOptions& options) {
@@ -57,7 +65,10 @@ EventData read_events(const std::filesystem::path& path, const ReadOptions& opti
     EventData data;
     std::string error;
     const CsvReading reading{options.columns, options.standard_error, options.names};
-    if (read_event_file(path, csv, reading, data, error)) return data;
+    if (read_event_file(path, csv, reading, data, error)) {
+        data.file = path;
+        return data;
+    }
     const int problem = file_problem(path);
     if (problem != 0) throw FileError(error, problem);
     throw Error(error);
@@ -112,6 +123,7 @@ Study run_study(const EventData& data, const StudySettings& asked, const StudyCo
 
     Study study;
     study.source = std::string(source);
+    study.data_file = data.file;
     std::vector<double> ratios;
     if (control.keep_series) {
         study.series.reserve(settings.series);
@@ -124,6 +136,7 @@ Study run_study(const EventData& data, const StudySettings& asked, const StudyCo
         ~Discard() { detail::discard_temporary(file); }
     } discard{results.file};
     const bool writes = !control.results.empty();
+    if (writes) check_not_data_file(control.results, data.file);
     if (writes && !(detail::check_output_target(control.results, error) &&
                     detail::begin_results(control.results, results, error)))
         throw FileError(error, errno);
@@ -209,6 +222,7 @@ std::string html_report(const Study& study, std::string_view results, HtmlForm f
 void write_results(const Study& study, const std::filesystem::path& path) {
     if (study.series.size() != study.analysis.settings.series)
         throw Error("the results file needs every series; run the study with keep_series");
+    check_not_data_file(path, study.data_file);
     std::string error;
     detail::ResultsWriter writer;
     double u = 0.0;

@@ -84,7 +84,8 @@ struct StudyControl {
     std::stop_token stop;     // a stop requested ends the study with Stopped before the next series
     bool keep_series = true;  // keep every series' m, u and P in Study::series
     // Not empty: the results file written there as the series are made, whole once the study
-    // ends, or not at all; the study then needs no memory for its series.
+    // ends, or not at all; the study then needs no memory for its series. Never the data file
+    // the events were read from.
     std::filesystem::path results;
     ArgumentNames names = command_line_names;  // how messages name the settings
 };
@@ -94,6 +95,7 @@ struct Study {
     std::vector<TrendTest> series;    // each simulated series' m, u and P, when kept
     std::vector<double> rate_ratios;  // and its fitted rate ratio per decade (NaN without one)
     std::string source = "events";    // how the outputs name the data ("data" in the JSON)
+    std::filesystem::path data_file;  // the file the events were read from, if any
 };
 
 // Checks the settings and the events against them (every value finite, standard errors not
@@ -113,7 +115,8 @@ std::string svg_figure(const Study& study);
 // one element to show inside another page (HtmlForm::fragment).
 std::string html_report(const Study& study, std::string_view results = "study-results.dat",
                         HtmlForm form = HtmlForm::document);
-// The results file in the program's format, written whole or not at all. Needs the series.
+// The results file in the program's format, written whole or not at all, never over the data
+// file. Needs the series.
 void write_results(const Study& study, const std::filesystem::path& path);
 
 // ---------------------------------------------------------------------------------------------

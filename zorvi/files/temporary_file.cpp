@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstring>
+#include <system_error>
 
 #include "zorvi/files/temporary_file.hpp"
 
@@ -138,6 +139,12 @@ bool check_output_target(const std::filesystem::path& target, std::string& error
     if (S_ISREG(found.st_mode)) return true;
     error = cannot_write(target, "not a regular file, left as it is");
     return false;
+}
+
+bool same_file(const std::filesystem::path& a, const std::filesystem::path& b) {
+    std::error_code ec;
+    if (std::filesystem::equivalent(a, b, ec)) return true;
+    return std::filesystem::weakly_canonical(a, ec) == std::filesystem::weakly_canonical(b, ec);
 }
 
 bool create_temporary(const std::filesystem::path& target, TemporaryFile& file,

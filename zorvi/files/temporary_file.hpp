@@ -24,6 +24,8 @@ struct TemporaryFile {
 // to nothing (the link itself is replaced, never written through). Anything else (a directory,
 // device, FIFO, socket or a link to one) is refused with `error`.
 bool check_output_target(const std::filesystem::path& target, std::string& error);
+// True when `a` and `b` name the same file, or would once written.
+bool same_file(const std::filesystem::path& a, const std::filesystem::path& b);
 // Creates the temporary file exclusively, under a fresh name in the target's directory. Its
 // mode is the permission bits of the regular file it will replace, or 0666 less the umask.
 bool create_temporary(const std::filesystem::path& target, TemporaryFile& file, std::string& error);

@@ -1,0 +1,35 @@
+// The compiled part of the R package: the library's failures handed to R as values, which the
+// package's R code raises as conditions of class "zorvi_error".
+#pragma once
+
+#include <cpp11.hpp>
+
+#include <new>
+#include <string>
+
+#include "zorvi/api/api.hpp"
+
+namespace zorvi::r {
+
+// A failure for R: a list of class "zorvi_failure" with the message, whether a file failed
+// (could not be opened, read or written), and the system's error number (0 when the file
+// itself is at fault, or none did).
+cpp11::sexp failure(const std::string& message, bool file = false, int code = 0);
+
+// Runs `body` and returns its value; a failure of the library, or memory that ran out, comes
+// back as a failure value instead. Anything else (R's own interrupt or error, passed on by
+// cpp11) goes on to R as it is.
+template <typename Body>
+cpp11::sexp guarded(Body&& body) {
+    try {
+        return body();
+    } catch (const FileError& error) {
+        return failure(error.what(), true, error.code);
+    } catch (const Error& error) {
+        return failure(error.what());
+    } catch (const std::bad_alloc&) {
+        return failure("out of memory");
+    }
+}
+
+}  // namespace zorvi::r

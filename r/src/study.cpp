@@ -1,0 +1,207 @@
+// A whole study from R: events read from a file or given as three vectors, the study run on R's
+// own thread, and its outputs. While it runs, the study looks at the clock every few series and,
+// at most every 0.1 s, checks for the user's interrupt and calls the progress function: an
+// interrupt, or an error of that function, stops the study before its next series and goes on
+// to R once the study has unwound, its results file removed.
+#include <algorithm>
+#include <chrono>
+#include <exception>
+#include <memory>
+#include <stop_token>
+#include <string>
+
+#include "glue.hpp"
+
+namespace zorvi::r {
+
+cpp11::sexp failure(const std::string& message, bool file, int code) {
+    cpp11::writable::list value(
+        {cpp11::as_sexp(message.c_str()), cpp11::as_sexp(file), cpp11::as_sexp(code)});
+    value.names() = {"message", "file", "errno"};
+    value.attr("class") = "zorvi_failure";
+    return value;
+}
+
+namespace {
+
+using StudyPointer = cpp11::external_pointer<Study>;
+
+// Looks at R between the series of a running study. R's interrupt and the progress function's
+// errors arrive as C++ exceptions (cpp11 unwinds R's jumps into them); the first one is kept,
+// the study stopped, and the exception thrown again once the study has unwound.
+struct Poll {
+    // Series between two looks at the clock: fewer for many events, whose series take longer.
+    static std::size_t poll_every(std::size_t events) {
+        return std::clamp<std::size_t>(65536 / std::max<std::size_t>(1, events), 1, 16);
+    }
+    static constexpr std::chrono::milliseconds interval{100};
+    SEXP progress = R_NilValue;  // NULL or function(done, total)
+    std::stop_source stop;
+    std::exception_ptr kept;
+    std::chrono::steady_clock::time_point last = std::chrono::steady_clock::now();
+
+    void operator()(std::size_t done, std::size_t total) {
+        const auto now = std::chrono::steady_clock::now();
+        if ((done < total && now - last < interval) || kept) return;
+        last = now;
+        try {
+            cpp11::check_user_interrupt();
+            if (progress != R_NilValue) {
+                const cpp11::function call(progress);
+                call(static_cast<double>(done), static_cast<double>(total));
+            }
+        } catch (...) {
+            kept = std::current_exception();
+            stop.request_stop();
+        }
+    }
+};
+
+const Study& study_of(SEXP pointer) {
+    const Study* study = StudyPointer(pointer).get();
+    // A study read back from a saved session has lost its computed state.
+    if (study == nullptr)
+        throw Error("this study's computed state does not outlive the R session that made it "
+                    "(a study read back from a file): run study() again");
+    return *study;
+}
+
+double number(const cpp11::list& options, const char* name) {
+    return cpp11::as_cpp<double>(options[name]);
+}
+
+std::string text(const cpp11::list& options, const char* name) {
+    return cpp11::as_cpp<std::string>(options[name]);
+}
+
+// The events of `options`: a file read as zorvi-report --data reads it (a CSV table when the
+// columns were given or its name says so), or three vectors.
+EventData events_of(const cpp11::list& options, bool& shipped_winds) {
+    const cpp11::strings columns(options["columns"]);
+    CsvColumns names{columns[0], columns[1], columns[2]};
+    if (options["path"] != R_NilValue) {
+        const std::filesystem::path path(text(options, "path"));
+        const bool csv = cpp11::as_cpp<bool>(options["csv"]) || names_csv_file(path);
+        ReadOptions read;
+        read.format = csv ? DataFormat::csv : DataFormat::free_format;
+        read.columns = names;
+        EventData data = read_events(path, read);
+        shipped_winds = holds_shipped_winds(path, csv, names);
+        return data;
+    }
+    const auto values = [&](const char* name) {
+        const cpp11::doubles vector(options[name]);
+        return std::span<const double>(REAL(vector.data()), static_cast<std::size_t>(vector.size()));
+    };
+    shipped_winds = names.magnitude == CsvColumns{}.magnitude;
+    return events_from(values("times"), values("magnitudes"), values("standard_errors"));
+}
+
+StudySettings settings_of(const cpp11::list& options) {
+    StudySettings settings;
+    settings.threshold = number(options, "threshold");
+    settings.start = number(options, "start");
+    settings.end = number(options, "end");
+    settings.series = static_cast<std::size_t>(number(options, "series"));
+    settings.seed = static_cast<std::int32_t>(number(options, "seed"));
+    settings.error_model =
+        text(options, "error_model") == "posterior" ? ErrorModel::posterior : ErrorModel::observed;
+    settings.floor = number(options, "floor");  // NaN: from the data
+    settings.prior_scale = number(options, "prior_scale");
+    return settings;
+}
+
+}  // namespace
+}  // namespace zorvi::r
+
+using zorvi::r::guarded;
+
+// Runs a whole study. `options` holds the R code's checked arguments: either `path`, `csv` and
+// `columns`, or `times`, `magnitudes` and `standard_errors` with the `columns` they came from;
+// the settings; `name`, `results` (NULL or a path), `keep_series` and `progress`.
+[[cpp11::register]] SEXP core_run_study(cpp11::list options) {
+    using namespace zorvi;
+    return guarded([&]() -> cpp11::sexp {
+        bool shipped_winds = false;
+        const EventData data = r::events_of(options, shipped_winds);
+        StudySettings settings = r::settings_of(options);
+        describe_magnitudes(data.events, shipped_winds, settings);
+
+        r::Poll poll;
+        poll.progress = options["progress"];
+        StudyControl control;
+        control.progress = std::ref(poll);
+        control.progress_every = r::Poll::poll_every(data.events.t.size());
+        control.stop = poll.stop.get_token();
+        control.keep_series = cpp11::as_cpp<bool>(options["keep_series"]);
+        if (options["results"] != R_NilValue) control.results = r::text(options, "results");
+        std::unique_ptr<Study> study;
+        try {
+            study = std::make_unique<Study>(
+                run_study(data, settings, control, r::text(options, "name")));
+        } catch (const Stopped&) {
+            if (poll.kept) std::rethrow_exception(poll.kept);
+            throw;
+        }
+        // The progress function called at the end may have failed too.
+        if (poll.kept) std::rethrow_exception(poll.kept);
+        return cpp11::sexp(static_cast<SEXP>(r::StudyPointer(study.release())));
+    });
+}
+
+[[cpp11::register]] SEXP core_summary(SEXP study, std::string results) {
+    return guarded([&] { return cpp11::as_sexp(summary_text(zorvi::r::study_of(study), results)); });
+}
+
+[[cpp11::register]] SEXP core_json(SEXP study, std::string results) {
+    return guarded([&] { return cpp11::as_sexp(json_text(zorvi::r::study_of(study), results)); });
+}
+
+[[cpp11::register]] SEXP core_svg(SEXP study) {
+    return guarded([&] { return cpp11::as_sexp(svg_figure(zorvi::r::study_of(study))); });
+}
+
+// The CSV text of every table, named by its file name.
+[[cpp11::register]] SEXP core_tables(SEXP study) {
+    return guarded([&] {
+        const std::vector<zorvi::CsvTable> all = tables(zorvi::r::study_of(study));
+        cpp11::writable::strings texts(static_cast<R_xlen_t>(all.size()));
+        cpp11::writable::strings names(static_cast<R_xlen_t>(all.size()));
+        for (std::size_t k = 0; k < all.size(); ++k) {
+            texts[static_cast<R_xlen_t>(k)] = csv_text(all[k]);
+            names[static_cast<R_xlen_t>(k)] = all[k].file_name;
+        }
+        texts.names() = names;
+        return cpp11::sexp(texts);
+    });
+}
+
+// Each kept series' m, u, P and rate ratio per decade, or NULL when the series were not kept.
+[[cpp11::register]] SEXP core_series(SEXP pointer) {
+    return guarded([&]() -> cpp11::sexp {
+        const zorvi::Study& study = zorvi::r::study_of(pointer);
+        const std::size_t n = study.series.size();
+        if (n != study.analysis.settings.series) return R_NilValue;
+        cpp11::writable::integers m(static_cast<R_xlen_t>(n));
+        cpp11::writable::doubles u(static_cast<R_xlen_t>(n));
+        cpp11::writable::doubles p(static_cast<R_xlen_t>(n));
+        cpp11::writable::doubles ratio(static_cast<R_xlen_t>(n));
+        for (std::size_t k = 0; k < n; ++k) {
+            const auto i = static_cast<R_xlen_t>(k);
+            m[i] = study.series[k].m;
+            u[i] = study.series[k].u;
+            p[i] = study.series[k].p;
+            ratio[i] = study.rate_ratios[k];
+        }
+        cpp11::writable::list columns({m, u, p, ratio});
+        columns.names() = {"m", "u", "p", "rate_ratio_per_decade"};
+        return cpp11::sexp(columns);
+    });
+}
+
+[[cpp11::register]] SEXP core_write_results(SEXP study, std::string path) {
+    return guarded([&]() -> cpp11::sexp {
+        write_results(zorvi::r::study_of(study), path);
+        return R_NilValue;
+    });
+}

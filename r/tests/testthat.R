@@ -1,0 +1,4 @@
+library(testthat)
+library(zorvi)
+
+test_check("zorvi")
