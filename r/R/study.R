@@ -1,10 +1,6 @@
 # A whole study, as zorvi-report runs it: the arguments checked and converted, the study run
 # by the library, and its JSON document read into R values.
 
-#' The shipped table's time, magnitude and standard-error columns
-#' @noRd
-shipped_columns <- c("time_decimal_year", "max_wind_kt", "stderr_kt")
-
 # Up to this many series a study keeps each one's m, u and P unless told otherwise; beyond it
 # the study's memory stays bounded, as the command line's does.
 keep_limit <- 100000
@@ -32,7 +28,8 @@ keep_limit <- 100000
 #' @param series The number of simulated series, from 1 to 10^9.
 #' @param seed The seed word of the program's generator, a whole number from -2^31 to
 #'   2^31 - 1 (`seed` and `-seed` give the same series).
-#' @param columns The time, magnitude and standard-error columns of a CSV file or data frame.
+#' @param columns The time, magnitude and standard-error columns of a CSV file or data frame
+#'   (by default the shipped table's).
 #' @param error_model `"observed"` (each observed magnitude moved by its error, the
 #'   program's model) or `"posterior"` (each event's true magnitude drawn given its
 #'   observation, under an exponential population above a floor; the study then compares
@@ -69,7 +66,8 @@ keep_limit <- 100000
 #' as.data.frame(s64)
 #' @export
 study <- function(data, threshold = 113, interval = c(1980.417, 2018.917), series = 2000,
-                  seed = -206761862, columns = shipped_columns,
+                  seed = -206761862,
+                  columns = c("time_decimal_year", "max_wind_kt", "stderr_kt"),
                   error_model = c("observed", "posterior"), floor = NULL, prior_scale = NULL,
                   results = NULL, keep_series = NULL, name = NULL, progress = interactive()) {
   options <- study_events(data, columns, csv = !missing(columns))
