@@ -5,6 +5,34 @@
 #include "cpp11/declarations.hpp"
 #include <R_ext/Visibility.h>
 
+// clustering.cpp
+SEXP core_dispersion(cpp11::doubles times, double start, double end, double bin_width);
+extern "C" SEXP _zorvi_core_dispersion(SEXP times, SEXP start, SEXP end, SEXP bin_width) {
+  BEGIN_CPP11
+    return cpp11::as_sexp(core_dispersion(cpp11::as_cpp<cpp11::decay_t<cpp11::doubles>>(times), cpp11::as_cpp<cpp11::decay_t<double>>(start), cpp11::as_cpp<cpp11::decay_t<double>>(end), cpp11::as_cpp<cpp11::decay_t<double>>(bin_width)));
+  END_CPP11
+}
+// clustering.cpp
+SEXP core_quasi_poisson_trend(cpp11::doubles times, double start, double end, double bin_width);
+extern "C" SEXP _zorvi_core_quasi_poisson_trend(SEXP times, SEXP start, SEXP end, SEXP bin_width) {
+  BEGIN_CPP11
+    return cpp11::as_sexp(core_quasi_poisson_trend(cpp11::as_cpp<cpp11::decay_t<cpp11::doubles>>(times), cpp11::as_cpp<cpp11::decay_t<double>>(start), cpp11::as_cpp<cpp11::decay_t<double>>(end), cpp11::as_cpp<cpp11::decay_t<double>>(bin_width)));
+  END_CPP11
+}
+// clustering.cpp
+SEXP core_negative_binomial_trend(cpp11::doubles times, double start, double end, double bin_width);
+extern "C" SEXP _zorvi_core_negative_binomial_trend(SEXP times, SEXP start, SEXP end, SEXP bin_width) {
+  BEGIN_CPP11
+    return cpp11::as_sexp(core_negative_binomial_trend(cpp11::as_cpp<cpp11::decay_t<cpp11::doubles>>(times), cpp11::as_cpp<cpp11::decay_t<double>>(start), cpp11::as_cpp<cpp11::decay_t<double>>(end), cpp11::as_cpp<cpp11::decay_t<double>>(bin_width)));
+  END_CPP11
+}
+// clustering.cpp
+SEXP core_permutation_trend(cpp11::doubles times, double start, double end, double bin_width, double permutations, double seed);
+extern "C" SEXP _zorvi_core_permutation_trend(SEXP times, SEXP start, SEXP end, SEXP bin_width, SEXP permutations, SEXP seed) {
+  BEGIN_CPP11
+    return cpp11::as_sexp(core_permutation_trend(cpp11::as_cpp<cpp11::decay_t<cpp11::doubles>>(times), cpp11::as_cpp<cpp11::decay_t<double>>(start), cpp11::as_cpp<cpp11::decay_t<double>>(end), cpp11::as_cpp<cpp11::decay_t<double>>(bin_width), cpp11::as_cpp<cpp11::decay_t<double>>(permutations), cpp11::as_cpp<cpp11::decay_t<double>>(seed)));
+  END_CPP11
+}
 // statistics.cpp
 SEXP core_cox_lewis(cpp11::doubles times, double start, double end);
 extern "C" SEXP _zorvi_core_cox_lewis(SEXP times, SEXP start, SEXP end) {
@@ -92,18 +120,22 @@ extern "C" SEXP _zorvi_core_write_results(SEXP study, SEXP path) {
 
 extern "C" {
 static const R_CallMethodDef CallEntries[] = {
-    {"_zorvi_core_cox_lewis",             (DL_FUNC) &_zorvi_core_cox_lewis,             3},
-    {"_zorvi_core_detectable_rate_ratio", (DL_FUNC) &_zorvi_core_detectable_rate_ratio, 5},
-    {"_zorvi_core_json",                  (DL_FUNC) &_zorvi_core_json,                  2},
-    {"_zorvi_core_lewis_robinson",        (DL_FUNC) &_zorvi_core_lewis_robinson,        3},
-    {"_zorvi_core_mil_hdbk_189",          (DL_FUNC) &_zorvi_core_mil_hdbk_189,          3},
-    {"_zorvi_core_run_study",             (DL_FUNC) &_zorvi_core_run_study,             1},
-    {"_zorvi_core_series",                (DL_FUNC) &_zorvi_core_series,                1},
-    {"_zorvi_core_summary",               (DL_FUNC) &_zorvi_core_summary,               2},
-    {"_zorvi_core_svg",                   (DL_FUNC) &_zorvi_core_svg,                   1},
-    {"_zorvi_core_tables",                (DL_FUNC) &_zorvi_core_tables,                1},
-    {"_zorvi_core_trend_fit",             (DL_FUNC) &_zorvi_core_trend_fit,             4},
-    {"_zorvi_core_write_results",         (DL_FUNC) &_zorvi_core_write_results,         2},
+    {"_zorvi_core_cox_lewis",               (DL_FUNC) &_zorvi_core_cox_lewis,               3},
+    {"_zorvi_core_detectable_rate_ratio",   (DL_FUNC) &_zorvi_core_detectable_rate_ratio,   5},
+    {"_zorvi_core_dispersion",              (DL_FUNC) &_zorvi_core_dispersion,              4},
+    {"_zorvi_core_json",                    (DL_FUNC) &_zorvi_core_json,                    2},
+    {"_zorvi_core_lewis_robinson",          (DL_FUNC) &_zorvi_core_lewis_robinson,          3},
+    {"_zorvi_core_mil_hdbk_189",            (DL_FUNC) &_zorvi_core_mil_hdbk_189,            3},
+    {"_zorvi_core_negative_binomial_trend", (DL_FUNC) &_zorvi_core_negative_binomial_trend, 4},
+    {"_zorvi_core_permutation_trend",       (DL_FUNC) &_zorvi_core_permutation_trend,       6},
+    {"_zorvi_core_quasi_poisson_trend",     (DL_FUNC) &_zorvi_core_quasi_poisson_trend,     4},
+    {"_zorvi_core_run_study",               (DL_FUNC) &_zorvi_core_run_study,               1},
+    {"_zorvi_core_series",                  (DL_FUNC) &_zorvi_core_series,                  1},
+    {"_zorvi_core_summary",                 (DL_FUNC) &_zorvi_core_summary,                 2},
+    {"_zorvi_core_svg",                     (DL_FUNC) &_zorvi_core_svg,                     1},
+    {"_zorvi_core_tables",                  (DL_FUNC) &_zorvi_core_tables,                  1},
+    {"_zorvi_core_trend_fit",               (DL_FUNC) &_zorvi_core_trend_fit,               4},
+    {"_zorvi_core_write_results",           (DL_FUNC) &_zorvi_core_write_results,           2},
     {NULL, NULL, 0}
 };
 }

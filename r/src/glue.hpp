@@ -5,11 +5,17 @@
 #include <cpp11.hpp>
 
 #include <new>
+#include <span>
 #include <string>
 
 #include "zorvi/api/api.hpp"
 
 namespace zorvi::r {
+
+// The numbers of an R double vector, without a copy.
+inline std::span<const double> span_of(const cpp11::doubles& values) {
+    return {REAL(values.data()), static_cast<std::size_t>(values.size())};
+}
 
 // A failure for R: a list of class "zorvi_failure" with the message, whether a file failed
 // (could not be opened, read or written), and the system's error number (0 when the file

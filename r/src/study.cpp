@@ -89,10 +89,7 @@ EventData events_of(const cpp11::list& options, bool& shipped_winds) {
         shipped_winds = holds_shipped_winds(path, csv, names);
         return data;
     }
-    const auto values = [&](const char* name) {
-        const cpp11::doubles vector(options[name]);
-        return std::span<const double>(REAL(vector.data()), static_cast<std::size_t>(vector.size()));
-    };
+    const auto values = [&](const char* name) { return span_of(cpp11::doubles(options[name])); };
     shipped_winds = names.magnitude == CsvColumns{}.magnitude;
     return events_from(values("times"), values("magnitudes"), values("standard_errors"));
 }

@@ -68,7 +68,11 @@ bad_input <- list(
   "negative m" = list(function(d) detectable_rate_ratio(-1, c(1980, 2020)), "zorvi_error",
                       "`m`"),
   "sig.level" = list(function(d) detectable_rate_ratio(5, c(1980, 2020), sig.level = 0.5),
-                     "zorvi_error", "`sig.level`")
+                     "zorvi_error", "`sig.level`"),
+  "one bin" = list(function(d) dispersion(1990, c(1980, 2020), bin_width = 40), "zorvi_error",
+                   "the bin width 40 must be"),
+  "no permutation" = list(function(d) permutation_trend(1990, c(1980, 2020), permutations = 0),
+                          "zorvi_error", "`permutations`")
 )
 
 test_that("bad input raises a zorvi_error and leaves nothing behind", {
