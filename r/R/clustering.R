@@ -4,14 +4,6 @@
 
 clustered_alternatives <- c("greater", "two.sided")
 
-check_bin_width <- function(bin_width, call = sys.call(-1L)) {
-  single_number(bin_width, "bin_width", call = call)
-}
-
-bins_name <- function(times, interval, bin_width) {
-  paste(times_name(times, interval), "in bins of", format(bin_width, digits = 15L))
-}
-
 # `method`, with the reason why the test could not be made, if it could not.
 with_reason <- function(method, reason) {
   if (nzchar(reason)) paste0(method, " (not made: ", reason, ")") else method
@@ -63,11 +55,8 @@ clustered_test <- function(values, alternative, statistic, parameter, method, da
 #' d$table
 #' @export
 dispersion <- function(times, interval, bin_width = 1) {
-  data_name <- bins_name(substitute(times), interval, bin_width)
-  times <- check_times(times)
-  interval <- check_interval(interval)
-  bin_width <- check_bin_width(bin_width)
-  values <- checked(core_dispersion(times, interval[1L], interval[2L], bin_width))
+  input <- test_input(substitute(times), times, interval, bin_width)
+  values <- checked(core_dispersion(input$times, input$start, input$end, input$bin_width))
   structure(list(
     statistic = c("X-squared" = values$pearson_chi2),
     parameter = c(df = values$df),
@@ -77,7 +66,7 @@ dispersion <- function(times, interval, bin_width = 1) {
     alternative = "greater",
     method = with_reason("Dispersion of binned counts around the log-linear trend",
                          values$reason),
-    data.name = data_name,
+    data.name = input$name,
     autocorrelation_lag1 = values$autocorrelation_lag1,
     beta = values$beta,
     standard_error = values$standard_error,
@@ -126,13 +115,10 @@ NULL
 quasi_poisson_trend <- function(times, interval, bin_width = 1,
                                 alternative = c("greater", "two.sided")) {
   alternative <- choose(alternative, clustered_alternatives, "alternative")
-  data_name <- bins_name(substitute(times), interval, bin_width)
-  times <- check_times(times)
-  interval <- check_interval(interval)
-  bin_width <- check_bin_width(bin_width)
-  values <- checked(core_quasi_poisson_trend(times, interval[1L], interval[2L], bin_width))
+  input <- test_input(substitute(times), times, interval, bin_width)
+  values <- checked(core_quasi_poisson_trend(input$times, input$start, input$end, input$bin_width))
   clustered_test(values, alternative, "t", c(df = values$df),
-                 "Quasi-Poisson test for a trend in binned counts", data_name)
+                 "Quasi-Poisson test for a trend in binned counts", input$name)
 }
 
 #' @rdname clustered_trend_tests
@@ -140,16 +126,13 @@ quasi_poisson_trend <- function(times, interval, bin_width = 1,
 negative_binomial_trend <- function(times, interval, bin_width = 1,
                                     alternative = c("greater", "two.sided")) {
   alternative <- choose(alternative, clustered_alternatives, "alternative")
-  data_name <- bins_name(substitute(times), interval, bin_width)
-  times <- check_times(times)
-  interval <- check_interval(interval)
-  bin_width <- check_bin_width(bin_width)
-  values <- checked(core_negative_binomial_trend(times, interval[1L], interval[2L], bin_width))
+  input <- test_input(substitute(times), times, interval, bin_width)
+  values <- checked(core_negative_binomial_trend(input$times, input$start, input$end, input$bin_width))
   method <- "Negative binomial likelihood-ratio test for a trend in binned counts"
   if (values$poisson_limit) {
     method <- paste0(method, ", in the Poisson limit (no overdispersion)")
   }
-  test <- clustered_test(values, alternative, "LR", c(df = values$df), method, data_name)
+  test <- clustered_test(values, alternative, "LR", c(df = values$df), method, input$name)
   test$size <- values$size
   test$size_null <- values$size_null
   test$poisson_limit <- values$poisson_limit
@@ -161,15 +144,12 @@ negative_binomial_trend <- function(times, interval, bin_width = 1,
 permutation_trend <- function(times, interval, bin_width = 1, permutations = 9999,
                               seed = -206761862, alternative = c("greater", "two.sided")) {
   alternative <- choose(alternative, clustered_alternatives, "alternative")
-  data_name <- bins_name(substitute(times), interval, bin_width)
-  times <- check_times(times)
-  interval <- check_interval(interval)
-  bin_width <- check_bin_width(bin_width)
+  input <- test_input(substitute(times), times, interval, bin_width)
   permutations <- whole_number(permutations, "permutations", 1, 1e7, "1 to 10^7")
   seed <- whole_number(seed, "seed", -2^53, 2^53, "-2^53 to 2^53")
-  values <- checked(core_permutation_trend(times, interval[1L], interval[2L], bin_width,
+  values <- checked(core_permutation_trend(input$times, input$start, input$end, input$bin_width,
                                            permutations, seed))
   clustered_test(values, alternative, "sum of centre * count",
                  c(permutations = values$permutations),
-                 "Permutation test for a trend in binned counts", data_name)
+                 "Permutation test for a trend in binned counts", input$name)
 }

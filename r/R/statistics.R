@@ -29,9 +29,19 @@ tail_p <- function(own, rising, alternative) {
   )
 }
 
-times_name <- function(times, interval) {
-  paste(deparse1(times), "over", format(interval[1L], digits = 15L), "to",
-        format(interval[2L], digits = 15L))
+# A test's checked times, interval and (for the clustering tests) bin width, and how its
+# result names them (`expression`: the times as the caller wrote them).
+test_input <- function(expression, times, interval, bin_width = NULL, call = sys.call(-1L)) {
+  times <- check_times(times, call = call)
+  interval <- check_interval(interval, call = call)
+  name <- paste(deparse1(expression), "over", format(interval[1L], digits = 15L), "to",
+                format(interval[2L], digits = 15L))
+  if (!is.null(bin_width)) {
+    bin_width <- single_number(bin_width, "bin_width", call = call)
+    name <- paste(name, "in bins of", format(bin_width, digits = 15L))
+  }
+  list(times = times, start = interval[1L], end = interval[2L], bin_width = bin_width,
+       name = name)
 }
 
 no_trend <- c(beta = 0)
@@ -60,10 +70,8 @@ no_trend <- c(beta = 0)
 #' @export
 cox_lewis <- function(times, interval, alternative = c("greater", "two.sided", "less")) {
   alternative <- choose(alternative, alternatives, "alternative")
-  data_name <- times_name(substitute(times), interval)
-  times <- check_times(times)
-  interval <- check_interval(interval)
-  values <- checked(core_cox_lewis(times, interval[1L], interval[2L]))
+  input <- test_input(substitute(times), times, interval)
+  values <- checked(core_cox_lewis(input$times, input$start, input$end))
   u <- values[2L]
   structure(list(
     statistic = c(u = u),
@@ -72,7 +80,7 @@ cox_lewis <- function(times, interval, alternative = c("greater", "two.sided", "
     null.value = no_trend,
     alternative = alternative,
     method = "Cox-Lewis test for a trend in the rate of events",
-    data.name = data_name
+    data.name = input$name
   ), class = "htest")
 }
 
@@ -95,18 +103,16 @@ cox_lewis <- function(times, interval, alternative = c("greater", "two.sided", "
 #' trend_fit(major, c(1980.417, 2018.917))
 #' @export
 trend_fit <- function(times, interval, conf.level = 0.95) {
-  data_name <- times_name(substitute(times), interval)
-  times <- check_times(times)
-  interval <- check_interval(interval)
+  input <- test_input(substitute(times), times, interval)
   conf.level <- check_probability(conf.level, "conf.level")
-  values <- checked(core_trend_fit(times, interval[1L], interval[2L], conf.level))
+  values <- checked(core_trend_fit(input$times, input$start, input$end, conf.level))
   structure(list(
     estimate = c("rate ratio per decade" = values[2L]),
     conf.int = structure(values[5:6], conf.level = conf.level),
     beta = values[1L],
     beta.conf.int = structure(values[3:4], conf.level = conf.level),
     method = "Log-linear rate fitted by maximum likelihood, profile-likelihood interval",
-    data.name = data_name
+    data.name = input$name
   ), class = "htest")
 }
 
@@ -129,14 +135,12 @@ trend_fit <- function(times, interval, conf.level = 0.95) {
 #' @export
 mil_hdbk_189 <- function(times, interval, alternative = c("greater", "two.sided", "less")) {
   alternative <- choose(alternative, alternatives, "alternative")
-  data_name <- times_name(substitute(times), interval)
-  times <- check_times(times)
-  interval <- check_interval(interval)
-  values <- checked(core_mil_hdbk_189(times, interval[1L], interval[2L]))
+  input <- test_input(substitute(times), times, interval)
+  values <- checked(core_mil_hdbk_189(input$times, input$start, input$end))
   lower <- values[2L]  # the lower tail: small for a rising rate
   structure(list(
     statistic = c("X-squared" = values[1L]),
-    parameter = c(df = 2 * length(times)),
+    parameter = c(df = 2 * length(input$times)),
     p.value = switch(alternative,
       greater = lower,
       less = 1 - lower,
@@ -147,7 +151,7 @@ mil_hdbk_189 <- function(times, interval, alternative = c("greater", "two.sided"
     null.value = c(shape = 1),
     alternative = alternative,
     method = "MIL-HDBK-189 test for a trend in the rate of events",
-    data.name = data_name
+    data.name = input$name
   ), class = "htest")
 }
 
@@ -169,19 +173,17 @@ mil_hdbk_189 <- function(times, interval, alternative = c("greater", "two.sided"
 #' @export
 lewis_robinson <- function(times, interval, alternative = c("greater", "two.sided", "less")) {
   alternative <- choose(alternative, alternatives, "alternative")
-  data_name <- times_name(substitute(times), interval)
-  times <- check_times(times)
-  interval <- check_interval(interval)
-  values <- checked(core_lewis_robinson(times, interval[1L], interval[2L]))
+  input <- test_input(substitute(times), times, interval)
+  values <- checked(core_lewis_robinson(input$times, input$start, input$end))
   z <- values[1L]
   structure(list(
     statistic = c(z = z),
-    parameter = c(m = length(times)),
+    parameter = c(m = length(input$times)),
     p.value = tail_p(values[2L], if (is.nan(z)) NA else z >= 0, alternative),
     null.value = no_trend,
     alternative = alternative,
     method = "Lewis-Robinson test for a trend in the rate of events",
-    data.name = data_name
+    data.name = input$name
   ), class = "htest")
 }
 
