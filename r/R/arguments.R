@@ -28,24 +28,54 @@ whole_number <- function(x, name, low, high, range, call = sys.call(-1L)) {
   as.double(x)
 }
 
-# The test's interval: two finite numbers, the start before the end.
+# The test's interval: two finite times c(start, end), the start before the end.
 check_interval <- function(interval, call = sys.call(-1L)) {
-  if (!is.numeric(interval) || length(interval) != 2L || anyNA(interval) ||
-      !all(is.finite(interval)) || !(interval[1L] < interval[2L])) {
-    zorvi_abort(paste0("`interval` must be two finite numbers c(start, end), the start before ",
+  years <- if (is_time(interval) && length(interval) == 2L) {
+    decimal_years(interval, "interval", call = call)
+  }
+  if (length(years) != 2L || anyNA(years) || !all(is.finite(years)) || !(years[1L] < years[2L])) {
+    zorvi_abort(paste0("`interval` must be two finite times c(start, end), the start before ",
                        "the end, not ", paste(format(interval, digits = 17L), collapse = ", ")),
                 call = call)
   }
-  as.double(interval)
+  years
 }
 
-# Event times: a numeric vector (decimal years).
-check_times <- function(times, call = sys.call(-1L)) {
-  if (!is.numeric(times) || !is.null(dim(times))) {
-    zorvi_abort(sprintf("`times` must be a numeric vector of decimal years, not %s",
-                        class(times)[1L]), call = call)
+# Times as the library takes them: decimal years as they are; dates (Date), date-times
+# (POSIXct, in UTC) and ISO 8601 text as ISO 8601 text.
+iso_text <- function(x) {
+  if (inherits(x, "Date")) {
+    return(format(x, "%Y-%m-%d"))
   }
-  as.double(times)
+  if (inherits(x, "POSIXt")) {
+    return(format(x, "%Y-%m-%dT%H:%M:%OS6Z", tz = "UTC"))
+  }
+  x
+}
+
+is_time <- function(x) {
+  (is.numeric(x) || is.character(x) || inherits(x, c("Date", "POSIXt"))) && is.null(dim(x))
+}
+
+# Times as decimal years: numbers as they are, the others by the rule of the CSV reader.
+decimal_years <- function(x, name, call = sys.call(-1L)) {
+  if (is.numeric(x)) {
+    return(as.double(x))
+  }
+  years <- core_decimal_years(iso_text(x))
+  if (inherits(years, "zorvi_failure")) {
+    zorvi_abort(sprintf("`%s`: %s", name, years$message), call = call)
+  }
+  years
+}
+
+# Event times: decimal years, or dates, date-times or ISO 8601 text.
+check_times <- function(times, call = sys.call(-1L)) {
+  if (!is_time(times)) {
+    zorvi_abort(paste("`times` must be decimal years, dates, date-times or ISO 8601 text,",
+                      "not", class(times)[1L]), call = call)
+  }
+  decimal_years(times, "times", call = call)
 }
 
 # A probability strictly between `low` and `high`.

@@ -63,3 +63,7 @@ core_series <- function(pointer) {
 core_write_results <- function(study, path) {
   .Call(`_zorvi_core_write_results`, study, path)
 }
+
+core_decimal_years <- function(texts) {
+  .Call(`_zorvi_core_decimal_years`, texts)
+}

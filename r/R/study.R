@@ -22,14 +22,21 @@ keep_limit <- 100000
 #'
 #' @param data A path to a data file (a CSV table when its name ends in `.csv` or `columns`
 #'   are given, else the program's free format: three numbers per event), or a data frame.
+#'   Times are decimal years or, in a CSV table or data frame, ISO 8601 dates or date-times
+#'   (`"2017-08-26"`, `"2017-08-26T18:00Z"`, UTC without a zone); a data frame's time column
+#'   may also be of class `Date` or `POSIXct`.
 #' @param threshold The lowest magnitude selected.
-#' @param interval The test's interval `c(start, end)` in decimal years; every time lies
-#'   within it.
+#' @param interval The test's interval `c(start, end)` in decimal years (or as dates,
+#'   date-times or ISO 8601 text); every time lies within it.
 #' @param series The number of simulated series, from 1 to 10^9.
 #' @param seed The seed word of the program's generator, a whole number from -2^31 to
 #'   2^31 - 1 (`seed` and `-seed` give the same series).
 #' @param columns The time, magnitude and standard-error columns of a CSV file or data frame
-#'   (by default the shipped table's).
+#'   (by default the shipped table's); or only the time and magnitude columns, with
+#'   `standard_error` given.
+#' @param standard_error The standard error of the events without one: every event when
+#'   `columns` names no standard-error column, else those whose cell is empty (`NA`). By
+#'   default none, and such an event is an error.
 #' @param error_model `"observed"` (each observed magnitude moved by its error, the
 #'   program's model) or `"posterior"` (each event's true magnitude drawn given its
 #'   observation, under an exponential population above a floor; the study then compares
@@ -68,9 +75,15 @@ keep_limit <- 100000
 study <- function(data, threshold = 113, interval = c(1980.417, 2018.917), series = 2000,
                   seed = -206761862,
                   columns = c("time_decimal_year", "max_wind_kt", "stderr_kt"),
-                  error_model = c("observed", "posterior"), floor = NULL, prior_scale = NULL,
-                  results = NULL, keep_series = NULL, name = NULL, progress = interactive()) {
+                  standard_error = NULL, error_model = c("observed", "posterior"), floor = NULL,
+                  prior_scale = NULL, results = NULL, keep_series = NULL, name = NULL,
+                  progress = interactive()) {
   options <- study_events(data, columns, csv = !missing(columns))
+  options$standard_error <- if (is.null(standard_error)) {
+    NaN
+  } else {
+    positive_number(standard_error, "standard_error", zero = TRUE)
+  }
   interval <- check_interval(interval)
   options$threshold <- single_number(threshold, "threshold")
   options$start <- interval[1L]
@@ -83,7 +96,11 @@ study <- function(data, threshold = 113, interval = c(1980.417, 2018.917), serie
     zorvi_abort("`floor` and `prior_scale` apply to error_model = \"posterior\" only")
   }
   options$floor <- if (is.null(floor)) NaN else single_number(floor, "floor")
-  options$prior_scale <- if (is.null(prior_scale)) NaN else positive_scale(prior_scale)
+  options$prior_scale <- if (is.null(prior_scale)) {
+    NaN
+  } else {
+    positive_number(prior_scale, "prior_scale", infinite = "the observed model")
+  }
   options$results <- if (is.null(results)) NULL else output_path(results, "results")
   options$keep_series <- if (is.null(keep_series)) {
     options$series <= keep_limit
@@ -94,16 +111,18 @@ study <- function(data, threshold = 113, interval = c(1980.417, 2018.917), serie
   bar <- progress_function(progress)
   on.exit(bar$close())
   options$progress <- bar$update
-  core <- checked(core_run_study(options), rows = is.null(options$path))
+  core <- checked(core_run_study(options))
   new_study(core, if (is.null(results)) "study-results.dat" else options$results)
 }
 
 # The events part of a study's options: a path (read as a CSV table when `csv`, the columns
-# given, or when its name says so), or a data frame's three columns as doubles.
+# given, or when its name says so), or a data frame's columns: the times as decimal years or
+# ISO 8601 text, the others as doubles, and its row names when they are its own.
 study_events <- function(data, columns, csv, call = sys.call(-1L)) {
-  if (!is.character(columns) || length(columns) != 3L || anyNA(columns)) {
-    zorvi_abort(paste("`columns` must name three columns: time, magnitude and standard error,",
-                      "not", describe(columns)), call = call)
+  if (!is.character(columns) || !(length(columns) %in% 2:3) || anyNA(columns)) {
+    zorvi_abort(paste("`columns` must name the time, magnitude and standard-error columns (or",
+                      "the first two, with `standard_error` given), not", describe(columns)),
+                call = call)
   }
   if (is.character(data) && length(data) == 1L && !is.na(data)) {
     path <- path.expand(data)
@@ -118,21 +137,32 @@ study_events <- function(data, columns, csv, call = sys.call(-1L)) {
     zorvi_abort(sprintf("the data frame has no column \"%s\" (its columns: %s)", missing[1L],
                         paste(names(data), collapse = ", ")), call = call)
   }
-  values <- lapply(columns, function(column) {
-    if (!is.numeric(data[[column]])) {
+  times <- data[[columns[1L]]]
+  if (!is_time(times)) {
+    zorvi_abort(sprintf(paste("column \"%s\" must hold decimal years, dates, date-times or",
+                              "ISO 8601 text, not %s"), columns[1L], class(times)[1L]),
+                call = call)
+  }
+  numbers <- lapply(columns[-1L], function(column) {
+    if (!is.numeric(data[[column]]) && !all(is.na(data[[column]]))) {
       zorvi_abort(sprintf("column \"%s\" must be numeric, not %s", column,
                           class(data[[column]])[1L]), call = call)
     }
     as.double(data[[column]])
   })
-  list(path = NULL, times = values[[1L]], magnitudes = values[[2L]],
-       standard_errors = values[[3L]], columns = columns, name = "events")
+  errors <- if (length(columns) == 3L) numbers[[2L]] else rep(NaN, nrow(data))
+  list(path = NULL, times = if (is.numeric(times)) as.double(times) else iso_text(times),
+       magnitudes = numbers[[1L]], standard_errors = errors, columns = columns,
+       row_labels = if (.row_names_info(data) > 0L) row.names(data), name = "events")
 }
 
-positive_scale <- function(x, call = sys.call(-1L)) {
-  if (!is.numeric(x) || length(x) != 1L || is.na(x) || !(x > 0)) {
-    zorvi_abort(sprintf("`prior_scale` must be a positive number (Inf for the observed model), not %s",
-                        describe(x)), call = call)
+# A positive number (or 0 with `zero`); Inf only where `infinite` says what it means.
+positive_number <- function(x, name, zero = FALSE, infinite = NULL, call = sys.call(-1L)) {
+  if (!is.numeric(x) || length(x) != 1L || is.na(x) || !(x > 0 || (zero && x == 0)) ||
+      (is.null(infinite) && is.infinite(x))) {
+    what <- if (zero) "a finite number, 0 or more" else "a positive number"
+    if (!is.null(infinite)) what <- sprintf("%s (Inf for %s)", what, infinite)
+    zorvi_abort(sprintf("`%s` must be %s, not %s", name, what, describe(x)), call = call)
   }
   as.double(x)
 }

@@ -117,10 +117,18 @@ extern "C" SEXP _zorvi_core_write_results(SEXP study, SEXP path) {
     return cpp11::as_sexp(core_write_results(cpp11::as_cpp<cpp11::decay_t<SEXP>>(study), cpp11::as_cpp<cpp11::decay_t<std::string>>(path)));
   END_CPP11
 }
+// study.cpp
+SEXP core_decimal_years(cpp11::strings texts);
+extern "C" SEXP _zorvi_core_decimal_years(SEXP texts) {
+  BEGIN_CPP11
+    return cpp11::as_sexp(core_decimal_years(cpp11::as_cpp<cpp11::decay_t<cpp11::strings>>(texts)));
+  END_CPP11
+}
 
 extern "C" {
 static const R_CallMethodDef CallEntries[] = {
     {"_zorvi_core_cox_lewis",               (DL_FUNC) &_zorvi_core_cox_lewis,               3},
+    {"_zorvi_core_decimal_years",           (DL_FUNC) &_zorvi_core_decimal_years,           1},
     {"_zorvi_core_detectable_rate_ratio",   (DL_FUNC) &_zorvi_core_detectable_rate_ratio,   5},
     {"_zorvi_core_dispersion",              (DL_FUNC) &_zorvi_core_dispersion,              4},
     {"_zorvi_core_json",                    (DL_FUNC) &_zorvi_core_json,                    2},

@@ -12,6 +12,24 @@
 
 namespace zorvi::r {
 
+// How the library's messages name the settings: by the arguments of the R functions.
+inline constexpr ArgumentNames r_argument_names = {
+    .threshold = "`threshold`",
+    .interval = "`interval`",
+    .series = "`series`",
+    .seed = "`seed`",
+    .start_sweep = "`sweep_starts`",
+    .bin_width = "`bin_width`",
+    .floor = "`floor`",
+    .prior_scale = "`prior_scale`",
+    .standard_error = "`standard_error`",
+    .give_interval = "`interval = c(start, end)`",
+    .give_columns = "`columns = c(time, magnitude, standard_error)`",
+    .give_floor = "`floor = X`",
+    .give_prior_scale = "`prior_scale = X`",
+    .give_standard_error = "`standard_error = X`",
+};
+
 // The numbers of an R double vector, without a copy.
 inline std::span<const double> span_of(const cpp11::doubles& values) {
     return {REAL(values.data()), static_cast<std::size_t>(values.size())};

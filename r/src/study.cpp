@@ -5,12 +5,14 @@
 // to R once the study has unwound, its results file removed.
 #include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <exception>
 #include <memory>
 #include <stop_token>
 #include <string>
 
 #include "glue.hpp"
+#include "zorvi/text/messages.hpp"
 
 namespace zorvi::r {
 
@@ -74,24 +76,71 @@ std::string text(const cpp11::list& options, const char* name) {
     return cpp11::as_cpp<std::string>(options[name]);
 }
 
+// A data frame's time column: decimal years, or ISO 8601 text as the CSV reader takes it (a
+// date, or a date-time with a zone), each converted to a decimal year and kept as written.
+struct Times {
+    std::vector<double> years;
+    std::vector<std::string> written;  // empty for decimal years
+    std::size_t bad = SIZE_MAX;        // the first time that is no ISO 8601 time
+    std::string problem;
+};
+
+Times times_of(SEXP column) {
+    Times times;
+    if (TYPEOF(column) != STRSXP) {
+        const std::span<const double> years = span_of(cpp11::doubles(column));
+        times.years.assign(years.begin(), years.end());
+        return times;
+    }
+    const cpp11::strings texts(column);
+    for (R_xlen_t i = 0; i < texts.size(); ++i) {
+        const cpp11::r_string cell = texts[i];
+        std::string text = cell == NA_STRING ? std::string() : std::string(cell);
+        double year = not_a_number;
+        std::string problem;
+        if (!iso_decimal_year(text, year, problem) && times.bad == SIZE_MAX) {
+            times.bad = static_cast<std::size_t>(i);
+            times.problem = detail::quoted_for_message(text) + " is " + problem;
+        }
+        times.years.push_back(year);
+        times.written.push_back(std::move(text));
+    }
+    return times;
+}
+
 // The events of `options`: a file read as zorvi-report --data reads it (a CSV table when the
-// columns were given or its name says so), or three vectors.
+// columns were given or its name says so), or a data frame's columns as rows.
 EventData events_of(const cpp11::list& options, bool& shipped_winds) {
     const cpp11::strings columns(options["columns"]);
-    CsvColumns names{columns[0], columns[1], columns[2]};
+    const bool has_errors = columns.size() == 3;
+    CsvColumns names{columns[0], columns[1], has_errors ? std::string(columns[2]) : ""};
+    const double given_error = number(options, "standard_error");  // NaN: none
     if (options["path"] != R_NilValue) {
         const std::filesystem::path path(text(options, "path"));
         const bool csv = cpp11::as_cpp<bool>(options["csv"]) || names_csv_file(path);
         ReadOptions read;
         read.format = csv ? DataFormat::csv : DataFormat::free_format;
         read.columns = names;
+        read.standard_error = given_error;
+        read.names = r_argument_names;
         EventData data = read_events(path, read);
         shipped_winds = holds_shipped_winds(path, csv, names);
         return data;
     }
+    Times times = times_of(options["times"]);
     const auto values = [&](const char* name) { return span_of(cpp11::doubles(options[name])); };
+    std::vector<std::string> labels;
+    if (options["row_labels"] != R_NilValue)
+        for (const cpp11::r_string label : cpp11::strings(options["row_labels"]))
+            labels.emplace_back(label);
+    EventData data = events_from(times.years, values("magnitudes"), values("standard_errors"),
+                                 given_error, 1, std::move(labels));
+    if (times.bad != SIZE_MAX)
+        throw Error(event_place(data, text(options, "name"), times.bad) + "the time " +
+                    times.problem);
+    data.notes.times_written = std::move(times.written);
     shipped_winds = names.magnitude == CsvColumns{}.magnitude;
-    return events_from(values("times"), values("magnitudes"), values("standard_errors"));
+    return data;
 }
 
 StudySettings settings_of(const cpp11::list& options) {
@@ -131,6 +180,7 @@ using zorvi::r::guarded;
         control.progress_every = r::Poll::poll_every(data.events.t.size());
         control.stop = poll.stop.get_token();
         control.keep_series = cpp11::as_cpp<bool>(options["keep_series"]);
+        control.names = r::r_argument_names;
         if (options["results"] != R_NilValue) control.results = r::text(options, "results");
         std::unique_ptr<Study> study;
         try {
@@ -200,5 +250,18 @@ using zorvi::r::guarded;
     return guarded([&]() -> cpp11::sexp {
         write_results(zorvi::r::study_of(study), path);
         return R_NilValue;
+    });
+}
+
+// ISO 8601 dates or date-times as decimal years, by the rule of the CSV reader.
+[[cpp11::register]] SEXP core_decimal_years(cpp11::strings texts) {
+    return guarded([&] {
+        cpp11::writable::doubles years(texts.size());
+        for (R_xlen_t i = 0; i < texts.size(); ++i) {
+            const cpp11::r_string text = texts[i];
+            years[i] = text == NA_STRING ? zorvi::not_a_number
+                                         : zorvi::decimal_year(std::string(text));
+        }
+        return years;
     });
 }

@@ -27,6 +27,17 @@ cases <- list(
                            interval = c(1950, 2020)),
                       c("--data", "quakes.csv", "--columns", "when,Mw,se", "--threshold",
                         "6.5", "--interval", "1950", "2020")),
+  iso_dates = list(function(d) {
+    events <- utils::read.csv(shipped_csv)
+    events$date_utc <- as.Date(events$date_utc)
+    events
+  }, list(columns = c("date_utc", "max_wind_kt", "stderr_kt"), name = shipped_csv),
+  c("--data", shipped_csv, "--columns", "date_utc,max_wind_kt,stderr_kt")),
+  given_error = list(function(d) shipped_csv,
+                     list(columns = c("time_decimal_year", "max_wind_kt"), standard_error = 10,
+                          threshold = 96, series = 300),
+                     c("--data", shipped_csv, "--columns", "time_decimal_year,max_wind_kt",
+                       "--se", "10", "--threshold", "96", "--series", "300")),
   data_frame = list(function(d) made_up_events(),
                     list(columns = c("when", "Mw", "se"), threshold = 6.5,
                          interval = c(1950, 2020), name = "quakes.csv"),
