@@ -31,7 +31,8 @@ bool check_results_path(const ReportPaths& paths, std::string& error) {
         clash = "the program's own file of that name";
     else if (detail::same_file(paths.results, paths.data))
         clash = "the data file";
-    else if (detail::same_file(paths.results, paths.figure) || detail::same_file(paths.results, paths.png))
+    else if (detail::same_file(paths.results, paths.figure) ||
+             detail::same_file(paths.results, paths.png))
         clash = "the report's figure";
     else if (std::filesystem::is_directory(paths.results))
         clash = "a directory";
@@ -101,7 +102,8 @@ bool check_html_path(const ReportOptions& options, const std::vector<Output>& ou
         clash = "the program's own file of that name";
     for (const Output& output : outputs) {
         if (!clash.empty()) break;
-        if (output.what != what && same_file(output.path, options.html)) clash = output.what;
+        if (output.what != what && detail::same_file(output.path, options.html))
+            clash = output.what;
     }
     if (clash.empty()) return true;
     error = what + (name.empty() ? " names " : " would replace ") + clash +

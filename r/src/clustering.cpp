@@ -20,15 +20,15 @@ cpp11::writable::doubles doubles_of(const Values& values) {
 }
 
 cpp11::sexp test_list(const ClusteredTrendTest& test) {
-    cpp11::writable::list out(
-        {cpp11::as_sexp(test.reason.c_str()), cpp11::as_sexp(test.statistic),
-         cpp11::as_sexp(test.df), cpp11::as_sexp(test.p_value),
-         cpp11::as_sexp(test.p_value_two_sided), cpp11::as_sexp(test.estimate),
-         cpp11::as_sexp(test.standard_error), cpp11::as_sexp(test.size),
-         cpp11::as_sexp(test.size_null), cpp11::as_sexp(test.poisson_limit),
-         cpp11::as_sexp(static_cast<double>(test.permutations))});
-    out.names() = {"reason",         "statistic", "df",        "p_value", "p_value_two_sided",
-                   "estimate",       "standard_error", "size", "size_null", "poisson_limit",
+    cpp11::writable::list out({cpp11::as_sexp(test.reason.c_str()), cpp11::as_sexp(test.statistic),
+                               cpp11::as_sexp(test.df), cpp11::as_sexp(test.p_value),
+                               cpp11::as_sexp(test.p_value_two_sided),
+                               cpp11::as_sexp(test.estimate), cpp11::as_sexp(test.standard_error),
+                               cpp11::as_sexp(test.size), cpp11::as_sexp(test.size_null),
+                               cpp11::as_sexp(test.poisson_limit),
+                               cpp11::as_sexp(static_cast<double>(test.permutations))});
+    out.names() = {"reason",      "statistic",      "df",   "p_value",   "p_value_two_sided",
+                   "estimate",    "standard_error", "size", "size_null", "poisson_limit",
                    "permutations"};
     return out;
 }
@@ -45,12 +45,12 @@ using zorvi::r::guarded;
     return guarded([&]() -> cpp11::sexp {
         const BinnedCounts counts = binned_counts(r::span_of(times), start, end, bin_width);
         const DispersionCheck check = check_dispersion(counts);
-        cpp11::writable::list bins({r::doubles_of(counts.lower), r::doubles_of(counts.upper),
-                                    r::doubles_of(counts.exposure), r::doubles_of(counts.centre),
-                                    r::doubles_of(counts.counts),
-                                    check.fitted.empty() ? r::doubles_of(std::vector<double>(
-                                                               counts.counts.size(), NAN))
-                                                         : r::doubles_of(check.fitted)});
+        cpp11::writable::list bins(
+            {r::doubles_of(counts.lower), r::doubles_of(counts.upper),
+             r::doubles_of(counts.exposure), r::doubles_of(counts.centre),
+             r::doubles_of(counts.counts),
+             check.fitted.empty() ? r::doubles_of(std::vector<double>(counts.counts.size(), NAN))
+                                  : r::doubles_of(check.fitted)});
         bins.names() = {"lower", "upper", "exposure", "centre", "count", "fitted"};
         cpp11::writable::list out(
             {cpp11::as_sexp(check.reason.c_str()), cpp11::as_sexp(check.pearson_chi2),
@@ -58,9 +58,9 @@ using zorvi::r::guarded;
              cpp11::as_sexp(check.autocorrelation_lag1), cpp11::as_sexp(check.beta),
              cpp11::as_sexp(check.standard_error), r::doubles_of(check.observed_bins),
              r::doubles_of(check.expected_bins), bins});
-        out.names() = {"reason",  "pearson_chi2", "df",   "phi",           "p_value",
-                       "autocorrelation_lag1", "beta", "standard_error", "observed_bins",
-                       "expected_bins", "bins"};
+        out.names() = {"reason",        "pearson_chi2",         "df",   "phi",
+                       "p_value",       "autocorrelation_lag1", "beta", "standard_error",
+                       "observed_bins", "expected_bins",        "bins"};
         return out;
     });
 }
@@ -87,7 +87,7 @@ using zorvi::r::guarded;
                                                 double seed) {
     return guarded([&] {
         return zorvi::r::test_list(zorvi::permutation_trend(
-            zorvi::r::span_of(times), start, end, bin_width,
-            static_cast<std::size_t>(permutations), static_cast<std::int64_t>(seed)));
+            zorvi::r::span_of(times), start, end, bin_width, static_cast<std::size_t>(permutations),
+            static_cast<std::int64_t>(seed)));
     });
 }

@@ -50,7 +50,6 @@ using zorvi::r::span_of;
                                                     double alpha) {
     return guarded([&] {
         return cpp11::writable::doubles(
-            {zorvi::detectable_rate_ratio(static_cast<std::int32_t>(m), start, end, power,
-                                          alpha)});
+            {zorvi::detectable_rate_ratio(static_cast<std::int32_t>(m), start, end, power, alpha)});
     });
 }

@@ -63,8 +63,9 @@ const Study& study_of(SEXP pointer) {
     const Study* study = StudyPointer(pointer).get();
     // A study read back from a saved session has lost its computed state.
     if (study == nullptr)
-        throw Error("this study's computed state does not outlive the R session that made it "
-                    "(a study read back from a file): run study() again");
+        throw Error(
+            "this study's computed state does not outlive the R session that made it "
+            "(a study read back from a file): run study() again");
     return *study;
 }
 
@@ -197,7 +198,8 @@ using zorvi::r::guarded;
 }
 
 [[cpp11::register]] SEXP core_summary(SEXP study, std::string results) {
-    return guarded([&] { return cpp11::as_sexp(summary_text(zorvi::r::study_of(study), results)); });
+    return guarded(
+        [&] { return cpp11::as_sexp(summary_text(zorvi::r::study_of(study), results)); });
 }
 
 [[cpp11::register]] SEXP core_json(SEXP study, std::string results) {
@@ -259,8 +261,8 @@ using zorvi::r::guarded;
         cpp11::writable::doubles years(texts.size());
         for (R_xlen_t i = 0; i < texts.size(); ++i) {
             const cpp11::r_string text = texts[i];
-            years[i] = text == NA_STRING ? zorvi::not_a_number
-                                         : zorvi::decimal_year(std::string(text));
+            years[i] =
+                text == NA_STRING ? zorvi::not_a_number : zorvi::decimal_year(std::string(text));
         }
         return years;
     });

@@ -78,7 +78,7 @@ struct EventData {
     EventNotes notes;
     bool rows = false;
     std::vector<std::string> row_labels;  // rows: empty, or one label a row
-    std::filesystem::path file;  // the data file they were read from; empty when given
+    std::filesystem::path file;           // the data file they were read from; empty when given
 };
 
 // Appends one event: its time, magnitude and standard error, read on `line`.
