@@ -7,4 +7,5 @@ for b in build/release/*_bench; do
 done
 bench/whole_run.sh
 bench/study_run.sh
+bench/input_run.sh
 if command -v valgrind >/dev/null; then bench/instructions.sh build/release/zorvi; fi
