@@ -97,6 +97,13 @@ TEST(ErrorModel, SelectionSharesFollowTheClosedForm) {
     // The smallest landfall is 65 kt: the floor, and the mean excess over it, 1430 / 60 kt.
     EXPECT_EQ(analysis.settings.floor, 65.0);
     EXPECT_NEAR(analysis.settings.prior_scale, 1430.0 / 60.0, 1e-12);
+    // On another scale the floor is the smallest magnitude as well, not a whole unit below it.
+    const std::vector<double> t = {1990, 2000, 2010}, x = {5.6, 6.2, 7.1}, s = {0.2, 0.2, 0.2};
+    StudySettings quakes = posterior_settings(20, not_a_number);
+    quakes.threshold = 6;
+    const Study small = run_study(events_from(t, x, s), quakes);
+    EXPECT_EQ(small.analysis.settings.floor, 5.6);
+    EXPECT_NEAR(small.analysis.settings.prior_scale, (0.6 + 1.5) / 3, 1e-12);
     double variance = 0.0;
     double expected = 0.0;
     bool some_undecided = false;
