@@ -89,9 +89,8 @@ Events read_file(const std::string& path, const std::optional<std::vector<std::s
 // labels, by its label. Times given as ISO 8601 texts keep them as written. No standard errors
 // (None): every row takes the one given.
 Events from_arrays(const Numbers& times, const Numbers& magnitudes,
-                   const std::optional<Numbers>& errors, bool shipped_winds,
-                   double standard_error, std::vector<std::string> labels,
-                   std::vector<std::string> times_written) {
+                   const std::optional<Numbers>& errors, bool shipped_winds, double standard_error,
+                   std::vector<std::string> labels, std::vector<std::string> times_written) {
     check_standard_error(standard_error);
     const std::span<const double> t = numbers_of(times, "times");
     std::vector<double> none;
@@ -245,8 +244,8 @@ void bind_study(py::module_& module) {
     module.def("decimal_years", &decimal_years, py::arg("texts"), py::arg("labels"),
                py::arg("column"), "ISO 8601 times as decimal years, a row's named when it fails.");
     module.def(
-        "decimal_year", [](const std::string& text) { return decimal_year(text); },
-        py::arg("text"), "An ISO 8601 date or date-time as a decimal year.");
+        "decimal_year", [](const std::string& text) { return decimal_year(text); }, py::arg("text"),
+        "An ISO 8601 date or date-time as a decimal year.");
 
     py::class_<Study>(module, "Study", "A finished study and every number of its analysis.")
         .def("summary", &summary_text, py::arg("results"), "The text summary.")

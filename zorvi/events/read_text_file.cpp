@@ -67,7 +67,8 @@ bool check_given_error(double value, std::string& error, const ArgumentNames& na
 bool read_event_file(const std::filesystem::path& path, bool csv, const CsvReading& reading,
                      EventData& data, std::string& error) {
     const std::string name = path.string();
-    if (!std::isnan(reading.given_error) && !check_given_error(reading.given_error, error, reading.names))
+    if (!std::isnan(reading.given_error) &&
+        !check_given_error(reading.given_error, error, reading.names))
         return false;
     if (!csv && !std::isnan(reading.given_error)) {
         error = std::string(reading.names.standard_error) +
