@@ -48,6 +48,10 @@ core_json <- function(study, results) {
   .Call(`_zorvi_core_json`, study, results)
 }
 
+core_html <- function(study, results, fragment) {
+  .Call(`_zorvi_core_html`, study, results, fragment)
+}
+
 core_svg <- function(study) {
   .Call(`_zorvi_core_svg`, study)
 }

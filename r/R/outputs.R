@@ -3,17 +3,22 @@
 
 #' The outputs of a study, as the command line writes them
 #'
-#' `to_json()` gives the JSON document of `zorvi-report --json --no-figure`, `to_svg()` the
-#' figure `Zorvireport.svg`, `tables()` the tables of `zorvi-report --csv` as data frames,
-#' and `write_results()` writes the results file in the program's format; all byte for byte
-#' the command line's for the same data and options.
+#' `to_json()` gives the JSON document of `zorvi-report --json --no-figure`, `to_html()` the
+#' page of `zorvi-report --html FILE --no-figure` (the answer in plain words first, then every
+#' section with its tables and the figure's panels), `to_svg()` the figure
+#' `Zorvireport.svg`, `tables()` the tables of `zorvi-report --csv` as data frames, and
+#' `write_results()` writes the results file in the program's format; all byte for byte the
+#' command line's for the same data and options. In an R Markdown document a study shows as
+#' the HTML report, one element whose styles stay within it.
 #'
 #' @param x A study made by [study()].
 #' @param results How the JSON names the results file: by default the path the study was
 #'   given, or `"study-results.dat"`.
+#' @param fragment `FALSE` for a whole page; `TRUE` for one element to place inside another
+#'   page, its styles scoped to it.
 #' @param path Where to write the results file. It is written whole or not at all; it never
 #'   replaces the study's data file or anything but a regular file.
-#' @return `to_json()` and `to_svg()`: a string. `tables()`: a named list of data frames
+#' @return `to_json()`, `to_html()` and `to_svg()`: a string. `tables()`: a named list of data frames
 #'   (`tests`, `events`, `m_counts`, `series` when the series were kept, `sweep_threshold`,
 #'   `sweep_start_year`, and `error_models` for the posterior model), each read with
 #'   [utils::read.csv()] from the command line's CSV text. `write_results()`: `path`,
@@ -33,6 +38,20 @@ NULL
 to_json <- function(x, results = NULL) {
   core <- study_core(x)
   checked(core_json(core, results_name(x, results)))
+}
+
+#' @rdname outputs
+#' @export
+to_html <- function(x, results = NULL, fragment = FALSE) {
+  core <- study_core(x)
+  checked(core_html(core, results_name(x, results), flag(fragment, "fragment")))
+}
+
+#' A study in a knitr document: the HTML report as one element.
+#' @exportS3Method knitr::knit_print
+#' @noRd
+knit_print.zorvi_study <- function(x, ...) {
+  knitr::asis_output(to_html(x, fragment = TRUE))
 }
 
 #' @rdname outputs

@@ -90,6 +90,13 @@ extern "C" SEXP _zorvi_core_json(SEXP study, SEXP results) {
   END_CPP11
 }
 // study.cpp
+SEXP core_html(SEXP study, std::string results, bool fragment);
+extern "C" SEXP _zorvi_core_html(SEXP study, SEXP results, SEXP fragment) {
+  BEGIN_CPP11
+    return cpp11::as_sexp(core_html(cpp11::as_cpp<cpp11::decay_t<SEXP>>(study), cpp11::as_cpp<cpp11::decay_t<std::string>>(results), cpp11::as_cpp<cpp11::decay_t<bool>>(fragment)));
+  END_CPP11
+}
+// study.cpp
 SEXP core_svg(SEXP study);
 extern "C" SEXP _zorvi_core_svg(SEXP study) {
   BEGIN_CPP11
@@ -131,6 +138,7 @@ static const R_CallMethodDef CallEntries[] = {
     {"_zorvi_core_decimal_years",           (DL_FUNC) &_zorvi_core_decimal_years,           1},
     {"_zorvi_core_detectable_rate_ratio",   (DL_FUNC) &_zorvi_core_detectable_rate_ratio,   5},
     {"_zorvi_core_dispersion",              (DL_FUNC) &_zorvi_core_dispersion,              4},
+    {"_zorvi_core_html",                    (DL_FUNC) &_zorvi_core_html,                    3},
     {"_zorvi_core_json",                    (DL_FUNC) &_zorvi_core_json,                    2},
     {"_zorvi_core_lewis_robinson",          (DL_FUNC) &_zorvi_core_lewis_robinson,          3},
     {"_zorvi_core_mil_hdbk_189",            (DL_FUNC) &_zorvi_core_mil_hdbk_189,            3},

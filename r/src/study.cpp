@@ -206,6 +206,15 @@ using zorvi::r::guarded;
     return guarded([&] { return cpp11::as_sexp(json_text(zorvi::r::study_of(study), results)); });
 }
 
+// The HTML report: a whole page, or one element for another page (`fragment`).
+[[cpp11::register]] SEXP core_html(SEXP study, std::string results, bool fragment) {
+    return guarded([&] {
+        return cpp11::as_sexp(html_report(zorvi::r::study_of(study), results,
+                                          fragment ? zorvi::HtmlForm::fragment
+                                                   : zorvi::HtmlForm::document));
+    });
+}
+
 [[cpp11::register]] SEXP core_svg(SEXP study) {
     return guarded([&] { return cpp11::as_sexp(svg_figure(zorvi::r::study_of(study))); });
 }

@@ -55,8 +55,10 @@ test_that("a study gives the command line's JSON, text, tables, figure and resul
     arguments <- cases[[case]][[3L]]
     s <- withr::with_dir(directory, do.call(study, c(list(data), options)))
 
-    json <- run_report(c(arguments, "--json", "--no-figure", "--csv", "tables"), directory)
+    json <- run_report(c(arguments, "--json", "--no-figure", "--csv", "tables", "--html",
+                         "report.html"), directory)
     expect_identical(to_json(s), json, label = case)
+    expect_identical(to_html(s), read_bytes(file.path(directory, "report.html")), label = case)
     text <- run_report(arguments, directory)  # with the figure, whose row the summary adds
     expect_identical(capture.output(print(s)), grep("^Figure ", strsplit(text, "\n")[[1L]],
                                                     value = TRUE, invert = TRUE), label = case)
@@ -73,6 +75,10 @@ test_that("a study gives the command line's JSON, text, tables, figure and resul
       expect_identical(frames[[name]], expected, label = paste(case, name))
     }
     expect_identical(as.data.frame(s), frames$tests)
+    if (requireNamespace("knitr", quietly = TRUE)) {
+      expect_identical(unclass(knitr::knit_print(s)), to_html(s, fragment = TRUE),
+                       ignore_attr = TRUE)
+    }
     # The values under the JSON's names, and the series of the results file.
     document <- jsonlite::fromJSON(json)
     expect_identical(s$observed$u, document$observed$u, label = case)
