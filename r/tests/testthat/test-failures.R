@@ -103,25 +103,22 @@ test_that("bad input raises a zorvi_error and leaves nothing behind", {
   expect_identical(deparse(conditionCall(missing)), "study(file.path(tempdir(), \"none.csv\"))")
 })
 
-test_that("an interrupt stops a study within a second and leaves no file", {
+test_that("an interrupt stops a study at its next look and leaves no file", {
   directory <- withr::local_tempdir()
   calls <- 0
-  sent <- NULL
   progress <- function(done, total) {
     calls <<- calls + 1
-    if (calls == 2) {
-      sent <<- Sys.time()
-      tools::pskill(Sys.getpid(), tools::SIGINT)
-    }
+    if (calls == 2) tools::pskill(Sys.getpid(), tools::SIGINT)
     if (calls > 50) stop("the interrupt was not seen")
   }
   outcome <- tryCatch(
     study(shipped_csv, series = 1e9, results = file.path(directory, "r.dat"),
           progress = progress),
-    interrupt = function(condition) Sys.time() - sent
+    interrupt = function(condition) "interrupted"
   )
-  expect_s3_class(outcome, "difftime")
-  expect_lt(as.double(outcome, units = "secs"), 1)
+  # Seen at the look after the signal, before the progress function is called again (how
+  # soon that is, bench/r_study.R measures: about 0.1 s).
+  expect_identical(outcome, "interrupted")
   expect_identical(calls, 2)
   expect_identical(dir(directory), character())
   # An error of the progress function stops the study the same way, and the next study
