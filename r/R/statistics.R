@@ -53,8 +53,9 @@ no_trend <- c(beta = 0)
 #' \eqn{m}: \eqn{u = (\bar t - (a + b)/2) / ((b - a) \sqrt{1 / (12 m)})} is standard normal
 #' under a constant rate. This is the test of the study, with the same numbers.
 #'
-#' @param times Event times in decimal years, each within `interval`.
-#' @param interval The test's interval `c(start, end)` in decimal years.
+#' @param times Event times in decimal years (or as dates, date-times or ISO 8601 text, as
+#'   [study()] takes them), each within `interval`.
+#' @param interval The test's interval `c(start, end)`, given the same ways.
 #' @param alternative `"greater"` (a rising rate, the default), `"two.sided"` or `"less"`.
 #' @return An object of class `htest`: `statistic` (u), `parameter` (m), `p.value`,
 #'   `null.value`, `alternative`, `method` and `data.name`. With `alternative = "greater"`
