@@ -25,8 +25,9 @@ namespace zorvi::report {
 namespace {
 
 // Any of these asks for a study of one's own.
-constexpr std::array<const char*, 8> study_option_names = {
-    "--data", "--columns", "--se", "--threshold", "--interval", "--series", "--seed", "--results"};
+constexpr std::array<const char*, 9> study_option_names = {"--data",   "--columns",   "--se",
+                                                           "--labels", "--threshold", "--interval",
+                                                           "--series", "--seed",      "--results"};
 
 constexpr std::string_view description =
     "Without study options: run in the directory of a finished zorvi run. Reads Zorviresult.dat\n"
@@ -34,8 +35,8 @@ constexpr std::string_view description =
     "recomputes the observed m, u and P and the simulated series with zorvi's own code, prints\n"
     "the analysis and writes the figure Zorvireport.svg.\n"
     "\n"
-    "With any of --data, --columns, --se, --threshold, --interval, --series, --seed or\n"
-    "--results: a study of one's own. The report simulates the series itself, with zorvi's\n"
+    "With any of --data, --columns, --se, --labels, --threshold, --interval, --series, --seed\n"
+    "or --results: a study of one's own. The report simulates the series itself, with zorvi's\n"
     "generator, selection and test, on the events of --data (any number; default the data\n"
     "file above), writes their u and P to its own results file in zorvi's format, and prints\n"
     "the same analysis. Unset options take zorvi's values: threshold 113, interval 1980.417 to\n"
@@ -89,7 +90,9 @@ constexpr std::string_view footer =
     "given, a CSV table with a header row naming the columns. A table's times may be ISO 8601\n"
     "dates or date-times instead (2017-08-26, 2024-01-01T07:10:09.476Z, 1985-09-27T11:00-05:00;\n"
     "UTC without a zone), read as the UTC year plus its share passed, in seconds; --se X gives\n"
-    "the events without a standard error (no such column, or an empty cell) the error X. Every\n"
+    "the events without a standard error (no such column, or an empty cell) the error X. The\n"
+    "events are named by the column --labels names, or else by a column called name; a label\n"
+    "shows at most 40 characters, control characters escaped. Every\n"
     "time must lie within the interval; a standard error must be finite and not negative. For data "
     "other than the\n"
     "shipped table the threshold sweep runs over the magnitudes' range in steps of 1, 2 or\n"
@@ -129,6 +132,7 @@ struct StudyArguments {
     std::string data;
     std::string columns;
     std::string standard_error;
+    std::string labels;
     std::string threshold;
     std::vector<std::string> interval;
     std::string series;
@@ -177,6 +181,23 @@ bool error_model_options(const CLI::App& app, const StudyArguments& arguments, S
     return true;
 }
 
+// The column that labels the events: a name, of a CSV table's column.
+bool label_option(const std::string& column, bool csv, const std::filesystem::path& data,
+                  CsvColumns& columns, Refusal& refusal) {
+    if (column.empty()) {
+        refusal = malformed("--labels: the column name is empty; name the column of the labels");
+        return false;
+    }
+    if (!csv) {
+        refusal = malformed("--labels names a column of a CSV table; " +
+                            detail::quoted_for_message(data.string()) +
+                            " is read in the free format, which has no labels");
+        return false;
+    }
+    columns.label = column;
+    return true;
+}
+
 // The study the options ask for, with the program's values where they are silent.
 bool study_options(const CLI::App& app, const StudyArguments& arguments, StudyOptions& study,
                    ReportPaths& paths, Refusal& refusal) {
@@ -215,6 +236,9 @@ bool study_options(const CLI::App& app, const StudyArguments& arguments, StudyOp
         return false;
     if (given("--data")) paths.data = arguments.data;
     study.csv = given("--columns") || names_csv_file(paths.data);
+    if (given("--labels") &&
+        !label_option(arguments.labels, study.csv, paths.data, reading.columns, refusal))
+        return false;
     paths.results = arguments.results;
     return true;
 }
@@ -296,6 +320,10 @@ CommandLine parse_report_options(int argc, const char* const* argv, const Report
                    "A study: the standard error of every event whose table gives none (no "
                    "error column, or an empty cell)")
         ->type_name("X");
+    app.add_option("--labels", study.labels,
+                   "A study: the CSV column that names each event (default: a column called "
+                   "name, when there is one)")
+        ->type_name("COLUMN");
     app.add_option("--threshold", study.threshold, "A study: the lowest magnitude selected")
         ->type_name("X");
     app.add_option("--interval", study.interval,

@@ -102,6 +102,14 @@ TEST(ReportOptions, RefusedValuesSayWhatIsAllowed) {
         {{"--results", ""}, 2, "--results: the path is empty; name a file or directory" + usage},
         {{"--data", ""}, 2, "--data: the path is empty; name a file or directory" + usage},
         {{"--html", ""}, 2, "--html: the path is empty; name a file or directory" + usage},
+        {{"--labels", ""},
+         2,
+         "--labels: the column name is empty; name the column of the labels" + usage},
+        {{"--labels", "name"},
+         2,
+         "--labels names a column of a CSV table; 'd.dat' is read in the free format, which has "
+         "no labels" +
+             usage},
         {{"--se", "x"},
          2,
          "--se: the standard error 'x' is not a decimal number (such as 12.5 or 0.2)" + usage},

@@ -21,6 +21,7 @@
 #include "zorvi/events/events.hpp"
 #include "zorvi/events/input_stream.hpp"
 #include "zorvi/events/places.hpp"
+#include "zorvi/text/messages.hpp"
 #include "zorvi/text/number_text.hpp"
 
 namespace zorvi {
@@ -37,6 +38,8 @@ constexpr std::string_view byte_order_mark = "\xEF\xBB\xBF";
 // The most bytes of a value's cell that are kept: far more than any number or time needs; a
 // longer cell is refused, not held.
 constexpr std::size_t kept_cell_limit = 1024;
+// The most bytes of a label's cell that are kept: more than the characters a label shows.
+constexpr std::size_t kept_label_limit = 4 * (detail::label_characters + 1);
 
 bool is_cell_blank(int c) {
     return c == ' ' || c == '\t';
@@ -183,12 +186,16 @@ std::string in_quotes(std::string_view text) {
 }
 
 // The header's cells, as they are read: where each column in use stands, how often it is
-// named, and the start of the list of names that a message shows.
+// named, and the start of the list of names that a message shows; and where the labels'
+// column stands (the first of that name).
 struct HeaderColumns {
     std::array<const std::string*, columns_used> names{};
     std::array<std::size_t, columns_used> places{};
     std::array<std::size_t, columns_used> found{};
     std::string listed;
+    std::string label;
+    std::size_t label_place = no_column;
+    std::size_t label_found = 0;
 
     void take(std::size_t cell, const CellText& text) {
         for (std::size_t k = 0; k < columns_used; ++k) {
@@ -196,10 +203,23 @@ struct HeaderColumns {
             places[k] = cell;
             ++found[k];
         }
+        if (!text.cut && text.text == label && label_found++ == 0) label_place = cell;
         if (listed.size() > detail::excerpt_limit) return;  // the excerpt shows no more
         listed += (listed.empty() ? "" : ", ") + text.text.substr(0, detail::excerpt_limit + 1);
     }
 };
+
+// Checks that the header names a labels' column that was asked for once.
+bool check_label_column(const HeaderColumns& header, const ArgumentNames& names,
+                        std::string& problem) {
+    if (header.label_found == 1) return true;
+    problem = header.label_found == 0
+                  ? "no column " + in_quotes(header.label) + " in the header (" +
+                        detail::input_excerpt(header.listed) + "); " +
+                        std::string(names.give_labels) + " names the column of the labels"
+                  : "the header names the column " + in_quotes(header.label) + " more than once";
+    return false;
+}
 
 // Checks that the header names each column in use once.
 bool check_columns(const HeaderColumns& header, const ArgumentNames& names, std::string& problem) {
@@ -278,7 +298,8 @@ bool parse_csv_events(InputStream& in, std::string_view file_name, const CsvRead
     // The header: each cell kept only as far as a name in use or the message's list needs.
     HeaderColumns header;
     header.names = {&columns.time, &columns.magnitude, &columns.standard_error};
-    std::size_t header_limit = detail::excerpt_limit;
+    header.label = columns.label.empty() ? std::string(default_label_column) : columns.label;
+    std::size_t header_limit = std::max(detail::excerpt_limit, header.label.size());
     for (const std::string* name : header.names)
         header_limit = std::max(header_limit, name->size());
     RowReader reader{in, [&](std::size_t) { return header_limit + 1; },
@@ -292,28 +313,35 @@ bool parse_csv_events(InputStream& in, std::string_view file_name, const CsvRead
                                 : at_line(file_name, row.line) + problem;
         return false;
     }
-    if (!check_columns(header, reading.names, error)) {
+    if (!check_columns(header, reading.names, error) ||
+        (!columns.label.empty() && !check_label_column(header, reading.names, error))) {
         error = at_line(file_name, row.line) + error;
         return false;
     }
     std::array<std::size_t, columns_used> places = header.places;
     if (columns.standard_error.empty()) places[2] = no_column;
+    const std::size_t label_place = header.label_place;
+    if (label_place != no_column) data.notes.label_column = detail::display_label(header.label);
 
     // The rows: only the cells in use are kept.
     std::array<CellText, columns_used> cells;
+    CellText label;
     reader.max_cells = row.cells;
     reader.keep = [&](std::size_t cell) {
-        return std::find(places.begin(), places.end(), cell) != places.end() ? kept_cell_limit : 0;
+        if (std::find(places.begin(), places.end(), cell) != places.end()) return kept_cell_limit;
+        return cell == label_place ? kept_label_limit : 0;
     };
     reader.take = [&](std::size_t cell, const CellText& text) {
         for (std::size_t k = 0; k < columns_used; ++k)
             if (places[k] == cell) cells[k] = text;
+        if (cell == label_place) label = text;
     };
     TimeForm form = TimeForm::unknown;
     for (;;) {
         const std::size_t event = data.lines.size() + 1;
         for (CellText& cell : cells)
             cell.start(kept_cell_limit);
+        label.start(kept_label_limit);
         if (!read_row(reader, row, problem)) {
             if (problem.empty()) break;
             error = detail::at_event(file_name, row.line, event) + problem;
@@ -356,6 +384,8 @@ bool parse_csv_events(InputStream& in, std::string_view file_name, const CsvRead
         }
         add_event(data, values, row.line);
         if (form == TimeForm::iso) data.notes.times_written.push_back(cells[0].text);
+        if (label_place != no_column)
+            data.notes.labels.push_back(detail::display_label(label.text, label.cut));
     }
     if (data.lines.empty()) {
         error = std::string(file_name) + ": no events after the header line";

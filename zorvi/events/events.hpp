@@ -61,12 +61,16 @@ struct InputStream;
                                     EventSeries& events, std::string& error);
 
 // What reading a table adds to its events, for the outputs: each time as written when the
-// times are ISO 8601 dates or date-times (empty otherwise), and the standard error given to
-// the events without one (NaN: none given) with how many took it.
+// times are ISO 8601 dates or date-times (empty otherwise); the standard error given to the
+// events without one (NaN: none given) with how many took it; and each event's label with
+// the name of the column it came from (none: no labels), as the outputs show them
+// (detail::display_label: at most 40 characters, nothing invisible).
 struct EventNotes {
     std::vector<std::string> times_written;
     double given_error = std::numeric_limits<double>::quiet_NaN();
     std::size_t took_given_error = 0;
+    std::vector<std::string> labels;
+    std::string label_column;
 };
 
 // A study's events as its data file holds them, with the line of each event (its last value's
@@ -95,11 +99,15 @@ std::string event_place(const EventData& data, std::string_view source, std::siz
 
 // The columns of a CSV data file that hold the times, the magnitudes and their standard
 // errors, named as in its header line; the shipped table's by default. Without a
-// standard-error column (an empty name) every event takes the standard error given.
+// standard-error column (an empty name) every event takes the standard error given. The
+// events' labels come from the column `label` names, which must then be there; without one,
+// from a column called `name` when the header has one.
+inline constexpr std::string_view default_label_column = "name";
 struct CsvColumns {
     std::string time = "time_decimal_year";
     std::string magnitude = "max_wind_kt";
     std::string standard_error = "stderr_kt";
+    std::string label;
 };
 
 // How a CSV table is read: its columns; the standard error that the events without one take,

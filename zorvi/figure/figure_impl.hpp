@@ -122,7 +122,9 @@ void add_line(std::string& out, double x1, double y1, double x2, double y2, std:
               double width, std::string_view extra = {});
 void add_rect(std::string& out, const Rect& rect, std::string_view fill,
               std::string_view extra = {});
-void add_circle(std::string& out, double x, double y, double r, std::string_view fill);
+// A circle; with a `tooltip`, the text a viewer shows when the pointer rests on it.
+void add_circle(std::string& out, double x, double y, double r, std::string_view fill,
+                std::string_view tooltip = {});
 // A path of straight segments through the points (x[k], y[k]), already in pixels; broken
 // where y is not a number.
 void add_polyline(std::string& out, const std::vector<double>& x, const std::vector<double>& y,

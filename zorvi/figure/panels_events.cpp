@@ -143,14 +143,20 @@ void draw_selection_shares(std::string& out, const PanelFrame& frame, const Figu
     const Scale x = time_scale(data, plot);
     const Scale y{0.0, 1.0, plot.bottom(), plot.top};
     add_axes(out, plot, x, y, time_axis(data), axis_over(0.0, 1.0, 5, "share of series"));
-    // The events outside the interval have no place on it.
-    for (const EventRow& event : data.analysis.events) {
+    // The events outside the interval have no place on it. An event with a label names itself
+    // when the pointer rests on it.
+    const std::vector<std::string>& labels = data.analysis.input.labels;
+    for (std::size_t i = 0; i < data.analysis.events.size(); ++i) {
+        const EventRow& event = data.analysis.events[i];
         if (!(event.time >= data.settings().start && event.time <= data.settings().end)) continue;
         if (std::isnan(event.selected_share)) continue;
         const char* colour = event.selected_observed ? observed_colour : curve_colour;
         const double sx = x(event.time);
         add_line(out, sx, y(0.0), sx, y(event.selected_share), colour, 1.3);
-        add_circle(out, sx, y(event.selected_share), 3, colour);
+        const std::string tooltip = labels.empty() || labels[i].empty()
+                                        ? std::string()
+                                        : labels[i] + " (" + shortest_text(event.time) + ")";
+        add_circle(out, sx, y(event.selected_share), 3, colour, tooltip);
     }
 }
 

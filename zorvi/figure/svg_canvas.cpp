@@ -102,9 +102,13 @@ void add_rect(std::string& out, const Rect& rect, std::string_view fill, std::st
     out += "/>\n";
 }
 
-void add_circle(std::string& out, double x, double y, double r, std::string_view fill) {
-    append(out, {"<circle cx=\"", px(x), "\" cy=\"", px(y), "\" r=\"", px(r), "\" fill=\"", fill,
-                 "\"/>\n"});
+void add_circle(std::string& out, double x, double y, double r, std::string_view fill,
+                std::string_view tooltip) {
+    append(out, {"<circle cx=\"", px(x), "\" cy=\"", px(y), "\" r=\"", px(r), "\" fill=\"", fill});
+    if (tooltip.empty())
+        out += "\"/>\n";
+    else
+        append(out, {"\"><title>", escaped(tooltip), "</title></circle>\n"});
 }
 
 void add_polyline(std::string& out, const std::vector<double>& x, const std::vector<double>& y,

@@ -100,12 +100,18 @@ SummaryTable deciding_events_table(const Analysis& analysis) {
                             ? "P(true >= " + threshold + ")"
                             : "Phi((x - " + threshold + ") / sx)"},
                        {}};
+    // The events' labels, when they have them, under the name of their column.
+    const std::vector<std::string>& labels = analysis.input.labels;
+    if (!labels.empty()) table.heads.push_back(analysis.input.label_column);
     for (const EventRow* row : deciding) {
         table.rows.push_back({fixed_text(row->time, time_decimals),
                               fixed_text(row->magnitude, magnitude_decimals),
                               fixed_text(row->standard_error, magnitude_decimals),
                               row->selected_observed ? "yes" : "no", percent(row->selected_share),
                               percent(row->selection_probability)});
+        if (!labels.empty())
+            table.rows.back().push_back(
+                labels[static_cast<std::size_t>(row - analysis.events.data())]);
     }
     return table;
 }
@@ -166,15 +172,22 @@ void add_tests_section(std::string& out, const Analysis& analysis) {
 void add_events_section(std::string& out, const Analysis& analysis) {
     const SummaryTable table = deciding_events_table(analysis);
     out += table.title + "\n";
-    // The last column's head is wider than its numbers.
-    for (std::size_t k = 0; k + 1 < table.heads.size(); ++k)
-        out += padded_left(table.heads[k], event_widths[k]);
-    out += "  " + table.heads.back() + "\n";
-    for (const std::vector<std::string>& row : table.rows) {
-        for (std::size_t k = 0; k < row.size(); ++k)
-            out += padded_left(row[k], event_widths[k]);
+    // The last number's head is wider than its numbers: a label after it is aligned with the
+    // head's end, and without one the head simply runs on.
+    const bool labelled = table.heads.size() > event_widths.size();
+    std::array<std::size_t, 6> widths = event_widths;
+    const std::size_t last = widths.size() - 1;
+    if (labelled) widths[last] = std::max(widths[last], table.heads[last].size() + 2);
+    const auto add_line = [&](const std::vector<std::string>& cells, bool heads) {
+        for (std::size_t k = 0; k < last; ++k)
+            out += padded_left(cells[k], widths[k]);
+        out += heads && !labelled ? "  " + cells[last] : padded_left(cells[last], widths[last]);
+        if (labelled && !cells.back().empty()) out += "  " + cells.back();
         out += "\n";
-    }
+    };
+    add_line(table.heads, true);
+    for (const std::vector<std::string>& row : table.rows)
+        add_line(row, false);
     const LabelledRow expected = expected_m_row(analysis);
     add_row(out, expected.label, expected.value);
     out += wrapped(entering_and_leaving(analysis), text_width);

@@ -48,20 +48,26 @@ CsvTable tests_table(const Analysis& analysis) {
     return table;
 }
 
-// Each event; its time also as written, when the times were ISO 8601 times.
+// Each event; its time also as written, when the times were ISO 8601 times, and its label,
+// when the events have labels.
 CsvTable events_table(const Analysis& analysis) {
     const std::vector<std::string>& written = analysis.input.times_written;
-    CsvTable table{"events.csv",
-                   {"time", "magnitude", "stderr", "selected_observed", "selected_share",
-                    "selection_probability"},
-                   {}};
-    if (!written.empty()) table.columns.insert(table.columns.begin() + 1, "time_written");
+    const std::vector<std::string>& labels = analysis.input.labels;
+    CsvTable table{"events.csv", {"time"}, {}};
+    if (!written.empty()) table.columns.push_back("time_written");
+    if (!labels.empty()) table.columns.push_back("label");
+    for (const char* column :
+         {"magnitude", "stderr", "selected_observed", "selected_share", "selection_probability"})
+        table.columns.push_back(column);
     for (std::size_t i = 0; i < analysis.events.size(); ++i) {
         const EventRow& row = analysis.events[i];
-        table.rows.push_back({cell(row.time), cell(row.magnitude), cell(row.standard_error),
-                              cell(row.selected_observed), cell(row.selected_share),
-                              cell(row.selection_probability)});
-        if (!written.empty()) table.rows.back().insert(table.rows.back().begin() + 1, written[i]);
+        std::vector<std::string> cells = {cell(row.time)};
+        if (!written.empty()) cells.push_back(written[i]);
+        if (!labels.empty()) cells.push_back(labels[i]);
+        cells.insert(cells.end(),
+                     {cell(row.magnitude), cell(row.standard_error), cell(row.selected_observed),
+                      cell(row.selected_share), cell(row.selection_probability)});
+        table.rows.push_back(std::move(cells));
     }
     return table;
 }

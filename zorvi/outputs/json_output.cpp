@@ -186,7 +186,8 @@ Json expected_m_json(const Analysis& analysis, const ReportNames&) {
     return analysis.expected_m;
 }
 
-// Each event; its time also as written, when the times were ISO 8601 times.
+// Each event; its time also as written, when the times were ISO 8601 times, and its label,
+// when the events have labels.
 Json events_json(const Analysis& analysis, const ReportNames&) {
     const std::vector<std::string>& written = analysis.input.times_written;
     Json events = Json::array();
@@ -194,6 +195,7 @@ Json events_json(const Analysis& analysis, const ReportNames&) {
         const EventRow& row = analysis.events[i];
         Json event = {{"time", row.time}};
         if (!written.empty()) event["time_written"] = detail::valid_utf8(written[i]);
+        if (!analysis.input.labels.empty()) event["label"] = analysis.input.labels[i];
         event["magnitude"] = row.magnitude;
         event["stderr"] = row.standard_error;
         event["selected_observed"] = row.selected_observed;

@@ -24,6 +24,7 @@ struct ArgumentNames {
     std::string_view give_floor;
     std::string_view give_prior_scale;
     std::string_view give_standard_error;
+    std::string_view give_labels;
 };
 
 // zorvi-report's options, and the messages of the C++ library by default.
@@ -42,6 +43,7 @@ inline constexpr ArgumentNames command_line_names = {
     .give_floor = "--floor X",
     .give_prior_scale = "--prior-scale X",
     .give_standard_error = "--se X",
+    .give_labels = "--labels COLUMN",
 };
 
 }  // namespace zorvi

@@ -113,7 +113,7 @@ std::string visible_text(std::string_view text) {
     return out;
 }
 
-std::string display_label(std::string_view text) {
+std::string display_label(std::string_view text, bool more) {
     std::string out;
     std::size_t characters = 0;
     std::size_t length = 0;
@@ -121,13 +121,13 @@ std::string display_label(std::string_view text) {
         const std::string shown = visible_character(text, at, length);
         const std::size_t added = character_count(shown);
         // Room is kept for the ellipsis unless this is the last character and it fits.
-        const bool last = at + length == text.size();
+        const bool last = !more && at + length == text.size();
         if (characters + added > label_characters - (last ? 0 : 1))
             return out + std::string(ellipsis);
         out += shown;
         characters += added;
     }
-    return out;
+    return more ? out + std::string(ellipsis) : out;
 }
 
 std::string input_excerpt(std::string_view bytes) {

@@ -33,8 +33,9 @@ std::string valid_utf8(std::string_view text);
 std::string visible_text(std::string_view text);
 
 // A label as the outputs show it: `visible_text` of it, at most `label_characters` characters,
-// a longer one cut to one less and ended with an ellipsis (U+2026).
+// a longer one cut to one less and ended with an ellipsis (U+2026). With `more`, the label
+// goes on beyond `text` (it was cut when read), and ends with an ellipsis however short.
 inline constexpr std::size_t label_characters = 40;
-std::string display_label(std::string_view text);
+std::string display_label(std::string_view text, bool more = false);
 
 }  // namespace zorvi::detail
