@@ -183,18 +183,16 @@ bool error_model_options(const CLI::App& app, const StudyArguments& arguments, S
 
 // The column that labels the events: a name, of a CSV table's column.
 bool label_option(const std::string& column, bool csv, const std::filesystem::path& data,
-                  CsvColumns& columns, Refusal& refusal) {
+                  std::string& labels, Refusal& refusal) {
     if (column.empty()) {
         refusal = malformed("--labels: the column name is empty; name the column of the labels");
         return false;
     }
     if (!csv) {
-        refusal = malformed("--labels names a column of a CSV table; " +
-                            detail::quoted_for_message(data.string()) +
-                            " is read in the free format, which has no labels");
+        refusal = malformed(free_format_labels_problem(data.string()));
         return false;
     }
-    columns.label = column;
+    labels = column;
     return true;
 }
 
@@ -237,7 +235,7 @@ bool study_options(const CLI::App& app, const StudyArguments& arguments, StudyOp
     if (given("--data")) paths.data = arguments.data;
     study.csv = given("--columns") || names_csv_file(paths.data);
     if (given("--labels") &&
-        !label_option(arguments.labels, study.csv, paths.data, reading.columns, refusal))
+        !label_option(arguments.labels, study.csv, paths.data, reading.labels, refusal))
         return false;
     paths.results = arguments.results;
     return true;

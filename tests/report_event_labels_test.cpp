@@ -110,14 +110,17 @@ TEST(ReportEventLabels, TheColumnIsFoundOrRefused) {
         zorvi::EventData data;
         std::string error;
         zorvi::CsvReading reading;
-        reading.columns = {"t", "x", "s", c.asked};
+        reading.columns = {"t", "x", "s"};
+        reading.labels = c.asked;
         const bool read = zorvi::parse_csv_events(c.header + "\n1990.5,100,10" + cells + "\n",
                                                   "l.csv", reading, data, error);
         EXPECT_EQ(read, c.error.empty());
         EXPECT_EQ(error, c.error);
         if (!read) continue;
         EXPECT_EQ(data.notes.labels.empty(), c.first.empty());
-        if (!c.first.empty()) EXPECT_EQ(data.notes.labels.at(0), c.first);
+        if (!c.first.empty()) {
+            EXPECT_EQ(data.notes.labels.at(0), c.first);
+        }
     }
 }
 

@@ -136,7 +136,7 @@ TEST(ReportInputRefused, EachIsNamedAndLeavesEverythingAsItWas) {
 }
 
 // Cells quoted by the rules, with commas, doubled quotes and line ends, blanks, CRLF and blank
-// lines give the study the plain file gives.
+// lines give the study the plain file gives (the events labelled by their quoted times).
 TEST(ReportInputRefused, QuotedCellsReadAsThePlainOnes) {
     TempDir dir;
     write_file(dir.path / "plain.csv",
@@ -149,7 +149,7 @@ TEST(ReportInputRefused, QuotedCellsReadAsThePlainOnes) {
     for (const std::string name : {"plain.csv", "quoted.csv"}) {
         const ProcessResult result =
             run_program({report_binary, "--data", name, "--no-figure", "--json", "--series", "50",
-                         "--results", name + ".dat"},
+                         "--results", name + ".dat", "--labels", "time_decimal_year"},
                         dir.path);
         ASSERT_EQ(result.status, 0) << result.err;
         const std::string& out = result.out;

@@ -298,7 +298,7 @@ bool parse_csv_events(InputStream& in, std::string_view file_name, const CsvRead
     // The header: each cell kept only as far as a name in use or the message's list needs.
     HeaderColumns header;
     header.names = {&columns.time, &columns.magnitude, &columns.standard_error};
-    header.label = columns.label.empty() ? std::string(default_label_column) : columns.label;
+    header.label = reading.labels.empty() ? std::string(default_label_column) : reading.labels;
     std::size_t header_limit = std::max(detail::excerpt_limit, header.label.size());
     for (const std::string* name : header.names)
         header_limit = std::max(header_limit, name->size());
@@ -314,7 +314,7 @@ bool parse_csv_events(InputStream& in, std::string_view file_name, const CsvRead
         return false;
     }
     if (!check_columns(header, reading.names, error) ||
-        (!columns.label.empty() && !check_label_column(header, reading.names, error))) {
+        (!reading.labels.empty() && !check_label_column(header, reading.names, error))) {
         error = at_line(file_name, row.line) + error;
         return false;
     }

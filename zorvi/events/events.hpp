@@ -99,16 +99,15 @@ std::string event_place(const EventData& data, std::string_view source, std::siz
 
 // The columns of a CSV data file that hold the times, the magnitudes and their standard
 // errors, named as in its header line; the shipped table's by default. Without a
-// standard-error column (an empty name) every event takes the standard error given. The
-// events' labels come from the column `label` names, which must then be there; without one,
-// from a column called `name` when the header has one.
-inline constexpr std::string_view default_label_column = "name";
+// standard-error column (an empty name) every event takes the standard error given.
 struct CsvColumns {
     std::string time = "time_decimal_year";
     std::string magnitude = "max_wind_kt";
     std::string standard_error = "stderr_kt";
-    std::string label;
 };
+
+// The column that names the events when none is asked for, and only when a table has one.
+inline constexpr std::string_view default_label_column = "name";
 
 // How a CSV table is read: its columns; the standard error that the events without one take,
 // where the table has no such column or an event's cell is empty (NaN: none, such an event is
@@ -117,12 +116,19 @@ struct CsvReading {
     CsvColumns columns;
     double given_error = std::numeric_limits<double>::quiet_NaN();
     ArgumentNames names = command_line_names;
+    // The column of the events' labels, which must then be there; empty: the column
+    // default_label_column when the header has one, else no labels.
+    std::string labels = {};
 };
 
 // A standard error given to the events without one: a finite number, 0 or more; false with
 // `error` naming the setting as `names` do.
 [[nodiscard]] bool check_given_error(double value, std::string& error,
                                      const ArgumentNames& names = command_line_names);
+
+// Why labels cannot be asked of the file `file_name` read in the free format, which has none.
+std::string free_format_labels_problem(std::string_view file_name,
+                                       const ArgumentNames& names = command_line_names);
 
 // An ISO 8601 date, YYYY-MM-DD (midnight UTC), or date-time, YYYY-MM-DDThh:mm[:ss[.fraction]]
 // (a blank may stand for the T) followed by Z or an offset +hh:mm or -hh:mm within 14:00 (UTC

@@ -64,6 +64,12 @@ bool check_given_error(double value, std::string& error, const ArgumentNames& na
     return false;
 }
 
+std::string free_format_labels_problem(std::string_view file_name, const ArgumentNames& names) {
+    return std::string(names.labels) + " names a column of a CSV table; " +
+           detail::quoted_for_message(file_name) +
+           " is read in the free format, which has no labels";
+}
+
 bool read_event_file(const std::filesystem::path& path, bool csv, const CsvReading& reading,
                      EventData& data, std::string& error) {
     const std::string name = path.string();
@@ -75,6 +81,10 @@ bool read_event_file(const std::filesystem::path& path, bool csv, const CsvReadi
                 ": a standard error is given to the events of a CSV table that has none; " +
                 detail::quoted_for_message(name) +
                 " is read in the free format, three values an event";
+        return false;
+    }
+    if (!csv && !reading.labels.empty()) {
+        error = free_format_labels_problem(name, reading.names);
         return false;
     }
     return read_input(

@@ -18,6 +18,7 @@ struct ArgumentNames {
     std::string_view floor;
     std::string_view prior_scale;
     std::string_view standard_error;  // given to events without one
+    std::string_view labels;          // the column that names the events
     // How to give some of them, for the hints that end a message.
     std::string_view give_interval;
     std::string_view give_columns;
@@ -38,6 +39,7 @@ inline constexpr ArgumentNames command_line_names = {
     .floor = "--floor",
     .prior_scale = "--prior-scale",
     .standard_error = "--se",
+    .labels = "--labels",
     .give_interval = "--interval A B",
     .give_columns = "--columns TIME,MAG,SE",
     .give_floor = "--floor X",
