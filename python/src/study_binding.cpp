@@ -35,11 +35,13 @@ constexpr ArgumentNames python_names = {
     .floor = "floor",
     .prior_scale = "prior_scale",
     .standard_error = "se",
+    .labels = "labels",
     .give_interval = "interval=(A, B)",
     .give_columns = "columns=(TIME, MAG, SE)",
     .give_floor = "floor=X",
     .give_prior_scale = "prior_scale=X",
     .give_standard_error = "se=X",
+    .give_labels = "labels=COLUMN",
 };
 
 // A study's events, and whether they are the shipped table's winds (in kt, with categories).
@@ -64,7 +66,7 @@ void check_standard_error(double standard_error) {
 // As zorvi-report --data reads a file: a CSV table when columns are named (three, or two with
 // a standard error given) or the name ends in .csv, else the free format.
 Events read_file(const std::string& path, const std::optional<std::vector<std::string>>& columns,
-                 double standard_error) {
+                 double standard_error, const std::optional<std::string>& labels) {
     check_standard_error(standard_error);
     ReadOptions options;
     options.standard_error = standard_error;
@@ -76,6 +78,7 @@ Events read_file(const std::string& path, const std::optional<std::vector<std::s
     }
     const std::filesystem::path file(path);
     const bool csv = columns.has_value() || named_csv(file.filename().string());
+    if (labels) options.labels = *labels;
     Events events;
     {
         py::gil_scoped_release release;
@@ -87,10 +90,12 @@ Events read_file(const std::string& path, const std::optional<std::vector<std::s
 
 // Rows given as arrays: each named in messages by its position from 0 and, when there are
 // labels, by its label. Times given as ISO 8601 texts keep them as written. No standard errors
-// (None): every row takes the one given.
+// (None): every row takes the one given. The events' own labels, when given, come from the
+// column `label_column`.
 Events from_arrays(const Numbers& times, const Numbers& magnitudes,
                    const std::optional<Numbers>& errors, bool shipped_winds, double standard_error,
-                   std::vector<std::string> labels, std::vector<std::string> times_written) {
+                   std::vector<std::string> labels, std::vector<std::string> times_written,
+                   const std::vector<std::string>& event_labels, const std::string& label_column) {
     check_standard_error(standard_error);
     const std::span<const double> t = numbers_of(times, "times");
     std::vector<double> none;
@@ -100,6 +105,7 @@ Events from_arrays(const Numbers& times, const Numbers& magnitudes,
                               standard_error, 0, std::move(labels)),
                   shipped_winds};
     events.data.notes.times_written = std::move(times_written);
+    if (!event_labels.empty()) label_events(events.data, event_labels, label_column);
     return events;
 }
 
@@ -236,11 +242,12 @@ void bind_study(py::module_& module) {
                                [](const Events& events) { return events.data.events.t.size(); })
         .def_readonly("shipped_winds", &Events::shipped_winds);
     module.def("read_events", &read_file, py::arg("path"), py::arg("columns"), py::arg("se"),
+               py::arg("labels"),
                "Every event of a data file, read as zorvi-report --data reads it.");
     module.def("events_from", &from_arrays, py::arg("times"), py::arg("magnitudes"),
                py::arg("standard_errors"), py::arg("shipped_winds"), py::arg("se"),
-               py::arg("labels"), py::arg("times_written"),
-               "Events from sequences of equal length, as rows.");
+               py::arg("labels"), py::arg("times_written"), py::arg("event_labels"),
+               py::arg("label_column"), "Events from sequences of equal length, as rows.");
     module.def("decimal_years", &decimal_years, py::arg("texts"), py::arg("labels"),
                py::arg("column"), "ISO 8601 times as decimal years, a row's named when it fails.");
     module.def(

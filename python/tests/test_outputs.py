@@ -183,3 +183,17 @@ def test_a_catalogue_as_published_gives_the_command_lines_json(form, tmp_path, m
             event["time_written"] = event["time_written"][:10]
     assert got == json.loads(expected)
     assert got["settings"]["events_given_standard_error"] == 60
+
+
+def test_events_are_named_by_a_column(tmp_path):
+    events = pandas.read_csv(SOURCE / "data" / CSV)
+    by_file = zorvi.study(str(SOURCE / "data" / CSV), labels="states_and_category", series=20)
+    by_frame = zorvi.study(events, labels="states_and_category", series=20)
+    assert by_file.events[0]["label"] == by_frame.events[0]["label"] == "TX 3"
+    assert zorvi.study(events.drop(columns="name"), series=20).events[0].get("label") is None
+    with pytest.raises(ValueError, match="no column 'nope'.*labels=COLUMN"):
+        zorvi.study(str(SOURCE / "data" / CSV), labels="nope", series=20)
+    with pytest.raises(ValueError, match="labels: the DataFrame has no column 'nope'"):
+        zorvi.study(events, labels="nope", series=20)
+    with pytest.raises(ValueError, match="free format"):
+        zorvi.study(str(SOURCE / "data" / DAT), labels="name", series=20)

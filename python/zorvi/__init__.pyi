@@ -114,4 +114,5 @@ def study(
     floor: Optional[float] = None,
     prior_scale: Optional[float] = None,
     se: Optional[float] = None,
+    labels: Optional[str] = None,
 ) -> Study: ...

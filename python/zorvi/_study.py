@@ -258,13 +258,33 @@ def _time_column(column, name, labels):
     return _core.decimal_years(texts, labels, name), texts
 
 
-def _events(data, columns, se):
+def _event_labels(data, labels):
+    """A DataFrame's labels of its events and their column: the column ``labels`` names, or
+    one called "name"; none without either."""
+    column = "name" if labels is None else labels
+    if column not in data.columns:
+        if labels is None:
+            return [], ""
+        raise ValueError(
+            f"labels: the DataFrame has no column {labels!r} (its columns: "
+            f"{', '.join(map(str, data.columns))})"
+        )
+    return ["" if _missing(value) else str(value) for value in data[column]], str(column)
+
+
+def _missing(value):
+    return value is None or (isinstance(value, float) and math.isnan(value))
+
+
+def _events(data, columns, se, labels):
     """The core's events of ``data``, and how the outputs name them by default."""
     given = math.nan if se is None else float(se)
+    if labels is not None and (not isinstance(labels, str) or labels == ""):
+        raise TypeError(f"labels must name a column, not {labels!r}")
     if isinstance(data, (str, bytes, os.PathLike)):
         path = _nonempty_path(data, "data")
         names = None if columns is None else _columns(columns, se)
-        return _core.read_events(path, names, given), path
+        return _core.read_events(path, names, given, labels), path
     if _is_dataframe(data):
         names = list(SHIPPED_COLUMNS) if columns is None else _columns(columns, se)
         missing = [name for name in names if name not in data.columns]
@@ -273,20 +293,24 @@ def _events(data, columns, se):
                 f"the DataFrame has no column {missing[0]!r} (its columns: "
                 f"{', '.join(map(str, data.columns))})"
             )
-        labels = _row_labels(data.index)
+        labels_column, labels = labels, _row_labels(data.index)
         times, written = _time_column(data[names[0]], names[0], labels)
         errors = _times(data[names[2]]) if len(names) == 3 else None
         shipped = names[1] == SHIPPED_COLUMNS[1]
         events = _core.events_from(
-            times, _times(data[names[1]]), errors, shipped, given, labels, written
+            times, _times(data[names[1]]), errors, shipped, given, labels, written,
+            *_event_labels(data, labels_column),
         )
         return events, "events"
     if isinstance(data, (tuple, list)) and len(data) in ((2, 3) if se is not None else (3,)):
-        if columns is not None:
-            raise ValueError("columns name the columns of a file or DataFrame, not of a tuple")
+        if columns is not None or labels is not None:
+            raise ValueError(
+                "columns and labels name the columns of a file or DataFrame, not of a tuple"
+            )
         values = [_times(values) for values in data]
         errors = values[2] if len(values) == 3 else None
-        return _core.events_from(values[0], values[1], errors, False, given, [], []), "events"
+        events = _core.events_from(values[0], values[1], errors, False, given, [], [], [], "")
+        return events, "events"
     raise TypeError(
         "data must be a path, a pandas DataFrame, or a tuple of three sequences "
         "(times, magnitudes, standard errors; or two, with se=X), "
@@ -335,6 +359,7 @@ def study(
     floor: Optional[float] = None,
     prior_scale: Optional[float] = None,
     se: Optional[float] = None,
+    labels: Optional[str] = None,
 ) -> Study:
     """Runs a whole study, as ``zorvi-report`` does with ``--data`` and the study options.
 
@@ -369,6 +394,9 @@ def study(
         ``math.inf`` gives the observed model back).
       se: the standard error of the events that have none: a table without that column, an
         empty cell of a CSV file, NaN in a DataFrame (the command line's ``--se``).
+      labels: the column of a CSV file or DataFrame that names each event (the command line's
+        ``--labels``); by default a column called "name", when there is one. The deciding
+        events' table, the tables and the figure show the names, each at most 40 characters.
 
     Counts and seeds are whole numbers (int, NumPy integers, floats without a fraction); any
     other type raises TypeError. Messages name these arguments, and a DataFrame's row by its
@@ -380,7 +408,7 @@ def study(
     """
     series = _whole(series, "series")
     seed = _whole(seed, "seed")
-    events, source = _events(data, columns, se)
+    events, source = _events(data, columns, se, labels)
     start, end = (_time(value, "interval") for value in interval)
     if keep_series is None:
         keep_series = series <= _KEEP_LIMIT

@@ -51,6 +51,10 @@ keep_limit <- 100000
 #'   [write_results()]); by default up to 100000 series. Without them, memory stays bounded
 #'   for any number of series.
 #' @param name How the outputs name the data: by default the path, or `"events"`.
+#' @param labels The column of a CSV file or data frame that names each event (the command
+#'   line's `--labels`); by default a column called `"name"`, when there is one. The deciding
+#'   events' table, the tables and the figure's tooltips show the names, each at most 40
+#'   characters.
 #' @param progress `TRUE` for a progress bar on the console (by default in an interactive
 #'   session), `FALSE` for none, or a function `function(done, total)` called about every
 #'   0.1 s and at the end.
@@ -77,8 +81,12 @@ study <- function(data, threshold = 113, interval = c(1980.417, 2018.917), serie
                   columns = c("time_decimal_year", "max_wind_kt", "stderr_kt"),
                   standard_error = NULL, error_model = c("observed", "posterior"), floor = NULL,
                   prior_scale = NULL, results = NULL, keep_series = NULL, name = NULL,
-                  progress = interactive()) {
-  options <- study_events(data, columns, csv = !missing(columns))
+                  labels = NULL, progress = interactive()) {
+  if (!is.null(labels)) {
+    labels <- single_text(labels, "labels")
+    if (!nzchar(labels)) zorvi_abort("`labels` must name a column, not \"\"")
+  }
+  options <- study_events(data, columns, labels, csv = !missing(columns))
   options$standard_error <- if (is.null(standard_error)) {
     NaN
   } else {
@@ -118,7 +126,7 @@ study <- function(data, threshold = 113, interval = c(1980.417, 2018.917), serie
 # The events part of a study's options: a path (read as a CSV table when `csv`, the columns
 # given, or when its name says so), or a data frame's columns: the times as decimal years or
 # ISO 8601 text, the others as doubles, and its row names when they are its own.
-study_events <- function(data, columns, csv, call = sys.call(-1L)) {
+study_events <- function(data, columns, labels, csv, call = sys.call(-1L)) {
   if (!is.character(columns) || !(length(columns) %in% 2:3) || anyNA(columns)) {
     zorvi_abort(paste("`columns` must name the time, magnitude and standard-error columns (or",
                       "the first two, with `standard_error` given), not", describe(columns)),
@@ -126,7 +134,7 @@ study_events <- function(data, columns, csv, call = sys.call(-1L)) {
   }
   if (is.character(data) && length(data) == 1L && !is.na(data)) {
     path <- path.expand(data)
-    return(list(path = path, csv = csv, columns = columns, name = path))
+    return(list(path = path, csv = csv, columns = columns, name = path, labels = labels))
   }
   if (!is.data.frame(data)) {
     zorvi_abort(sprintf("`data` must be a path or a data frame, not %s", describe(data)),
@@ -153,7 +161,23 @@ study_events <- function(data, columns, csv, call = sys.call(-1L)) {
   errors <- if (length(columns) == 3L) numbers[[2L]] else rep(NaN, nrow(data))
   list(path = NULL, times = if (is.numeric(times)) as.double(times) else iso_text(times),
        magnitudes = numbers[[1L]], standard_errors = errors, columns = columns,
-       row_labels = if (.row_names_info(data) > 0L) row.names(data), name = "events")
+       row_labels = if (.row_names_info(data) > 0L) row.names(data), name = "events",
+       event_labels = event_labels(data, labels, call),
+       label_column = if (is.null(labels)) "name" else labels)
+}
+
+# A data frame's events named by the column `labels`, or by default by one called "name", as
+# the command line names a CSV table's: their labels as text (NA none), or NULL without them.
+event_labels <- function(data, labels, call) {
+  column <- if (is.null(labels)) "name" else labels
+  if (!column %in% names(data)) {
+    if (is.null(labels)) return(NULL)
+    zorvi_abort(sprintf("`labels`: the data frame has no column \"%s\" (its columns: %s)",
+                        labels, paste(names(data), collapse = ", ")), call = call)
+  }
+  text <- as.character(data[[column]])
+  text[is.na(text)] <- ""
+  text
 }
 
 # A positive number (or 0 with `zero`); Inf only where `infinite` says what it means.

@@ -23,11 +23,13 @@ inline constexpr ArgumentNames r_argument_names = {
     .floor = "`floor`",
     .prior_scale = "`prior_scale`",
     .standard_error = "`standard_error`",
+    .labels = "`labels`",
     .give_interval = "`interval = c(start, end)`",
     .give_columns = "`columns = c(time, magnitude, standard_error)`",
     .give_floor = "`floor = X`",
     .give_prior_scale = "`prior_scale = X`",
     .give_standard_error = "`standard_error = X`",
+    .give_labels = "`labels = \"COLUMN\"`",
 };
 
 // The numbers of an R double vector, without a copy.

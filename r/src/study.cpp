@@ -110,7 +110,8 @@ Times times_of(SEXP column) {
 }
 
 // The events of `options`: a file read as zorvi-report --data reads it (a CSV table when the
-// columns were given or its name says so), or a data frame's columns as rows.
+// columns were given or its name says so), or a data frame's columns as rows, named by labels
+// when there are some.
 EventData events_of(const cpp11::list& options, bool& shipped_winds) {
     const cpp11::strings columns(options["columns"]);
     const bool has_errors = columns.size() == 3;
@@ -124,6 +125,7 @@ EventData events_of(const cpp11::list& options, bool& shipped_winds) {
         read.columns = names;
         read.standard_error = given_error;
         read.names = r_argument_names;
+        if (options["labels"] != R_NilValue) read.labels = text(options, "labels");
         EventData data = read_events(path, read);
         shipped_winds = holds_shipped_winds(path, csv, names);
         return data;
@@ -140,6 +142,12 @@ EventData events_of(const cpp11::list& options, bool& shipped_winds) {
         throw Error(event_place(data, text(options, "name"), times.bad) + "the time " +
                     times.problem);
     data.notes.times_written = std::move(times.written);
+    if (options["event_labels"] != R_NilValue) {
+        std::vector<std::string> event_labels;
+        for (const cpp11::r_string label : cpp11::strings(options["event_labels"]))
+            event_labels.emplace_back(label);
+        label_events(data, event_labels, text(options, "label_column"));
+    }
     shipped_winds = names.magnitude == CsvColumns{}.magnitude;
     return data;
 }
@@ -163,9 +171,10 @@ StudySettings settings_of(const cpp11::list& options) {
 
 using zorvi::r::guarded;
 
-// Runs a whole study. `options` holds the R code's checked arguments: either `path`, `csv` and
-// `columns`, or `times`, `magnitudes` and `standard_errors` with the `columns` they came from;
-// the settings; `name`, `results` (NULL or a path), `keep_series` and `progress`.
+// Runs a whole study. `options` holds the R code's checked arguments: either `path`, `csv`,
+// `columns` and `labels` (NULL or a column), or `times`, `magnitudes` and `standard_errors` with
+// the `columns` they came from and the `event_labels` (NULL or text) of `label_column`; the
+// settings; `name`, `results` (NULL or a path), `keep_series` and `progress`.
 [[cpp11::register]] SEXP core_run_study(cpp11::list options) {
     using namespace zorvi;
     return guarded([&]() -> cpp11::sexp {
@@ -209,9 +218,9 @@ using zorvi::r::guarded;
 // The HTML report: a whole page, or one element for another page (`fragment`).
 [[cpp11::register]] SEXP core_html(SEXP study, std::string results, bool fragment) {
     return guarded([&] {
-        return cpp11::as_sexp(html_report(zorvi::r::study_of(study), results,
-                                          fragment ? zorvi::HtmlForm::fragment
-                                                   : zorvi::HtmlForm::document));
+        return cpp11::as_sexp(
+            html_report(zorvi::r::study_of(study), results,
+                        fragment ? zorvi::HtmlForm::fragment : zorvi::HtmlForm::document));
     });
 }
 

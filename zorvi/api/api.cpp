@@ -64,7 +64,8 @@ EventData read_events(const std::filesystem::path& path, const ReadOptions& opti
                      (options.format == DataFormat::automatic && names_csv_file(path));
     EventData data;
     std::string error;
-    const CsvReading reading{options.columns, options.standard_error, options.names};
+    const CsvReading reading{options.columns, options.standard_error, options.names,
+                             options.labels};
     if (read_event_file(path, csv, reading, data, error)) {
         data.file = path;
         return data;
@@ -102,6 +103,18 @@ EventData events_from(std::span<const double> times, std::span<const double> mag
     }
     if (given) data.notes.given_error = standard_error;
     return data;
+}
+
+void label_events(EventData& data, const std::vector<std::string>& labels,
+                  std::string_view column) {
+    if (labels.size() != data.events.t.size())
+        throw Error("the labels differ in number from the events (" +
+                    std::to_string(labels.size()) + ", " + std::to_string(data.events.t.size()) +
+                    ")");
+    data.notes.labels.clear();
+    for (const std::string& label : labels)
+        data.notes.labels.push_back(detail::display_label(label));
+    data.notes.label_column = detail::display_label(column);
 }
 
 double decimal_year(std::string_view iso_time) {

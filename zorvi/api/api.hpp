@@ -56,6 +56,8 @@ struct ReadOptions {
     CsvColumns columns;
     double standard_error = not_a_number;
     ArgumentNames names = command_line_names;  // how messages name the settings
+    // For CSV: the column that names the events (empty: one called "name", when there is one).
+    std::string labels = {};
 };
 
 // Every event of a data file, with the line of each. Throws FileError or Error.
@@ -68,6 +70,13 @@ EventData read_events(const std::filesystem::path& path, const ReadOptions& opti
 EventData events_from(std::span<const double> times, std::span<const double> magnitudes,
                       std::span<const double> standard_errors, double standard_error = not_a_number,
                       std::size_t first_row = 1, std::vector<std::string> row_labels = {});
+
+// Names each event by its label (one an event, as given; an empty one names none), the labels
+// coming from the column `column`, as a CSV table's `name` column does: the outputs then show
+// them, each at most 40 characters with nothing invisible. Throws Error for another number of
+// labels than of events.
+void label_events(EventData& data, const std::vector<std::string>& labels,
+                  std::string_view column = default_label_column);
 
 // An ISO 8601 date or date-time as a decimal year (iso_decimal_year gives the rule). Throws
 // Error, saying why, for any other text.

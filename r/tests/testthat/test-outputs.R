@@ -42,7 +42,12 @@ cases <- list(
                     list(columns = c("when", "Mw", "se"), threshold = 6.5,
                          interval = c(1950, 2020), name = "quakes.csv"),
                     c("--data", "quakes.csv", "--columns", "when,Mw,se", "--threshold",
-                      "6.5", "--interval", "1950", "2020"))
+                      "6.5", "--interval", "1950", "2020")),
+  labels = list(function(d) made_up_events(),
+                list(columns = c("when", "Mw", "se"), threshold = 6.5, interval = c(1950, 2020),
+                     name = "quakes.csv", labels = "place"),
+                c("--data", "quakes.csv", "--columns", "when,Mw,se", "--threshold", "6.5",
+                  "--interval", "1950", "2020", "--labels", "place"))
 )
 
 test_that("a study gives the command line's JSON, text, tables, figure and results file", {
