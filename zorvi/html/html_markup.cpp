@@ -96,6 +96,9 @@ std::string html_text(std::string_view text) {
 
 void add_labelled_table(std::string& out, std::string_view caption,
                         const std::vector<LabelledRow>& rows) {
+    // Values aligned on their decimal points when every one is a number.
+    const bool numbers = std::all_of(
+        rows.begin(), rows.end(), [](const LabelledRow& row) { return numeric_cell(row.value); });
     begin_table(out, caption, "rows");
     out += "<tbody>\n";
     for (const LabelledRow& row : rows) {
@@ -107,7 +110,7 @@ void add_labelled_table(std::string& out, std::string_view caption,
             continue;
         }
         out += "<tr><th scope=\"row\"" + std::string(under ? " class=\"under\"" : "") + ">" +
-               label + "</th><td" + (numeric_cell(row.value) ? " class=\"num\"" : "") + ">" +
+               label + "</th><td" + (numbers ? " class=\"num\"" : "") + ">" +
                kept_together(html_text(trimmed(row.value))) + "</td></tr>\n";
     }
     out += "</tbody>\n";
