@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """The HTML report in a real browser: headless Chromium, with the network closed, loads the
 shipped run's report, takes a screenshot at 1280 and at 390 px wide and prints it to A4; then
-loads a report whose data carry markup and script, and checks that nothing from them ran.
+loads a report whose data file's name and events' labels carry markup and script, and checks
+that nothing from them ran.
 
 usage: browser_test.py ZORVI ZORVI_REPORT SOURCE_DIR [OUT_DIR]
 The screenshots and the PDF are left in OUT_DIR when one is given, for a person to look at.
@@ -29,6 +30,10 @@ CSV = "us-hurricane-landfalls-1980-2018.csv"
 # What a script that ran would leave in the page.
 MARK = "document.body.appendChild(document.createElement('zorvi-ran'))"
 HOSTILE = [f"<img src=x onerror=\"{MARK}\">", f"\"><svg onload=\"{MARK}\">"]
+# A label may hold what a file name cannot; it shows at most 40 characters, so that these fit
+# whole. Any of them that ran would change the page's title.
+LABELS = ["<script>document.title='RAN'</script>", "<img src=x onerror=document.title=1>",
+          "\"><svg onload=document.title=2>"]
 TIMEOUT = 60  # seconds for the browser's whole work
 
 
@@ -152,15 +157,20 @@ def reports(zorvi, report, source, work):
     hostile = work / "hostile"
     hostile.mkdir()
     name = "".join(HOSTILE) + ".csv"
-    shutil.copy(source / "data" / CSV, hostile / name)
-    subprocess.run([report, "--data", name, "--series", "50", "--no-figure", "--html",
-                    "report.html"], cwd=hostile, check=True, capture_output=True)
+    # Events at the threshold with wide errors: each decides, and its label is shown.
+    rows = [f'{1985 + 5 * k}.5,100,10,"{label.replace(chr(34), 2 * chr(34))}"'
+            for k, label in enumerate(LABELS)]
+    (hostile / name).write_text("time,mag,se,name\n" + "\n".join(rows) + "\n")
+    subprocess.run([report, "--data", name, "--columns", "time,mag,se", "--threshold", "100",
+                    "--series", "50", "--no-figure", "--html", "report.html"], cwd=hostile,
+                   check=True, capture_output=True)
     # Without the page's own policy, so that only its escaping stands between the data and a
     # script.
     page = (hostile / "report.html").read_text()
     (hostile / "open.html").write_text(re.sub(r"<meta http-equiv=[^>]*>\n", "", page, count=1))
     # A page that does run the data's markup: the check below must see that.
-    (hostile / "control.html").write_text(f"<!DOCTYPE html><title>c</title><p>{HOSTILE[0]}")
+    (hostile / "control.html").write_text(
+        f"<!DOCTYPE html><title>c</title><p>{HOSTILE[0]}{LABELS[1]}")
     return run / "report.html", hostile
 
 
@@ -206,8 +216,9 @@ def main():
                   f"the printed report has {pages} pages")
 
             page.load(hostile / "control.html", 1280)
-            check(failures, page.value("document.querySelector('zorvi-ran') !== null"),
-                  "the control page's script did not run: the check below would see nothing")
+            check(failures, page.value("document.querySelector('zorvi-ran') !== null && "
+                                       "document.title === '1'"),
+                  "the control page's scripts did not run: the checks below would see nothing")
             requests = page.load(hostile / "open.html", 1280)
             check(failures, page.value("document.querySelector('zorvi-ran') === null"),
                   "a script from the data ran")
@@ -217,8 +228,11 @@ def main():
             check(failures, page.value("document.querySelectorAll('svg').length") == 8,
                   "the data added or removed markup")
             check(failures, requests == [], f"the hostile page asked for {requests}")
-            check(failures, HOSTILE[0] in page.value("document.body.innerText"),
-                  "the data's name is not shown as text")
+            shown = page.value("document.body.innerText")
+            check(failures, all(text in shown for text in [HOSTILE[0], *LABELS]),
+                  "the data's names and labels are not shown as text")
+            check(failures, page.value("document.title").startswith("Zorvi report on "),
+                  "a script from the labels ran")
         finally:
             browser.close()
     for failure in failures:
