@@ -37,8 +37,11 @@ const std::vector<Label> labels = {
      "\\u202ereversed", "\\u202ereversed"},
 };
 
+// The labels' column, named as markup.
+const std::string label_column = "<i>name</i>";
+
 std::string table_text() {
-    std::string csv = "time,mag,se,name\n";
+    std::string csv = "time,mag,se," + label_column + "\n";
     for (std::size_t k = 0; k < labels.size(); ++k)
         csv += std::to_string(1985 + 4 * k) + ".5,100,10," + labels[k].cell + "\n";
     return csv;
@@ -49,6 +52,7 @@ TEST(ReportEventLabels, EveryOutputShowsThemSafely) {
     write_file(dir.path / "named.csv", table_text());
     zorvi::ReadOptions read;
     read.columns = {"time", "mag", "se"};
+    read.labels = label_column;
     zorvi::StudySettings settings;
     settings.threshold = 100;
     settings.series = 200;
@@ -59,7 +63,9 @@ TEST(ReportEventLabels, EveryOutputShowsThemSafely) {
     const std::string csv = zorvi::csv_text(zorvi::tables(study)[1]);
     const std::string svg = zorvi::svg_figure(study);
     const std::string page = zorvi::html_report(study);
-    EXPECT_NE(summary.find("Phi((x - 100) / sx)  name\n"), std::string::npos) << summary;
+    EXPECT_NE(summary.find("Phi((x - 100) / sx)  <i>name</i>\n"), std::string::npos) << summary;
+    EXPECT_NE(page.find("<th scope=\"col\">&lt;i&gt;name&lt;/i&gt;</th></tr></thead>"),
+              std::string::npos);
     ASSERT_EQ(events.size(), labels.size());
     for (std::size_t k = 0; k < labels.size(); ++k) {
         const Label& label = labels[k];
@@ -80,6 +86,7 @@ TEST(ReportEventLabels, EveryOutputShowsThemSafely) {
     for (const std::string& text : {page, svg}) {
         EXPECT_EQ(text.find("<script"), std::string::npos);
         EXPECT_EQ(text.find("<svg onload"), std::string::npos);
+        EXPECT_EQ(text.find("<i>"), std::string::npos);
     }
 }
 

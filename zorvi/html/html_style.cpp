@@ -27,7 +27,7 @@ constexpr std::string_view screen_rules = R"(& {
   margin: 1rem 0 1.5rem;
 }
 & .answer h2 { border-bottom: none; margin-top: 0.6rem; }
-& .note { color: #555555; font-size: 0.9rem; }
+& .note { color: #555555; font-size: 0.9em; }
 & .table { max-width: 100%; overflow-x: auto; margin: 0.75rem 0 1.25rem; }
 & .table:focus-visible { outline: 2px solid #1f4e79; outline-offset: 2px; }
 & table {
