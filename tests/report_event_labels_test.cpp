@@ -76,7 +76,7 @@ TEST(ReportEventLabels, EveryOutputShowsThemSafely) {
         // The figure leaves an apostrophe as it is: its attributes are in double quotes.
         const std::string tooltip = std::regex_replace(label.html, std::regex("&#39;"), "'");
         EXPECT_NE(
-            svg.find("<title>" + tooltip + " (" + std::to_string(1985 + 4 * k) + ".5)</title>"),
+            svg.find("<title>" + tooltip + " (" + std::to_string(1985 + 4 * k) + ".500)</title>"),
             std::string::npos);
     }
     EXPECT_TRUE(csv.starts_with("time,label,magnitude,"));

@@ -153,9 +153,10 @@ void draw_selection_shares(std::string& out, const PanelFrame& frame, const Figu
         const char* colour = event.selected_observed ? observed_colour : curve_colour;
         const double sx = x(event.time);
         add_line(out, sx, y(0.0), sx, y(event.selected_share), colour, 1.3);
-        const std::string tooltip = labels.empty() || labels[i].empty()
-                                        ? std::string()
-                                        : labels[i] + " (" + shortest_text(event.time) + ")";
+        const std::string tooltip =
+            labels.empty() || labels[i].empty()
+                ? std::string()
+                : labels[i] + " (" + fixed_text(event.time, time_decimals) + ")";
         add_circle(out, sx, y(event.selected_share), 3, colour, tooltip);
     }
 }

@@ -13,7 +13,6 @@ namespace {
 
 constexpr int beta_decimals = 5;
 constexpr int magnitude_decimals = 1;
-constexpr int time_decimals = 3;
 constexpr double least_share = 0.01;  // events selected in 1 % to 99 % of the series decide
 constexpr std::size_t method_width = 16;
 constexpr std::size_t alternative_width = 12;

@@ -12,6 +12,10 @@ namespace zorvi::detail {
 // shows no minus sign.
 std::string fixed_text(double value, int decimals);
 
+// An event's time in decimal years as the summary's tables and the figure show it: three
+// decimals, about nine hours.
+inline constexpr int time_decimals = 3;
+
 // A "nice" step (1, 2, 2.5 or 5 times a power of ten) close to `span / parts`; span > 0.
 double nice_step(double span, int parts);
 
