@@ -3,6 +3,9 @@
 // permutation test against its exact distribution, and the refused inputs.
 #include <gtest/gtest.h>
 
+#include <boost/math/distributions/chi_squared.hpp>
+#include <boost/math/distributions/students_t.hpp>
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -140,6 +143,105 @@ TEST(Clustering, ShippedDataAgreeWithR) {
 //   y <- c(1, 1, 2, 1, 1, 1, 2, 1, 2, 2); centre <- 0:9 + 0.5
 //   anova(glm(y ~ 1, poisson), glm(y ~ centre, poisson), test = "LRT")$Deviance[2]
 //   # 0.4255626204; glm.nb(y ~ centre) stops with "iteration limit reached", theta 181700
+// A plain second implementation of the dispersion check: the counts in bins as R makes them,
+// the Poisson fit by iteratively reweighted least squares, P from Boost's distributions.
+struct PlainCheck {
+    bool made = false;
+    double phi = 0.0;
+    bool dispersed = false;
+    bool quasi_poisson_below = false;  // P in the direction of the trend
+};
+
+PlainCheck plain_check(const std::vector<double>& times) {
+    constexpr std::size_t bins = 39;
+    std::vector<double> y(bins, 0.0), exposure(bins), centre(bins);
+    for (std::size_t k = 0; k < bins; ++k) {
+        const double low = start + static_cast<double>(k);
+        const double high = std::min(low + 1.0, end);
+        exposure[k] = high - low;
+        centre[k] = (low + high) / 2.0 - (start + end) / 2.0;
+    }
+    for (double t : times)
+        y[std::min<std::size_t>(static_cast<std::size_t>(std::floor(t - start)), bins - 1)] += 1;
+    const double n = static_cast<double>(times.size());
+    PlainCheck out;
+    if (times.empty() || y.front() == n || y.back() == n) return out;
+    double alpha = std::log(n / 38.5), beta = 0.0;
+    double w = 0, wx = 0, wxx = 0;
+    std::vector<double> mu(bins);
+    for (int step = 0; step < 100; ++step) {
+        double wz = 0, wxz = 0;
+        w = wx = wxx = 0;
+        for (std::size_t k = 0; k < bins; ++k) {
+            mu[k] = exposure[k] * std::exp(alpha + beta * centre[k]);
+            const double z = alpha + beta * centre[k] + (y[k] - mu[k]) / mu[k];
+            w += mu[k], wx += mu[k] * centre[k], wxx += mu[k] * centre[k] * centre[k];
+            wz += mu[k] * z, wxz += mu[k] * centre[k] * z;
+        }
+        const double det = w * wxx - wx * wx;
+        const double next_alpha = (wxx * wz - wx * wxz) / det;
+        const double next_beta = (w * wxz - wx * wz) / det;
+        const bool settled =
+            std::fabs(next_beta - beta) < 1e-15 && std::fabs(next_alpha - alpha) < 1e-13;
+        alpha = next_alpha, beta = next_beta;
+        if (settled) break;
+    }
+    double chi2 = 0;
+    for (std::size_t k = 0; k < bins; ++k) {
+        mu[k] = exposure[k] * std::exp(alpha + beta * centre[k]);
+        chi2 += (y[k] - mu[k]) * (y[k] - mu[k]) / mu[k];
+    }
+    const double df = bins - 2;
+    const double standard_error = std::sqrt(w / (w * wxx - wx * wx));
+    const double t = beta / (standard_error * std::sqrt(chi2 / df));
+    out.made = true;
+    out.phi = chi2 / df;
+    out.dispersed = cdf(complement(boost::math::chi_squared(df), chi2)) < 0.05;
+    out.quasi_poisson_below = cdf(complement(boost::math::students_t(df), std::fabs(t))) < 0.05;
+    return out;
+}
+
+// Every simulated series of the shipped study checked again by the plain implementation: the
+// same shares, the same median phi. The sweeps' main point is the observed check itself.
+TEST(Clustering, SimulatedSharesAgreeWithAPlainImplementation) {
+    const zorvi::EventData data = zorvi::read_events(shipped_csv);
+    zorvi::StudySettings settings;
+    zorvi::StudyControl control;
+    control.keep_series = false;
+    const zorvi::Analysis analysis = zorvi::run_study(data, settings, control).analysis;
+    const zorvi::SimulatedMagnitudes simulated = simulate_magnitudes(data.events, settings);
+    std::size_t dispersed = 0, below = 0;
+    std::vector<double> phis;
+    for (std::size_t k = 0; k < settings.series; ++k) {
+        const auto magnitudes = series_magnitudes(simulated, k);
+        std::vector<double> times;
+        for (std::size_t i = 0; i < magnitudes.size(); ++i)
+            if (magnitudes[i] >= settings.threshold) times.push_back(data.events.t[i]);
+        const PlainCheck check = plain_check(times);
+        if (!check.made) continue;
+        phis.push_back(check.phi);
+        dispersed += check.dispersed;
+        below += check.quasi_poisson_below;
+    }
+    const zorvi::SimulatedClustering& clustering = analysis.clustering.simulated;
+    EXPECT_EQ(clustering.checked, phis.size());
+    EXPECT_EQ(clustering.dispersed.count, dispersed);
+    EXPECT_EQ(clustering.quasi_poisson_below_05.count, below);
+    EXPECT_EQ(clustering.dispersed.of, settings.series);
+    std::sort(phis.begin(), phis.end());
+    EXPECT_NEAR(clustering.phi.median, zorvi::quantile_of_sorted(phis, 0.5), 1e-9);
+    EXPECT_NEAR(clustering.phi.q025, zorvi::quantile_of_sorted(phis, 0.025), 1e-9);
+    EXPECT_NEAR(clustering.phi.q975, zorvi::quantile_of_sorted(phis, 0.975), 1e-9);
+
+    const zorvi::Clustering& observed = analysis.clustering;
+    for (const zorvi::SweepPoint& point : analysis.sensitivity.sweeps.threshold) {
+        if (point.threshold != settings.threshold) continue;
+        EXPECT_EQ(point.phi, observed.observed.phi);
+        const zorvi::ClusteredTrendTest& qp = observed.tests[zorvi::test_quasi_poisson];
+        EXPECT_EQ(point.quasi_poisson_p, qp.p_value);  // a rising trend: the one-sided P
+    }
+}
+
 TEST(Clustering, NegativeBinomialWithoutOverdispersionIsThePoissonLimit) {
     const std::vector<int> counts = {1, 1, 2, 1, 1, 1, 2, 1, 2, 2};
     std::vector<double> times;

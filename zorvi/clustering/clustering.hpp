@@ -141,7 +141,13 @@ struct PoissonLayout {
     double half_span = 0.0;  // (K_w - 1) / 2
     bool partial = false;    // the last bin is partial
     double last_place = 0.0;
+    double last_exposure = 1.0;
     double last_log_exposure = 0.0;
+    // A guide to the fit's first slope: the mean and variance of x at evenly spaced b.
+    double guide_first = 0.0;
+    double guide_step = 0.0;
+    std::vector<double> guide_means;
+    std::vector<double> guide_variances;
 };
 }  // namespace detail
 

@@ -176,7 +176,10 @@ SeriesDispersion decide_dispersion(DispersionDecider& decider, std::span<const d
         const std::size_t k = bin_of(layout, t);
         if (counts[k]++ == 0) touched.push_back(k);
     }
-    std::sort(touched.begin(), touched.end());
+    // Ascending, as check_dispersion sums them; times mostly come in time order already.
+    for (std::size_t i = 1; i < touched.size(); ++i)
+        for (std::size_t j = i; j > 0 && touched[j - 1] > touched[j]; --j)
+            std::swap(touched[j - 1], touched[j]);
     const auto n = static_cast<double>(times.size());
     const auto all = static_cast<std::uint32_t>(times.size());
     const detail::PoissonLayout& poisson = decider.poisson;

@@ -3,11 +3,9 @@
 // maximum-likelihood size, compared by their likelihood ratio.
 //
 // Given the size theta the log-likelihood is concave in (alpha, beta), found by Newton's
-// method; over theta it is profiled on a grid of powers of ten, then refined by the root of
-// its derivative between the grid's neighbours of the best point. Where it keeps rising with
-// theta (no overdispersion) the model is the Poisson limit, theta infinite.
+// method; over theta it is profiled, its maximum the root of its derivative. Where it keeps
+// rising with theta (no overdispersion) the model is the Poisson limit, theta infinite.
 #include <algorithm>
-#include <array>
 #include <cmath>
 #include <limits>
 #include <vector>
@@ -19,10 +17,10 @@ namespace zorvi {
 namespace {
 
 constexpr double unbounded = std::numeric_limits<double>::infinity();
-// The profile grid: theta = 10^k for k from lowest_power to highest_power. A size beyond the
-// top is the Poisson limit to any digit shown; one below the bottom is refused.
-constexpr int lowest_power = -6;
-constexpr int highest_power = 10;
+// Sizes are sought from 10^lowest_power to 10^highest_power: a maximum beyond the top is the
+// Poisson limit to any digit shown, one below the bottom too small a size to tell.
+constexpr int lowest_power = -8;
+constexpr int highest_power = 15;
 constexpr int max_fit_steps = 100;
 constexpr int max_halvings = 60;
 constexpr double convergence = 1e-13;  // of a Newton step, relative to 1 + |parameter|
@@ -120,7 +118,7 @@ Newton newton_sums(const NbData& data, const NbModel& model, double theta, bool 
 // The parameters that maximise the log-likelihood at theta, from `model` on. False when the
 // iteration does not settle.
 bool fit_at(const NbData& data, NbModel& model, double theta) {
-    double current = log_likelihood(data, model, theta);
+    double current = not_a_number;  // the log-likelihood at `model`, once a step is checked
     for (int step = 0; step < max_fit_steps; ++step) {
         const Newton s = newton_sums(data, model, theta, true);
         double d_alpha = 0.0;
@@ -133,23 +131,25 @@ bool fit_at(const NbData& data, NbModel& model, double theta) {
             d_alpha = s.score_alpha / s.w;
         }
         if (!(std::isfinite(d_alpha) && std::isfinite(d_beta))) return false;
-        if (std::fabs(d_alpha) <= convergence * (1.0 + std::fabs(model.alpha)) &&
-            std::fabs(d_beta) <= convergence * (1.0 + std::fabs(model.beta))) {
-            model.alpha += d_alpha;  // at the top to rounding
-            model.beta += d_beta;
-            return true;
-        }
-        // Near the top Newton's steps need no check, and the likelihood changes there by less
-        // than its rounding; farther away, halve a step until the likelihood does not fall.
+        const auto within = [&](double limit) {
+            return std::fabs(d_alpha) <= limit * (1.0 + std::fabs(model.alpha)) &&
+                   std::fabs(d_beta) <= limit * (1.0 + std::fabs(model.beta));
+        };
         NbModel next = model;
         next.alpha = model.alpha + d_alpha;
         next.beta = model.beta + d_beta;
-        if (std::fabs(d_alpha) <= near_top * (1.0 + std::fabs(model.alpha)) &&
-            std::fabs(d_beta) <= near_top * (1.0 + std::fabs(model.beta))) {
+        if (within(convergence)) {  // at the top to rounding
             model = next;
-            current = log_likelihood(data, model, theta);
+            return true;
+        }
+        // Near the top Newton's steps need no check (the likelihood changes there by less than
+        // its rounding); farther away, halve a step until the likelihood does not fall.
+        if (within(near_top)) {
+            model = next;
+            current = not_a_number;
             continue;
         }
+        if (std::isnan(current)) current = log_likelihood(data, model, theta);
         double value = log_likelihood(data, next, theta);
         double scale = 1.0;
         for (int halving = 0; halving < max_halvings && !(value >= current); ++halving) {
@@ -174,8 +174,11 @@ struct NbFit {
     double log_likelihood = not_a_number;
 };
 
-// Every grid point's fit, from the largest size down, each starting from the last; the best
-// of them and of the Poisson limit; then the root of the slope between the best's neighbours.
+// The Poisson fit first. Near the Poisson limit the profile log-likelihood over kappa = 1 /
+// theta rises from it as kappa / 2 sum ((y - mu)^2 - y): where that sum is not positive the
+// likelihood keeps rising with theta (the profile has one maximum), and the limit is the fit.
+// Otherwise, from the moment estimate of theta, steps of ten towards the maximum until the
+// profile's slope changes sign, then the slope's root between.
 NbFit fit_size(const NbData& data, NbModel start) {
     NbFit poisson;
     poisson.model = start;
@@ -183,47 +186,44 @@ NbFit fit_size(const NbData& data, NbModel start) {
     poisson.found = true;
     poisson.theta = unbounded;
     poisson.log_likelihood = log_likelihood(data, poisson.model, unbounded);
-
-    constexpr std::size_t points = highest_power - lowest_power + 1;
-    std::array<NbModel, points> models{};
-    std::array<double, points> values{};
-    NbModel model = poisson.model;
-    std::size_t best = points;  // the Poisson limit
-    double best_value = poisson.log_likelihood;
-    for (std::size_t j = points; j-- > 0;) {
-        const double theta = std::pow(10.0, lowest_power + static_cast<int>(j));
-        NbModel at_point = model;
-        values[j] = -unbounded;  // where the fit fails, as at a size far from the maximum
-        if (!fit_at(data, at_point, theta)) continue;
-        model = at_point;
-        models[j] = model;
-        values[j] = log_likelihood(data, model, theta);
-        if (values[j] > best_value) {
-            best = j;
-            best_value = values[j];
-        }
+    double excess = 0.0;
+    double squares = 0.0;
+    for (std::size_t k = 0; k < data.count.size(); ++k) {
+        const double mu = mean_at(data, poisson.model, k);
+        const double y = data.count[k];
+        excess += (y - mu) * (y - mu) - y;
+        squares += mu * mu;
     }
-    if (best == points || best == points - 1) return poisson;  // rising to the top
-    if (best == 0) return {};                                  // falling below the bottom
+    if (!(excess > 0.0)) return poisson;
 
-    // The slope changes sign between the neighbours: its root in ln theta.
-    NbModel at_root = models[best];
+    NbModel model = poisson.model;
+    // -d log-likelihood / d theta at ln theta: rising through the root.
     const auto slope = [&](double log_theta) {
         const double theta = std::exp(log_theta);
-        at_root = models[best];
-        if (!fit_at(data, at_root, theta)) return not_a_number;
-        return -size_slope(data, at_root, theta);  // rising through the root
+        NbModel at = model;
+        if (!fit_at(data, at, theta)) return not_a_number;
+        model = at;
+        return -size_slope(data, model, theta);
     };
-    const double low = (lowest_power + static_cast<double>(best) - 1.0) * std::log(10.0);
-    const double high = (lowest_power + static_cast<double>(best) + 1.0) * std::log(10.0);
+    const double decade = std::log(10.0);
+    double from = std::log(squares / excess);
+    double slope_from = slope(from);
+    const double step = slope_from < 0.0 ? decade : -decade;  // uphill
+    double to = from;
+    double slope_to = slope_from;
+    while (!std::isnan(slope_to) && (slope_to < 0.0) == (slope_from < 0.0)) {
+        from = to;
+        slope_from = slope_to;
+        to = from + step;
+        if (to > highest_power * decade) return poisson;  // rising to the limit
+        if (to < lowest_power * decade) return {};        // a size too small to tell
+        slope_to = slope(to);
+    }
+    if (std::isnan(slope_to) || std::isnan(slope_from)) return {};
     NbFit fit;
     fit.found = true;
-    const double s_low = slope(low);
-    const double s_high = slope(high);
-    double log_theta = (lowest_power + static_cast<double>(best)) * std::log(10.0);
-    if (s_low <= 0.0 && s_high >= 0.0) log_theta = detail::root_between(slope, low, high);
-    fit.theta = std::exp(log_theta);
-    fit.model = models[best];
+    fit.theta = std::exp(detail::root_between(slope, std::fmin(from, to), std::fmax(from, to)));
+    fit.model = model;
     if (!fit_at(data, fit.model, fit.theta)) return {};
     fit.log_likelihood = log_likelihood(data, fit.model, fit.theta);
     if (!(fit.log_likelihood >= poisson.log_likelihood)) return poisson;

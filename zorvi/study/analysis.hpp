@@ -2,9 +2,12 @@
 #pragma once
 
 #include <cstddef>
+#include <array>
 #include <cstdint>
+#include <string_view>
 #include <vector>
 
+#include "zorvi/clustering/clustering.hpp"
 #include "zorvi/events/events.hpp"
 #include "zorvi/statistics/statistics.hpp"
 #include "zorvi/statistics/trend.hpp"
@@ -122,6 +125,34 @@ struct ErrorModelComparison {
     std::vector<ModelFigures> prior_scales;
 };
 
+// The trend tests that allow for clustering, in this order.
+inline constexpr std::size_t test_quasi_poisson = 0;
+inline constexpr std::size_t test_negative_binomial = 1;
+inline constexpr std::size_t test_permutation = 2;
+inline constexpr std::size_t clustered_test_count = 3;
+inline constexpr std::array<std::string_view, clustered_test_count> clustered_test_names = {
+    "quasi-Poisson", "negative binomial", "permutation"};
+
+// The check of clustering over the simulated series: phi of each with a check, and the shares
+// of all series whose dispersion test and whose quasi-Poisson test (P in the direction of the
+// fitted trend, as the program's P) find P < 0.05.
+struct SimulatedClustering {
+    std::size_t checked = 0;  // series whose check could be made
+    Quantiles phi;
+    Share dispersed;
+    Share quasi_poisson_below_05;
+};
+
+// Is the Poisson model right? The observed series' selected events counted in bins of the
+// settings' width from the interval's start, their dispersion around the log-linear trend,
+// the trend tests that allow for clustering, and the check over the simulated series.
+struct Clustering {
+    BinnedCounts counts;  // none when the width gives no bins to count in
+    DispersionCheck observed;
+    std::array<ClusteredTrendTest, clustered_test_count> tests;
+    SimulatedClustering simulated;
+};
+
 struct Analysis {
     StudySettings settings;
     Summary summary;
@@ -136,6 +167,7 @@ struct Analysis {
     SimulatedValues simulated_values;
     ErrorModelComparison error_models;  // empty under the observed model
     EventNotes input;                   // the times as written and the given standard error
+    Clustering clustering;
 };
 
 }  // namespace zorvi

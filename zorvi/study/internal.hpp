@@ -75,6 +75,22 @@ std::span<const double> next_series(SeriesAhead& ahead);
 // The deviates of the series next_series returned last, when kept; as long valid.
 std::span<const double> last_deviates(const SeriesAhead& ahead);
 
+// The check of clustering: the observed series' (observed.cpp calls it), every simulated
+// series' in the study's pass, and the observed series' at every sweep point.
+void analyse_observed_clustering(std::span<const double> times, const StudySettings& settings,
+                                 Clustering& clustering);
+struct ClusteringAccumulator {
+    DispersionDecider decider;
+    ValueSample phi;  // of the series with a check
+    std::size_t dispersed = 0;
+    std::size_t quasi_poisson_below = 0;
+};
+ClusteringAccumulator begin_clustering(const StudySettings& settings);
+void add_series(ClusteringAccumulator& acc, std::span<const double> times);  // selected times
+void finish_clustering(ClusteringAccumulator& acc, std::size_t series, Clustering& clustering);
+void check_sweeps_clustering(const EventSeries& events, const StudySettings& settings,
+                             Sweeps& sweeps);
+
 // The simulated series as the results file shows them.
 struct SummaryAccumulator {
     Summary summary;

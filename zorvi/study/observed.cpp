@@ -31,6 +31,7 @@ void detail::analyse_observed(const EventSeries& events, Analysis& analysis) {
     analysis.tests[test_mil_hdbk_189].estimate =
         mil_hdbk_189_shape(times, settings.start, settings.end);
 
+    analyse_observed_clustering(times, settings, analysis.clustering);
     analysis.detectable_beta = detectable_beta(observed.m, settings.end - settings.start,
                                                critical_u(significance_05), detection_power);
 }

@@ -91,6 +91,7 @@ bool analyse_study(const EventSeries& events, const StudySettings& settings, con
         begin_event_counts(events.t, events.x, settings.threshold, settings.start);
 
     detail::ComparisonAccumulator comparison = detail::begin_comparison(events, settings);
+    detail::ClusteringAccumulator clustering = detail::begin_clustering(settings);
 
     // The study asks of a simulated magnitude only whether it reaches its threshold or one of
     // the threshold sweep's: the selection and test, the events' shares, the count band and
@@ -114,6 +115,7 @@ bool analyse_study(const EventSeries& events, const StudySettings& settings, con
         const auto times =
             std::span<const double>(selected).first(static_cast<std::size_t>(test.m));
         const double ratio = add_trends(trends, times, test, static_cast<bool>(steps.row));
+        detail::add_series(clustering, times);
         for (std::size_t i = 0; i < moved.size(); ++i)
             selected_counts[i] += moved[i] >= settings.threshold ? 1u : 0u;  // no branch
         add_series(sweeps, events.t, moved);
@@ -143,6 +145,8 @@ bool analyse_study(const EventSeries& events, const StudySettings& settings, con
         analysis.expected_m += row.selection_probability;
     analysis.sensitivity = {finish_sweeps(sweeps, critical_u(interval_tail)),
                             finish_event_counts(counts)};
+    detail::finish_clustering(clustering, settings.series, analysis.clustering);
+    detail::check_sweeps_clustering(events, settings, analysis.sensitivity.sweeps);
     if (settings.error_model == ErrorModel::posterior)
         detail::finish_comparison(comparison, analysis);
     return true;

@@ -81,6 +81,11 @@ struct SweepPoint {
     double p_q025 = 0.0;
     double p_median = 0.0;
     double p_q975 = 0.0;
+    // The observed series' counts in bins from the point's own start: their dispersion phi and
+    // the quasi-Poisson P in the direction of the fitted trend; NaN where the check cannot be
+    // made.
+    double phi = not_a_number;
+    double quasi_poisson_p = not_a_number;
 };
 
 struct Sweeps {
