@@ -112,12 +112,22 @@ constexpr std::string_view footer =
     "then set both models side by side on the same seed, with the posterior model at 0.5,\n"
     "0.75, 1, 1.5 and 2 theta and the observed model (--prior-scale inf) as the last point.\n"
     "\n"
+    "Clustering: the selected events counted in bins of --bin-width W (default 1) from the\n"
+    "interval's start, the log-linear rate fitted to the counts by Poisson regression, and the\n"
+    "dispersion of the counts around it (Pearson chi-square, phi = chi2 / (K - 2) and its\n"
+    "chi-square test), the bins with 0, 1, 2 and 3 or more events observed and expected, and\n"
+    "the lag-1 autocorrelation of the residuals; trend tests that allow for clustering\n"
+    "(quasi-Poisson, negative binomial, permutation of the bins); over the simulated series the\n"
+    "median phi and the shares that are overdispersed or find a quasi-Poisson P < 0.05; and phi\n"
+    "and the quasi-Poisson P at every sweep point.\n"
+    "\n"
     "--json prints the same analysis as one JSON document; numbers are full-precision doubles,\n"
     "and a value that is undefined (NaN) or infinite is null; the sweeps are sweeps.threshold\n"
     "and sweeps.start_year. --csv DIR writes tests.csv, events.csv, m_counts.csv, series.csv,\n"
-    "sweep_threshold.csv and sweep_start_year.csv into DIR (made when missing); an empty cell\n"
-    "is a missing value. --html FILE writes the whole report as one self-contained HTML page:\n"
-    "the answer in plain words, then every section with its tables and the figure's panels.\n"
+    "sweep_threshold.csv, sweep_start_year.csv and bins.csv into DIR (made when missing); an\n"
+    "empty cell is a missing value. --html FILE writes the whole report as one self-contained\n"
+    "HTML page: the answer in plain words, then every section with its tables and the figure's\n"
+    "panels.\n"
     "\n"
     "Numbers in options are read whole: X is a decimal number (113, 6.5, 1.2e2), A and B\n"
     "decimal numbers or ISO 8601 times, N and S whole numbers in digits; the generator starts\n"
@@ -246,6 +256,7 @@ struct SweepArguments {
     std::vector<std::string> thresholds;
     std::vector<std::string> starts;
     std::string classes;
+    std::string bin_width;
 };
 
 // Every option that names a file or directory: an empty value names none, and is malformed.
@@ -272,6 +283,12 @@ bool sweep_options(const CLI::App& app, const SweepArguments& arguments, StudySe
     if (given("--classes")) {
         if (!read_classes(arguments.classes, settings.class_bounds, refusal)) return false;
         settings.own_classes = true;
+    }
+    if (given("--bin-width")) {
+        if (!read_decimal(arguments.bin_width, "--bin-width", "bin width", "1 or 0.5",
+                          settings.bin_width, refusal))
+            return false;
+        settings.bin_width_given = true;  // its range is checked with the interval
     }
     return true;
 }
@@ -349,6 +366,10 @@ CommandLine parse_report_options(int argc, const char* const* argv, const Report
                    "Class bounds marked on the threshold sweep, rising (default: the hurricane "
                    "categories for the shipped table, none for other data)")
         ->type_name("A,B,...");
+    app.add_option("--bin-width", sweeps.bin_width,
+                   "The width of the bins the clustering check counts events in, from the "
+                   "interval's start (default 1, a year)")
+        ->type_name("W");
     app.add_option("--results", study.results,
                    "A study: its results file (default study-results.dat)")
         ->type_name("FILE");

@@ -273,6 +273,9 @@ TEST(ErrorModel, OutputsOfEachModel) {
               std::string::npos);
     const std::string table = read_file(dir.path / "tables" / "error_models.csv");
     EXPECT_EQ(std::count(table.begin(), table.end(), '\n'), 9);
+    // Regression: the comparison's name was written as TRUE, a literal taken for a truth value.
+    EXPECT_NE(table.find("\nmodels,observed,"), std::string::npos) << table;
+    EXPECT_NE(table.find("\nprior_scale,posterior,"), std::string::npos) << table;
 }
 
 TEST(ErrorModel, RefusedValuesSayWhatIsAllowed) {

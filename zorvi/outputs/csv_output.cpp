@@ -3,6 +3,7 @@
 // in `tables`.
 #include <array>
 #include <cmath>
+#include <utility>
 
 #include "zorvi/outputs/outputs.hpp"
 #include "zorvi/outputs/summary_text.hpp"
@@ -31,6 +32,11 @@ std::string cell(std::string_view text) {
     return std::string(text);
 }
 
+// A string literal is text: without this it would convert to bool, not to a string view.
+std::string cell(const char* text) {
+    return std::string(text);
+}
+
 CsvTable tests_table(const Analysis& analysis) {
     CsvTable table{
         "tests.csv",
@@ -44,6 +50,36 @@ CsvTable tests_table(const Analysis& analysis) {
              cell(row.estimate.interval.low), cell(row.estimate.interval.high),
              cell(row.simulated_below_05.share), cell(row.simulated_below_05.interval.low),
              cell(row.simulated_below_05.interval.high)});
+    }
+    // The tests that allow for clustering, rising and two-sided; their simulated shares are
+    // not computed (the quasi-Poisson share, in each series' own direction, is in the JSON).
+    for (std::size_t k = 0; k < clustered_test_count; ++k) {
+        const ClusteredTrendTest& test = analysis.clustering.tests[k];
+        const bool estimated = k == test_quasi_poisson;
+        for (const auto& [alternative, p] :
+             {std::pair<std::string_view, double>{"increasing", test.p_value},
+              std::pair<std::string_view, double>{"two-sided", test.p_value_two_sided}}) {
+            table.rows.push_back({cell(clustered_test_names[k]), cell(alternative),
+                                  cell(test.statistic), cell(p),
+                                  cell(std::string_view(estimated ? "beta_per_year" : "")),
+                                  cell(estimated ? test.estimate : not_a_number), "", "", "", "",
+                                  ""});
+        }
+    }
+    return table;
+}
+
+// The observed series' selected events in the bins of the clustering check, with the mean of
+// each under the fitted trend.
+CsvTable bins_table(const Analysis& analysis) {
+    const BinnedCounts& counts = analysis.clustering.counts;
+    const std::vector<double>& fitted = analysis.clustering.observed.fitted;
+    CsvTable table{"bins.csv", {"start", "end", "exposure", "centre", "count", "fitted_mean"}, {}};
+    for (std::size_t k = 0; k < counts.counts.size(); ++k) {
+        table.rows.push_back({cell(counts.lower[k]), cell(counts.upper[k]),
+                              cell(counts.exposure[k]), cell(counts.centre[k]),
+                              cell(counts.counts[k]),
+                              cell(fitted.empty() ? not_a_number : fitted[k])});
     }
     return table;
 }
@@ -115,7 +151,8 @@ CsvTable sweep_table(std::string file_name, const char* place,
     CsvTable table{
         std::move(file_name),
         {place, "observed_m", "observed_u", "observed_p", "share_p_below_005", "share_conf_low",
-         "share_conf_high", "p_q025", "p_median", "p_q975", "series_without_event"},
+         "share_conf_high", "p_q025", "p_median", "p_q975", "series_without_event", "phi",
+         "quasi_poisson_p"},
         {}};
     const bool by_threshold = std::string_view(place) == "threshold";
     for (const SweepPoint& point : points) {
@@ -123,7 +160,8 @@ CsvTable sweep_table(std::string file_name, const char* place,
             {cell(by_threshold ? point.threshold : point.start), std::to_string(point.observed_m),
              cell(point.observed_u), cell(point.observed_p), cell(point.share_05),
              cell(point.share_05_95.low), cell(point.share_05_95.high), cell(point.p_q025),
-             cell(point.p_median), cell(point.p_q975), cell(point.without_event)});
+             cell(point.p_median), cell(point.p_q975), cell(point.without_event), cell(point.phi),
+             cell(point.quasi_poisson_p)});
     }
     return table;
 }
@@ -137,8 +175,9 @@ CsvTable start_sweep_table(const Analysis& analysis) {
 }
 
 // series.csv, one row per simulated series, is written row by row as the series are made.
-constexpr std::array<CsvTable (*)(const Analysis&), 5> tables = {
-    tests_table, events_table, m_counts_table, threshold_sweep_table, start_sweep_table};
+constexpr std::array<CsvTable (*)(const Analysis&), 6> tables = {
+    tests_table,           events_table,      m_counts_table,
+    threshold_sweep_table, start_sweep_table, bins_table};
 constexpr std::string_view series_file_name = "series.csv";
 constexpr std::size_t flush_size = 64 * 1024;
 const std::vector<std::string> series_columns = {"series", "m", "u", "p", "rate_ratio_per_decade"};

@@ -228,7 +228,9 @@ Json sweep_point_json(const SweepPoint& point, const char* place_key) {
             {"p_q025", point.p_q025},
             {"p_median", point.p_median},
             {"p_q975", point.p_q975},
-            {"series_without_event", point.without_event}};
+            {"series_without_event", point.without_event},
+            {"phi", point.phi},
+            {"quasi_poisson_p", point.quasi_poisson_p}};
 }
 
 Json sweeps_json(const Analysis& analysis, const ReportNames&) {
@@ -243,12 +245,88 @@ Json sweeps_json(const Analysis& analysis, const ReportNames&) {
     return json;
 }
 
+// A reason a check or test cannot be made, or null when it was made.
+Json reason_json(const std::string& reason) {
+    return reason.empty() ? Json(nullptr) : Json(reason);
+}
+
+Json bins_json(const BinnedCounts& counts, const DispersionCheck& check) {
+    Json bins = Json::array();
+    for (std::size_t k = 0; k < counts.counts.size(); ++k) {
+        bins.push_back({{"start", counts.lower[k]},
+                        {"end", counts.upper[k]},
+                        {"exposure", counts.exposure[k]},
+                        {"centre", counts.centre[k]},
+                        {"count", counts.counts[k]},
+                        {"fitted_mean", check.fitted.empty() ? not_a_number : check.fitted[k]}});
+    }
+    return bins;
+}
+
+Json clustered_test_json(std::size_t index, const ClusteredTrendTest& test) {
+    Json json = {{"method", clustered_test_names[index]},
+                 {"statistic", test.statistic},
+                 {"p_value", test.p_value},
+                 {"p_value_two_sided", test.p_value_two_sided}};
+    if (index == test_quasi_poisson) {
+        json["df"] = test.df;
+        json["estimate"] = test.estimate;
+        json["standard_error"] = test.standard_error;
+    } else if (index == test_negative_binomial) {
+        // An infinite size, the Poisson limit, is written as the string "inf".
+        const auto size = [](double value) { return std::isinf(value) ? Json("inf") : Json(value); };
+        json["size"] = size(test.size);
+        json["size_without_trend"] = size(test.size_null);
+        json["poisson_limit"] = test.poisson_limit;
+    } else {
+        json["permutations"] = test.permutations;
+    }
+    json["reason"] = reason_json(test.reason);
+    return json;
+}
+
+Json clustering_json(const Analysis& analysis, const ReportNames&) {
+    const Clustering& clustering = analysis.clustering;
+    const DispersionCheck& check = clustering.observed;
+    Json table = Json::array();
+    for (std::size_t k = 0; k < tally_classes; ++k) {
+        table.push_back({{"events", tally_labels[k]},
+                         {"observed", check.observed_bins[k]},
+                         {"expected", check.expected_bins[k]}});
+    }
+    Json tests = Json::array();
+    for (std::size_t k = 0; k < clustered_test_count; ++k)
+        tests.push_back(clustered_test_json(k, clustering.tests[k]));
+    const SimulatedClustering& simulated = clustering.simulated;
+    return {{"bin_width", analysis.settings.bin_width},
+            {"bins", bins_json(clustering.counts, check)},
+            {"observed",
+             {{"reason", reason_json(check.reason)},
+              {"events", check.events},
+              {"beta_per_year", check.beta},
+              {"standard_error", check.standard_error},
+              {"pearson_chi2", check.pearson_chi2},
+              {"df", check.df},
+              {"phi", check.phi},
+              {"p_value", check.p_value},
+              {"autocorrelation_lag1", check.autocorrelation_lag1},
+              {"table", table},
+              {"tests", tests}}},
+            {"simulated",
+             {{"series_checked", simulated.checked},
+              {"phi_median", simulated.phi.median},
+              {"phi_q025", simulated.phi.q025},
+              {"phi_q975", simulated.phi.q975},
+              {"share_dispersed", share_json(simulated.dispersed)},
+              {"share_quasi_poisson_p_below_005", share_json(simulated.quasi_poisson_below_05)}}}};
+}
+
 struct JsonSection {
     const char* key;
     Json (*build)(const Analysis&, const ReportNames&);
 };
 
-constexpr std::array<JsonSection, 8> sections = {{
+constexpr std::array<JsonSection, 9> sections = {{
     {"files", files_json},
     {"settings", settings_json},
     {"observed", observed_json},
@@ -257,6 +335,7 @@ constexpr std::array<JsonSection, 8> sections = {{
     {"events", events_json},
     {"sweeps", sweeps_json},
     {"check", check_json},
+    {"clustering", clustering_json},
 }};
 
 }  // namespace

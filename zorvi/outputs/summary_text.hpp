@@ -84,6 +84,17 @@ std::string entering_and_leaving(const Analysis& analysis);
 // bounds in %, the quantiles of P, and a note. Each table's note on its grid follows (empty
 // when there is none).
 SummaryTable threshold_sweep_table(const Analysis& analysis);
+// The points those tables show, with the place and the note as the text shows them; and what
+// each sweep holds fixed ("events of 1980.417 to 2018.917", "magnitude >= 113 kt, end ...").
+struct ShownPoint {
+    const SweepPoint* point = nullptr;
+    std::string place;
+    std::string note;
+};
+std::vector<ShownPoint> shown_threshold_points(const Analysis& analysis);
+std::vector<ShownPoint> shown_start_points(const Analysis& analysis);
+std::string threshold_sweep_title(const Analysis& analysis);
+std::string start_sweep_title(const Analysis& analysis);
 SummaryTable start_sweep_table(const Analysis& analysis);
 std::string threshold_grid_note(const Analysis& analysis);
 std::string start_grid_note(const Analysis& analysis);
@@ -98,11 +109,24 @@ inline constexpr std::string_view error_models_legend =
     "selection probabilities under the model, in closed form.";
 std::string error_model_note();
 
+// The check of clustering: the counts in bins and their dispersion, the bins with 0, 1, 2 and
+// 3 or more events, the trend tests that allow for clustering, the simulated series' figures,
+// what they mean in plain words, and phi and the quasi-Poisson P along both sweeps.
+std::string clustering_title(const Analysis& analysis);
+std::vector<LabelledRow> clustering_rows(const Analysis& analysis);
+SummaryTable bin_tally_table(const Analysis& analysis);
+SummaryTable clustering_tests_table(const Analysis& analysis);
+std::vector<LabelledRow> clustering_simulated_rows(const Analysis& analysis);
+std::string clustering_verdict(const Analysis& analysis);
+SummaryTable clustering_threshold_table(const Analysis& analysis);
+SummaryTable clustering_start_table(const Analysis& analysis);
+
 // The sections as the text shows them.
 void add_trend_section(std::string& out, const Analysis& analysis);
 void add_tests_section(std::string& out, const Analysis& analysis);
 void add_events_section(std::string& out, const Analysis& analysis);
 void add_sweep_sections(std::string& out, const Analysis& analysis);
 void add_error_models_section(std::string& out, const Analysis& analysis);
+void add_clustering_section(std::string& out, const Analysis& analysis);
 
 }  // namespace zorvi::detail

@@ -113,14 +113,11 @@ std::string note_line(const std::string& note) {
 
 }  // namespace
 
-SummaryTable threshold_sweep_table(const Analysis& analysis) {
+std::vector<ShownPoint> shown_threshold_points(const Analysis& analysis) {
     const StudySettings& settings = analysis.settings;
     const Sweeps& sweeps = analysis.sensitivity.sweeps;
     const std::string unit = unit_suffix(settings);
-    SummaryTable table{"Sensitivity to the threshold, events of " + fixed_text(settings.start, 3) +
-                           " to " + fixed_text(settings.end, 3),
-                       column_heads("threshold"),
-                       {}};
+    std::vector<ShownPoint> shown;
     // Every 5th point of the even grid, counted without the points added to it.
     std::size_t k = 0;
     const double step = sweeps.steps.threshold;
@@ -130,29 +127,54 @@ SummaryTable threshold_sweep_table(const Analysis& analysis) {
         const bool on_grid = std::isnan(step) || std::fabs(place - std::round(place)) < 1e-6;
         const std::string category = class_note(point.threshold, settings);
         const bool main = point.threshold == settings.threshold;
-        const bool shown = on_grid && k % table_stride == 0;
+        const bool every_fifth = on_grid && k % table_stride == 0;
         k += on_grid ? 1 : 0;
-        if (!shown && category.empty() && !main) continue;
-        table.rows.push_back(sweep_cells(shortest_text(point.threshold) + unit, point,
-                                         joined(category, main ? own_note : "")));
+        if (!every_fifth && category.empty() && !main) continue;
+        shown.push_back({&point, shortest_text(point.threshold) + unit,
+                         joined(category, main ? own_note : "")});
     }
-    return table;
+    return shown;
 }
 
-SummaryTable start_sweep_table(const Analysis& analysis) {
+std::vector<ShownPoint> shown_start_points(const Analysis& analysis) {
     const StudySettings& settings = analysis.settings;
     const Sweeps& sweeps = analysis.sensitivity.sweeps;
-    SummaryTable table{
-        "Sensitivity to the start, magnitude >= " + shortest_text(settings.threshold) +
-            unit_suffix(settings) + ", end " + fixed_text(settings.end, 3),
-        column_heads("start"),
-        {}};
+    std::vector<ShownPoint> shown;
     for (std::size_t k = 0; k < sweeps.start.size(); ++k) {
         const SweepPoint& point = sweeps.start[k];
         const bool main = point.start == settings.start;
         if (k % table_stride != 0 && !main) continue;
-        table.rows.push_back(sweep_cells(fixed_text(point.start, 3), point, main ? own_note : ""));
+        shown.push_back({&point, fixed_text(point.start, 3), main ? own_note : ""});
     }
+    return shown;
+}
+
+std::string threshold_sweep_title(const Analysis& analysis) {
+    const StudySettings& settings = analysis.settings;
+    return "events of " + fixed_text(settings.start, 3) + " to " + fixed_text(settings.end, 3);
+}
+
+std::string start_sweep_title(const Analysis& analysis) {
+    const StudySettings& settings = analysis.settings;
+    return "magnitude >= " + shortest_text(settings.threshold) + unit_suffix(settings) + ", end " +
+           fixed_text(settings.end, 3);
+}
+
+SummaryTable threshold_sweep_table(const Analysis& analysis) {
+    SummaryTable table{"Sensitivity to the threshold, " + threshold_sweep_title(analysis),
+                       column_heads("threshold"),
+                       {}};
+    for (const ShownPoint& shown : shown_threshold_points(analysis))
+        table.rows.push_back(sweep_cells(shown.place, *shown.point, shown.note));
+    return table;
+}
+
+SummaryTable start_sweep_table(const Analysis& analysis) {
+    SummaryTable table{"Sensitivity to the start, " + start_sweep_title(analysis),
+                       column_heads("start"),
+                       {}};
+    for (const ShownPoint& shown : shown_start_points(analysis))
+        table.rows.push_back(sweep_cells(shown.place, *shown.point, shown.note));
     return table;
 }
 

@@ -230,6 +230,8 @@ std::string format_summary(const Analysis& analysis, const ReportNames& names) {
     }
     detail::add_sweep_sections(out, analysis);
     out += '\n';
+    detail::add_clustering_section(out, analysis);
+    out += '\n';
 
     add_rows(out, detail::check_rows(analysis, names));
     out += '\n';
