@@ -207,7 +207,7 @@ def main():
                 check(failures, overflow <= width,
                       f"at {width} px the page is {overflow} px wide: it scrolls sideways")
                 panels = page.value("document.querySelectorAll('svg.panel').length")
-                check(failures, panels == 8, f"{panels} panels shown, not 8")
+                check(failures, panels == 9, f"{panels} panels shown, not 9")
                 page.screenshot(out / f"report-{width}.png", width)
             page.print_a4(out / "report.pdf")
             pdf = (out / "report.pdf").read_bytes()
@@ -225,7 +225,7 @@ def main():
             for tag in ("script", "img"):
                 count = page.value(f"document.querySelectorAll('{tag}').length")
                 check(failures, count == 0, f"the data made {count} {tag} elements")
-            check(failures, page.value("document.querySelectorAll('svg').length") == 8,
+            check(failures, page.value("document.querySelectorAll('svg').length") == 9,
                   "the data added or removed markup")
             check(failures, requests == [], f"the hostile page asked for {requests}")
             shown = page.value("document.body.innerText")

@@ -65,7 +65,7 @@ TEST(ReportApi, StudiesGiveTheCommandLinesBytes) {
         EXPECT_EQ(zorvi::json_text(study, c.results), read_file(expected / "report.json"));
         EXPECT_EQ(zorvi::svg_figure(study), read_file(expected / "Zorvireport.svg"));
         const std::vector<zorvi::CsvTable> tables = zorvi::tables(study);
-        ASSERT_EQ(tables.size(), 6u);
+        ASSERT_EQ(tables.size(), 7u);
         for (const zorvi::CsvTable& table : tables)
             EXPECT_EQ(zorvi::csv_text(table), read_file(expected / "tables" / table.file_name))
                 << table.file_name;

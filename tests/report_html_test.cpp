@@ -240,7 +240,7 @@ TEST(ReportHtml, SelfContainedAndAccessible) {
     for (const std::string& table : tables)
         EXPECT_NE(table.find("<caption><span>"), std::string::npos);
     const std::vector<std::string> panels = elements(page, "svg");
-    EXPECT_EQ(panels.size(), 8u);
+    EXPECT_EQ(panels.size(), 9u);
     for (const std::string& panel : panels) {
         const std::size_t title = panel.find("<title>");
         EXPECT_EQ(panel.find('\n'), title - 1) << "the title comes first";

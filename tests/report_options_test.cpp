@@ -40,6 +40,11 @@ TEST(ReportOptions, RefusedValuesSayWhatIsAllowed) {
     const std::string columns =
         "; name the time, magnitude and standard-error columns, TIME,MAG,SE (TIME,MAG with --se "
         "X)";
+    const auto bin_width_rule = [](const std::string& width) {
+        return "the bin width " + width +
+               " must be a finite positive number that gives 2 to 1000000 bins over the interval "
+               "1980.417 to 2018.917\n";
+    };
     const std::vector<Case> cases = {
         // Not in the option's form: status 2.
         {{"--sweep-thresholds", "5", "x", "1"},
@@ -152,6 +157,12 @@ TEST(ReportOptions, RefusedValuesSayWhatIsAllowed) {
          "--columns: 'when, Mw ,when' names the column 'when' twice; name three different "
          "columns\n"},
         {{"--se", "-1"}, 1, "--se: the standard error must be a finite number, 0 or more\n"},
+        {{"--bin-width", "year"},
+         2,
+         "--bin-width: the bin width 'year' is not a decimal number (such as 1 or 0.5)" + usage},
+        {{"--bin-width", "0"}, 1, "--bin-width: " + bin_width_rule("0")},
+        {{"--bin-width", "40"}, 1, "--bin-width: " + bin_width_rule("40")},       // one bin
+        {{"--bin-width", "1e-5"}, 1, "--bin-width: " + bin_width_rule("1e-05")},  // 3.85 million
         {{"--se", "5"},
          1,
          "--se: a standard error is given to the events of a CSV table that has none; 'd.dat' "
@@ -196,6 +207,32 @@ TEST(ReportOptions, WhatEachNumberFormAccepts) {
     EXPECT_EQ(read_file(dir.path / "plus.dat"), read_file(dir.path / "minus.dat"));
     study({"--seed", "2147483646", "--results", "other.dat"});
     EXPECT_NE(read_file(dir.path / "plus.dat"), read_file(dir.path / "other.dat"));
+}
+
+// The clustering check's bins follow --bin-width; too few of them for a check give a reason
+// and nulls, never a made-up number.
+TEST(ReportOptions, BinWidthSetsTheClusteringBins) {
+    TempDir dir;
+    write_file(dir.path / "d.dat", three_events);
+    const auto clustering = [&](const char* width) {
+        const ProcessResult result =
+            report_in(dir.path, {"--data", "d.dat", "--no-figure", "--json", "--series", "20",
+                                 "--threshold", "90", "--bin-width", width});
+        EXPECT_EQ(result.status, 0) << result.err;
+        return nlohmann::json::parse(result.out)["clustering"];
+    };
+    const nlohmann::json half = clustering("0.5");
+    EXPECT_EQ(half["bin_width"], 0.5);
+    EXPECT_EQ(half["bins"].size(), 77u);  // 38.5 years
+    EXPECT_EQ(half["observed"]["reason"], nullptr);
+    EXPECT_TRUE(half["observed"]["phi"].is_number());
+    const nlohmann::json two = clustering("20");  // a bin and a part of one
+    EXPECT_EQ(two["bins"].size(), 2u);
+    EXPECT_EQ(two["observed"]["reason"], "fewer than 3 bins");
+    EXPECT_EQ(two["observed"]["phi"], nullptr);
+    EXPECT_EQ(two["observed"]["tests"][1]["p_value"], nullptr);
+    EXPECT_EQ(two["simulated"]["share_dispersed"]["share"], nullptr);
+    EXPECT_EQ(two["simulated"]["share_dispersed"]["of"], 0);
 }
 
 // Names from the file system are data: the JSON document carries them with each byte that is

@@ -146,13 +146,15 @@ TEST_F(ReportRun, CsvTablesAsTheyStand) {
     };
 
     const std::vector<std::string> tests = lines("tests.csv");
-    ASSERT_EQ(tests.size(), 5u);
+    ASSERT_EQ(tests.size(), 11u);  // four tests, then three that allow for clustering, twice
     EXPECT_EQ(tests[0],
               "method,alternative,statistic,p_value,estimate_of,estimate,conf_low,conf_high,"
               "simulated_share_p_below_005,simulated_conf_low,simulated_conf_high");
     EXPECT_EQ(tests[1].rfind("Cox-Lewis,one-sided,1.58325799910141", 0), 0u) << tests[1];
     EXPECT_TRUE(contains(tests[4], "Lewis-Robinson,one-sided,")) << tests[4];
     EXPECT_TRUE(contains(tests[4], ",,,,0.134,"));  // no estimate: empty cells
+    EXPECT_EQ(tests[5].rfind("quasi-Poisson,increasing,1.43225680271460", 0), 0u) << tests[5];
+    EXPECT_EQ(tests[10].rfind("permutation,two-sided,", 0), 0u) << tests[10];
 
     const std::vector<std::string> events = lines("events.csv");
     ASSERT_EQ(events.size(), 61u);
@@ -216,10 +218,15 @@ TEST_F(ReportRun, SweepsInJsonAndCsv) {
     EXPECT_EQ(main["share_p_below_005"], 273 / 2000.0);
     EXPECT_EQ(sweeps["start_year"][0]["start"], 1980.417);
     EXPECT_EQ(sweeps["start_year"][0]["observed_p"], main["observed_p"]);
+    // Where the sweeps cross, their clustering check is the observed series' own.
+    const nlohmann::json clustering = nlohmann::json::parse(result.out)["clustering"]["observed"];
+    EXPECT_EQ(main["phi"], clustering["phi"]);
+    EXPECT_EQ(sweeps["start_year"][0]["phi"], clustering["phi"]);
+    EXPECT_EQ(main["quasi_poisson_p"], clustering["tests"][0]["p_value"]);  // a rising trend
     const std::string csv = read_file(dir.path / "tables" / "sweep_threshold.csv");
     EXPECT_EQ(csv.rfind("threshold,observed_m,observed_u,observed_p,share_p_below_005,"
                         "share_conf_low,share_conf_high,p_q025,p_median,p_q975,"
-                        "series_without_event\n64,60,",
+                        "series_without_event,phi,quasi_poisson_p\n64,60,",
                         0),
               0u)
         << csv;

@@ -93,10 +93,10 @@ TEST(ReportSvg, MarksTheObservedValuesAndTheCriticalValue) {
     EXPECT_NE(svg.find("<rect "), std::string::npos);       // bars
     EXPECT_NE(svg.find("<path d=\"M"), std::string::npos);  // the distribution function
     // One group per panel, each with its own id.
-    EXPECT_EQ(occurrences(svg, "<g id=\"panel-"), 8u);
+    EXPECT_EQ(occurrences(svg, "<g id=\"panel-"), 9u);
     for (const char* id : {"panel-u-histogram", "panel-p-distribution", "panel-cumulative-count",
                            "panel-selection-shares", "panel-threshold-p", "panel-start-p",
-                           "panel-threshold-share", "panel-start-share"})
+                           "panel-threshold-share", "panel-start-share", "panel-bin-tally"})
         EXPECT_EQ(occurrences(svg, std::string("id=\"") + id + "\""), 1u) << id;
     if (!have_xmllint()) GTEST_SKIP() << "xmllint not installed";
     EXPECT_TRUE(well_formed(svg));

@@ -178,7 +178,7 @@ std::unique_ptr<Study> study_of(const Events& events, const std::string& source,
                                 double start, double end, double series, double seed,
                                 py::object progress, const std::optional<std::string>& results,
                                 bool keep_series, const std::string& error_model, double floor,
-                                double prior_scale) {
+                                double prior_scale, double bin_width) {
     std::string problem;
     if (!check_whole_setting(series, python_names.series, "number of series", 1,
                              static_cast<std::int64_t>(max_series), problem) ||
@@ -196,6 +196,10 @@ std::unique_ptr<Study> study_of(const Events& events, const std::string& source,
         error_model == "posterior" ? ErrorModel::posterior : ErrorModel::observed;
     settings.floor = floor;  // NaN: from the data
     settings.prior_scale = prior_scale;
+    if (!std::isnan(bin_width)) {  // NaN: the default width, a year
+        settings.bin_width = bin_width;
+        settings.bin_width_given = true;
+    }
     describe_magnitudes(events.data.events, events.shipped_winds, settings);
 
     Poll poll;
@@ -309,6 +313,7 @@ void bind_study(py::module_& module) {
                py::arg("start"), py::arg("end"), py::arg("series"), py::arg("seed"),
                py::arg("progress"), py::arg("results"), py::arg("keep_series"),
                py::arg("error_model"), py::arg("floor"), py::arg("prior_scale"),
+               py::arg("bin_width"),
                "Runs a whole study with the interpreter's lock released; Ctrl-C stops it.");
 }
 

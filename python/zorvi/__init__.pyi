@@ -115,4 +115,5 @@ def study(
     prior_scale: Optional[float] = None,
     se: Optional[float] = None,
     labels: Optional[str] = None,
+    bin_width: Optional[float] = None,
 ) -> Study: ...

@@ -360,6 +360,7 @@ def study(
     prior_scale: Optional[float] = None,
     se: Optional[float] = None,
     labels: Optional[str] = None,
+    bin_width: Optional[float] = None,
 ) -> Study:
     """Runs a whole study, as ``zorvi-report`` does with ``--data`` and the study options.
 
@@ -397,6 +398,9 @@ def study(
       labels: the column of a CSV file or DataFrame that names each event (the command line's
         ``--labels``); by default a column called "name", when there is one. The deciding
         events' table, the tables and the figure show the names, each at most 40 characters.
+      bin_width: the width of the bins in which the clustering check counts the selected
+        events, from the interval's start (default 1, a year; the command line's
+        ``--bin-width``): finite, positive, 2 to 10^6 bins over the interval.
 
     Counts and seeds are whole numbers (int, NumPy integers, floats without a fraction); any
     other type raises TypeError. Messages name these arguments, and a DataFrame's row by its
@@ -435,6 +439,7 @@ def study(
             str(error_model),
             math.nan if floor is None else float(floor),
             math.nan if prior_scale is None else float(prior_scale),
+            math.nan if bin_width is None else float(bin_width),
         )
     finally:
         if close is not None:

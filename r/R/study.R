@@ -41,10 +41,12 @@ keep_limit <- 100000
 #'   program's model) or `"posterior"` (each event's true magnitude drawn given its
 #'   observation, under an exponential population above a floor; the study then compares
 #'   both models).
-#' @param floor The posterior model's floor L: by default the smallest magnitude, rounded
-#'   down.
+#' @param floor The posterior model's floor L: by default the smallest magnitude itself.
 #' @param prior_scale The posterior model's prior scale theta: by default the mean excess of
 #'   the magnitudes over the floor; `Inf` gives the observed model back.
+#' @param bin_width The width of the bins in which the clustering check counts the selected
+#'   events, from the interval's start: by default 1, a year (finite, positive, 2 to 10^6 bins
+#'   over the interval).
 #' @param results `NULL`, or a path: the results file is then written there as the series
 #'   are made, whole once the study ends or not at all.
 #' @param keep_series Whether to keep each series' m, u and P (the `series` data frame and
@@ -80,8 +82,8 @@ study <- function(data, threshold = 113, interval = c(1980.417, 2018.917), serie
                   seed = -206761862,
                   columns = c("time_decimal_year", "max_wind_kt", "stderr_kt"),
                   standard_error = NULL, error_model = c("observed", "posterior"), floor = NULL,
-                  prior_scale = NULL, results = NULL, keep_series = NULL, name = NULL,
-                  labels = NULL, progress = interactive()) {
+                  prior_scale = NULL, bin_width = NULL, results = NULL, keep_series = NULL,
+                  name = NULL, labels = NULL, progress = interactive()) {
   if (!is.null(labels)) {
     labels <- single_text(labels, "labels")
     if (!nzchar(labels)) zorvi_abort("`labels` must name a column, not \"\"")
@@ -109,6 +111,7 @@ study <- function(data, threshold = 113, interval = c(1980.417, 2018.917), serie
   } else {
     positive_number(prior_scale, "prior_scale", infinite = "the observed model")
   }
+  options$bin_width <- if (is.null(bin_width)) NaN else positive_number(bin_width, "bin_width")
   options$results <- if (is.null(results)) NULL else output_path(results, "results")
   options$keep_series <- if (is.null(keep_series)) {
     options$series <= keep_limit

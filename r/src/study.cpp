@@ -5,6 +5,7 @@
 // to R once the study has unwound, its results file removed.
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdint>
 #include <exception>
 #include <memory>
@@ -163,6 +164,11 @@ StudySettings settings_of(const cpp11::list& options) {
         text(options, "error_model") == "posterior" ? ErrorModel::posterior : ErrorModel::observed;
     settings.floor = number(options, "floor");  // NaN: from the data
     settings.prior_scale = number(options, "prior_scale");
+    const double bin_width = number(options, "bin_width");  // NaN: the default width, a year
+    if (!std::isnan(bin_width)) {
+        settings.bin_width = bin_width;
+        settings.bin_width_given = true;
+    }
     return settings;
 }
 

@@ -29,7 +29,8 @@ enum class Panel {
     start_p,
     threshold_share,
     start_share,
-    prior_scale_share
+    prior_scale_share,
+    bin_tally
 };
 
 // One panel as an SVG element to place inline in an HTML page: its own view box, so that it

@@ -96,6 +96,9 @@ inline constexpr const char* dotted = "stroke-dasharray=\"2 3\"";
 // Labels drawn over the plot keep a white outline, so that lines under them do not cut them.
 inline constexpr const char* halo = "stroke=\"#ffffff\" stroke-width=\"3\" paint-order=\"stroke\"";
 
+// From the plot's bottom edge to a tick label's baseline.
+inline constexpr double tick_label_drop = 20;
+
 inline constexpr int title_size = 14;
 inline constexpr int label_size = 12;
 inline constexpr int note_size = 11;
@@ -155,7 +158,7 @@ void add_axes(std::string& out, const Rect& plot, const Scale& x, const Scale& y
 void add_heading(std::string& out, const PanelFrame& frame, std::string_view title,
                  std::string_view caption);
 
-enum class Symbol { line, dashed_line, band, dot };
+enum class Symbol { line, dashed_line, dotted_line, band, dot };
 struct LegendItem {
     Symbol symbol;
     const char* colour;
@@ -192,6 +195,8 @@ void draw_threshold_p(std::string& out, const PanelFrame& frame, const FigureDat
 void draw_start_p(std::string& out, const PanelFrame& frame, const FigureData& data);
 void draw_threshold_share(std::string& out, const PanelFrame& frame, const FigureData& data);
 void draw_start_share(std::string& out, const PanelFrame& frame, const FigureData& data);
+// The bins with 0, 1, 2 and 3 or more observed events, against a Poisson process's.
+void draw_bin_tally(std::string& out, const PanelFrame& frame, const FigureData& data);
 // Under the posterior error model only.
 void draw_prior_scale_share(std::string& out, const PanelFrame& frame, const FigureData& data);
 

@@ -13,7 +13,6 @@ namespace {
 constexpr double axis_low = 0.25;       // prior scale over the study's
 constexpr double observed_place = 2.6;  // where the infinite scale stands
 constexpr double axis_high = 2.85;
-constexpr double tick_drop = 20;  // to a tick label's baseline, as the axes do
 constexpr double point_radius = 3.5;
 
 // The share and its Wilson interval at `place`, as a dot on a vertical bar.
@@ -50,7 +49,8 @@ void draw_prior_scale_share(std::string& out, const PanelFrame& frame, const Fig
     add_axes(out, plot, x, y, x_axis, y_axis);
     add_line(out, x(observed_place), plot.bottom(), x(observed_place), plot.bottom() + 5,
              guide_colour, 1);
-    add_text(out, x(observed_place), plot.bottom() + tick_drop, "∞", Anchor::middle, label_size);
+    add_text(out, x(observed_place), plot.bottom() + tick_label_drop, "∞", Anchor::middle,
+             label_size);
 
     std::vector<double> xs;
     std::vector<double> ys;

@@ -152,9 +152,10 @@ void draw_sweep_p(std::string& out, const PanelFrame& frame, const SweepView& vi
                 view.fixed + "; band: 2.5–97.5 % of the simulated P");
     add_legend(out, frame,
                {{Symbol::line, observed_colour, "observed"},
-                {Symbol::dashed_line, curve_colour, "simulated median"},
+                {Symbol::dashed_line, curve_colour, "median"},
                 {Symbol::band, band_colour, "95 %"},
-                {Symbol::dashed_line, guide_colour, "P = 0.05"}});
+                {Symbol::dashed_line, guide_colour, "P = 0.05"},
+                {Symbol::dotted_line, observed_colour, "quasi-Poisson"}});
     const auto [x, y, xs] = add_sweep_axes(out, plot, view, axis_over(0.0, p_axis_end, 5, "P"));
     const std::vector<double> low = pixels(view, y, [](const SweepPoint& p) { return p.p_q025; });
     const std::vector<double> high = pixels(view, y, [](const SweepPoint& p) { return p.p_q975; });
@@ -168,9 +169,14 @@ void draw_sweep_p(std::string& out, const PanelFrame& frame, const SweepView& vi
     mark_segment(marks, plot.left, y05, plot.right(), y05, 1.2);
     mark_path(marks, xs, median, 1.5);
     mark_path(marks, xs, observed_y, 2);
+    const std::vector<double> quasi_poisson_y =
+        pixels(view, y, [](const SweepPoint& p) { return p.quasi_poisson_p; });
+    mark_path(marks, xs, quasi_poisson_y, 2);
     add_main_point(out, view, x, y, observed, &marks);
 
     add_band(out, xs, low, high, band_colour);
+    // The observed quasi-Poisson P, which allows for clustering.
+    add_polyline(out, xs, quasi_poisson_y, observed_colour, 2, dotted);
     add_class_marks(out, plot, x, view, marks);
     add_line(out, plot.left, y05, plot.right(), y05, guide_colour, 1.2, dashed);
     add_polyline(out, xs, median, curve_colour, 1.5, dashed);

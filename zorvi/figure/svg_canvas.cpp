@@ -13,12 +13,11 @@ namespace zorvi::detail {
 namespace {
 
 constexpr double tick_length = 5;
-constexpr double tick_label_gap = 8;      // between a y tick and its label
-constexpr double x_tick_label_drop = 20;  // below the plot, to an x tick label's baseline
-constexpr double x_label_drop = 44;       // below the plot, to the x axis label's baseline
-constexpr double y_label_gap = 58;        // left of the plot, to the y axis label's centre
-constexpr double legend_symbol = 20;      // width of a legend item's symbol
-constexpr double legend_gap = 14;         // between legend items
+constexpr double tick_label_gap = 8;  // between a y tick and its label
+constexpr double x_label_drop = 44;   // below the plot, to the x axis label's baseline
+constexpr double y_label_gap = 58;    // left of the plot, to the y axis label's centre
+constexpr double legend_symbol = 20;  // width of a legend item's symbol
+constexpr double legend_gap = 14;     // between legend items
 
 // A character's advance in ems, by class, close to the sans-serif faces the figure asks for
 // and on the wide side of them; a character beyond ASCII counts as a wide one.
@@ -182,7 +181,7 @@ void add_axes(std::string& out, const Rect& plot, const Scale& x, const Scale& y
     for (double tick : x_axis.ticks) {
         const double px_ = x(tick);
         add_line(out, px_, plot.bottom(), px_, plot.bottom() + tick_length, guide_colour, 1);
-        add_text(out, px_, plot.bottom() + x_tick_label_drop, fixed_text(tick, x_axis.decimals),
+        add_text(out, px_, plot.bottom() + tick_label_drop, fixed_text(tick, x_axis.decimals),
                  Anchor::middle, label_size);
     }
     add_line(out, plot.left, plot.top, plot.left, plot.bottom(), guide_colour, 1);
@@ -224,6 +223,9 @@ void add_legend(std::string& out, const PanelFrame& frame, const std::vector<Leg
                 break;
             case Symbol::dashed_line:
                 add_line(out, x, y, end, y, item.colour, 1.5, dashed);
+                break;
+            case Symbol::dotted_line:
+                add_line(out, x, y, end, y, item.colour, 2, dotted);
                 break;
             case Symbol::band:
                 add_rect(out, {x, y - 5, legend_symbol, 10}, item.colour);

@@ -21,7 +21,7 @@ struct PanelEntry {
 };
 
 // The panels in reading order, filling the grid row by row: a panel is one entry here.
-constexpr std::array<PanelEntry, 8> panels = {{
+constexpr std::array<PanelEntry, 9> panels = {{
     {Panel::u_histogram, "panel-u-histogram", draw_u_histogram},
     {Panel::p_distribution, "panel-p-distribution", draw_p_distribution},
     {Panel::cumulative_count, "panel-cumulative-count", draw_cumulative_count},
@@ -30,6 +30,7 @@ constexpr std::array<PanelEntry, 8> panels = {{
     {Panel::start_p, "panel-start-p", draw_start_p},
     {Panel::threshold_share, "panel-threshold-share", draw_threshold_share},
     {Panel::start_share, "panel-start-share", draw_start_share},
+    {Panel::bin_tally, "panel-bin-tally", draw_bin_tally},
 }};
 // The posterior error model adds its panel after the others.
 constexpr PanelEntry prior_scale_panel = {Panel::prior_scale_share, "panel-prior-scale-share",

@@ -1,6 +1,7 @@
 // The answer in plain words, at the top of the HTML report: what the observed series shows,
 // how far that holds when the magnitudes move within their errors, how large the trend is,
-// and what the other tests say. Every number is written by the summary's own functions.
+// what the other tests say and whether the events cluster. Every number is written by the
+// summary's own functions.
 #include <cmath>
 #include <string>
 #include <vector>
@@ -127,6 +128,7 @@ std::vector<std::string> answer_paragraphs(const Analysis& analysis) {
     if (analysis.summary.m > 0 && !std::isnan(analysis.detectable_beta))
         paragraphs.push_back(size_paragraph(analysis));
     paragraphs.push_back(other_tests_paragraph(analysis));
+    paragraphs.push_back(clustering_verdict(analysis));
     return paragraphs;
 }
 

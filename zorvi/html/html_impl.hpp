@@ -36,7 +36,8 @@ void begin_section(std::string& out, std::string_view id, std::string_view headi
 void end_section(std::string& out);
 
 // The answer in plain words: the observed test, how far it holds under the magnitudes'
-// errors, the size of the trend, and what the other tests say.
+// errors, the size of the trend, what the other tests say, and what the check of clustering
+// says.
 std::vector<std::string> answer_paragraphs(const Analysis& analysis);
 
 // The sections after the answer, in order.
@@ -47,6 +48,7 @@ void add_tests_html(std::string& out, const Analysis& analysis);
 void add_events_html(std::string& out, const Analysis& analysis);
 void add_error_models_html(std::string& out, const Analysis& analysis);
 void add_sweeps_html(std::string& out, const Analysis& analysis);
+void add_clustering_html(std::string& out, const Analysis& analysis);
 void add_check_html(std::string& out, const Analysis& analysis, const ReportNames& names);
 void add_methods_html(std::string& out, const Analysis& analysis);
 

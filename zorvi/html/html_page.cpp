@@ -35,6 +35,7 @@ void add_body(std::string& out, const Analysis& analysis, const ReportNames& nam
     add_events_html(out, analysis);
     add_error_models_html(out, analysis);
     add_sweeps_html(out, analysis);
+    add_clustering_html(out, analysis);
     add_check_html(out, analysis, names);
     add_methods_html(out, analysis);
 }

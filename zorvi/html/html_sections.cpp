@@ -72,6 +72,20 @@ void add_sweeps_html(std::string& out, const Analysis& analysis) {
     end_section(out);
 }
 
+void add_clustering_html(std::string& out, const Analysis& analysis) {
+    begin_section(out, "clustering", "Clustering");
+    add_labelled_table(out, clustering_title(analysis), clustering_rows(analysis));
+    if (analysis.clustering.observed.reason.empty()) add_cell_table(out, bin_tally_table(analysis));
+    add_cell_table(out, clustering_tests_table(analysis));
+    add_labelled_table(out, "The simulated series: dispersion and the quasi-Poisson test",
+                       clustering_simulated_rows(analysis));
+    add_paragraph(out, clustering_verdict(analysis));
+    add_panels(out, analysis, {Panel::bin_tally});
+    add_cell_table(out, clustering_threshold_table(analysis));
+    add_cell_table(out, clustering_start_table(analysis));
+    end_section(out);
+}
+
 void add_check_html(std::string& out, const Analysis& analysis, const ReportNames& names) {
     begin_section(out, "check", "Check");
     add_labelled_table(out, "The results file against the recomputed series",

@@ -53,8 +53,7 @@ std::string test_note(std::size_t index, const ClusteredTrendTest& test) {
                " per year";
     if (index == test_negative_binomial) {
         if (test.poisson_limit)
-            return "no overdispersion: the Poisson limit (size infinite), the Poisson "
-                   "likelihood-ratio test";
+            return "the Poisson limit (no overdispersion): the Poisson likelihood-ratio test";
         return "size " + fixed_text(test.size, 2) + ", without the trend " +
                (std::isinf(test.size_null) ? std::string("infinite")
                                            : fixed_text(test.size_null, 2));
@@ -124,13 +123,13 @@ std::string clustering_title(const Analysis& analysis) {
 std::vector<LabelledRow> clustering_rows(const Analysis& analysis) {
     const DispersionCheck& check = clustering_of(analysis).observed;
     if (!check_made(analysis)) return {{"  the check cannot be made", check.reason}};
-    return {{"  bins", bins_text(analysis)},
-            {"  dispersion phi", fixed_text(check.phi, phi_decimals) + "  (Pearson chi-square " +
-                                     fixed_text(check.pearson_chi2, chi2_decimals) + " on " +
-                                     shortest_text(check.df) + " df, " +
-                                     p_phrase(check.p_value) + ")"},
-            {"  lag-1 autocorrelation", statistic_text(check.autocorrelation_lag1) +
-                                            "  (of the Pearson residuals, bin to bin)"}};
+    return {
+        {"  bins", bins_text(analysis)},
+        {"  dispersion phi", fixed_text(check.phi, phi_decimals) + "  (Pearson chi-square " +
+                                 fixed_text(check.pearson_chi2, chi2_decimals) + " on " +
+                                 shortest_text(check.df) + " df, " + p_phrase(check.p_value) + ")"},
+        {"  lag-1 autocorrelation",
+         statistic_text(check.autocorrelation_lag1) + "  (of the Pearson residuals, bin to bin)"}};
 }
 
 SummaryTable bin_tally_table(const Analysis& analysis) {
@@ -153,10 +152,10 @@ SummaryTable clustering_tests_table(const Analysis& analysis) {
     const Clustering& clustering = clustering_of(analysis);
     for (std::size_t k = 0; k < clustered_test_count; ++k) {
         const ClusteredTrendTest& test = clustering.tests[k];
-        table.rows.push_back({std::string(clustered_test_names[k]), statistic_text(test.statistic),
-                              statistic_text(test.p_value), statistic_text(test.p_value_two_sided),
-                              k == test_permutation ? permutation_note(clustering)
-                                                    : test_note(k, test)});
+        table.rows.push_back(
+            {std::string(clustered_test_names[k]), statistic_text(test.statistic),
+             statistic_text(test.p_value), statistic_text(test.p_value_two_sided),
+             k == test_permutation ? permutation_note(clustering) : test_note(k, test)});
     }
     return table;
 }
@@ -165,14 +164,17 @@ std::vector<LabelledRow> clustering_simulated_rows(const Analysis& analysis) {
     const SimulatedClustering& simulated = clustering_of(analysis).simulated;
     const Summary& summary = analysis.summary;
     const auto share = [](const Share& s) { return share_text(s.count, s.of, s.interval); };
-    return {{"  simulated series: median phi",
-             fixed_text(simulated.phi.median, phi_decimals) + "  (2.5 to 97.5 %: " +
-                 fixed_text(simulated.phi.q025, phi_decimals) + " to " +
-                 fixed_text(simulated.phi.q975, phi_decimals) + "; " +
-                 std::to_string(simulated.checked) + " series with a check)"},
-            {"  overdispersed, P < 0.05", share(simulated.dispersed)},
-            {"  quasi-Poisson P < 0.05", share(simulated.quasi_poisson_below_05)},
-            {"  Cox-Lewis P < 0.05", share_text(summary.below_05, summary.series, summary.share_05)}};
+    if (simulated.dispersed.of == 0)
+        return {{"  simulated series", "not checked: " + clustering_of(analysis).observed.reason}};
+    return {
+        {"  simulated series: median phi",
+         fixed_text(simulated.phi.median, phi_decimals) +
+             "  (2.5 to 97.5 %: " + fixed_text(simulated.phi.q025, phi_decimals) + " to " +
+             fixed_text(simulated.phi.q975, phi_decimals) + "; " +
+             std::to_string(simulated.checked) + " series with a check)"},
+        {"  overdispersed, P < 0.05", share(simulated.dispersed)},
+        {"  quasi-Poisson P < 0.05", share(simulated.quasi_poisson_below_05)},
+        {"  Cox-Lewis P < 0.05", share_text(summary.below_05, summary.series, summary.share_05)}};
 }
 
 std::string clustering_verdict(const Analysis& analysis) {
@@ -181,36 +183,46 @@ std::string clustering_verdict(const Analysis& analysis) {
     if (!check_made(analysis))
         return "The check of clustering cannot be made: " + check.reason +
                ". The P-values above assume that the selected events form a Poisson process.";
-    std::string text = "The counts vary " + fixed_text(check.phi, phi_decimals) +
-                       " times as much as a Poisson process with the fitted trend allows (phi; 1 for a "
-                       "Poisson process; " +
-                       p_phrase(check.p_value) + ")";
+    std::string text =
+        "The counts vary " + fixed_text(check.phi, phi_decimals) +
+        " times as much as a Poisson process with the fitted trend allows (phi; 1 for a "
+        "Poisson process; " +
+        p_phrase(check.p_value) + ")";
     if (check.p_value < significance_05) {
-        text += ": the events cluster, and the Cox-Lewis P and the other tests above, which "
-                "assume a Poisson process, come out too small.";
+        text +=
+            ": the events cluster, and the Cox-Lewis test and the other tests above, which "
+            "assume a Poisson process, overstate the evidence for a trend.";
     } else {
         text += ", within what chance gives for " + std::to_string(check.bins) +
                 " bins: the check finds no clustering (with " + std::to_string(check.events) +
                 " events it can see only strong clustering).";
     }
+    // Like with like: the rising P beside the program's P where the observed trend rises,
+    // else the two-sided P beside the Cox-Lewis two-sided P.
     const auto& tests = clustering.tests;
-    text += " The tests that allow for clustering give P = " +
-            fixed_text(tests[test_quasi_poisson].p_value, p_decimals) + " (quasi-Poisson), " +
-            fixed_text(tests[test_negative_binomial].p_value, p_decimals) +
-            " (negative binomial) and " + fixed_text(tests[test_permutation].p_value, p_decimals) +
-            " (permutation), against the Cox-Lewis P = " +
-            fixed_text(analysis.summary.p, p_decimals) + ".";
+    const bool rising = !(analysis.summary.u < 0.0);
+    const auto p_of = [&](std::size_t k) {
+        return fixed_text(rising ? tests[k].p_value : tests[k].p_value_two_sided, p_decimals);
+    };
+    text += std::string(" The tests that allow for clustering give ") +
+            (rising ? "P = " : "two-sided P = ") + p_of(test_quasi_poisson) + " (quasi-Poisson), " +
+            p_of(test_negative_binomial) + " (negative binomial) and " + p_of(test_permutation) +
+            " (permutation), against the Cox-Lewis " +
+            (rising ? "P = " + fixed_text(analysis.summary.p, p_decimals)
+                    : "two-sided P = " +
+                          fixed_text(analysis.tests[test_cox_lewis_two_sided].observed.p_value,
+                                     p_decimals)) +
+            ".";
     const SimulatedClustering& simulated = clustering.simulated;
     const Summary& summary = analysis.summary;
-    const double cox_lewis_share =
-        summary.series == 0 ? not_a_number
-                            : static_cast<double>(summary.below_05) / static_cast<double>(summary.series);
+    const double cox_lewis_share = summary.series == 0 ? not_a_number
+                                                       : static_cast<double>(summary.below_05) /
+                                                             static_cast<double>(summary.series);
     text += " Over the simulated series " + percent(simulated.quasi_poisson_below_05.share) +
             " find a quasi-Poisson P < 0.05 (in the direction of their fitted trend, as the "
             "program's P) against " +
-            percent(cox_lewis_share) +
-            " with the Cox-Lewis test, and " + percent(simulated.dispersed.share) +
-            " are themselves overdispersed at 0.05.";
+            percent(cox_lewis_share) + " with the Cox-Lewis test, and " +
+            percent(simulated.dispersed.share) + " are themselves overdispersed at 0.05.";
     return text;
 }
 
@@ -238,7 +250,9 @@ void add_clustering_section(std::string& out, const Analysis& analysis) {
         add_row(out, row.label, row.value);
     if (check_made(analysis)) {
         const SummaryTable tally = bin_tally_table(analysis);
-        for (const std::vector<std::string>* cells : {&tally.heads, &tally.rows[0], &tally.rows[1]}) {
+        out += tally.title + "\n";
+        for (const std::vector<std::string>* cells :
+             {&tally.heads, &tally.rows[0], &tally.rows[1]}) {
             std::string line = "  " + padded_to((*cells)[0], tally_label_width);
             for (std::size_t k = 1; k < cells->size(); ++k)
                 line += padded_left((*cells)[k], tally_width);

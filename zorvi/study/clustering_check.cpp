@@ -75,8 +75,10 @@ void detail::finish_clustering(ClusteringAccumulator& acc, std::size_t series,
     simulated.checked = acc.phi.count;
     const std::vector<double> q = sample_quantiles(acc.phi, quantile_levels);
     simulated.phi = {q[0], q[1], q[2]};
-    simulated.dispersed = share_of(acc.dispersed, series);
-    simulated.quasi_poisson_below_05 = share_of(acc.quasi_poisson_below, series);
+    // Too few bins for any check: no share at all, rather than none of the series.
+    const std::size_t of = acc.decider.layout.bins >= min_bins_for_check ? series : 0;
+    simulated.dispersed = share_of(acc.dispersed, of);
+    simulated.quasi_poisson_below_05 = share_of(acc.quasi_poisson_below, of);
 }
 
 void detail::check_sweeps_clustering(const EventSeries& events, const StudySettings& settings,

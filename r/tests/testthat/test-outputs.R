@@ -135,10 +135,20 @@ test_that("every statistic equals the study's", {
                    unlist(tests[4L, c("statistic", "p_value")], use.names = FALSE))
   expect_identical(detectable_rate_ratio(observed$m, shipped_interval)$rate.ratio,
                    observed$detectable_rate_ratio_per_decade)
+  clustering <- s$clustering$observed
+  expect_identical(unname(dispersion(major, shipped_interval)$statistic), clustering$pearson_chi2)
+  expect_identical(c(quasi_poisson_trend(major, shipped_interval)$p.value,
+                     negative_binomial_trend(major, shipped_interval)$p.value,
+                     permutation_trend(major, shipped_interval)$p.value),
+                   clustering$tests$p_value)
   # R's own views: a data frame per test, and one row for the study.
   if (requireNamespace("broom", quietly = TRUE)) {
     expect_identical(broom::tidy(cox)$p.value, observed$p)
-    expect_identical(broom::tidy(s)$p.value, tests$p_value)
+    # The four tests, then the three that allow for clustering, rising and two-sided.
+    clustered <- s$clustering$observed$tests
+    expect_identical(broom::tidy(s)$p.value,
+                     c(tests$p_value, as.vector(rbind(clustered$p_value,
+                                                      clustered$p_value_two_sided))))
     expect_identical(broom::glance(s)$share_p_below_005, s$simulated$share_p_below_005$share)
   }
   expect_output(print(cox), "u = 1.5833, m = 6, p-value = 0.05668")
