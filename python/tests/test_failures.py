@@ -102,6 +102,12 @@ BAD_INPUT = {
         ValueError,
         "(floor=X sets it)",
     ),
+    "a bin width giving one bin": (
+        lambda tmp: zorvi.study(SHIPPED_CSV, series=5, bin_width=40),
+        ValueError,
+        "bin_width: the bin width 40 must be a finite positive number that gives 2 to 1000000 "
+        "bins over the interval 1980.417 to 2018.917",
+    ),
     "an empty path": (lambda tmp: zorvi.study(""), ValueError, "data: the path is empty"),
     "an empty results path": (
         lambda tmp: zorvi.study(SHIPPED_CSV, results=""),

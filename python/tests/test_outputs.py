@@ -197,3 +197,10 @@ def test_events_are_named_by_a_column(tmp_path):
         zorvi.study(events, labels="nope", series=20)
     with pytest.raises(ValueError, match="free format"):
         zorvi.study(str(SOURCE / "data" / DAT), labels="name", series=20)
+
+
+def test_bin_width_sets_the_clustering_bins():
+    study = zorvi.study(SOURCE / "data" / CSV, series=20, threshold=102, bin_width=0.5)
+    assert study.clustering.bin_width == 0.5
+    assert len(study.clustering.bins) == 77  # 38.5 years in half years
+    assert list(study.tables()["bins"]["count"]) == [b["count"] for b in study.clustering.bins]

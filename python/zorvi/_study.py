@@ -33,7 +33,7 @@ class Study:
 
     The analysis values carry the JSON document's names: ``observed`` (m, u, p, p_two_sided,
     the fitted trend and the tests), ``simulated``, ``settings``, ``events``, ``sweeps``,
-    ``check``, ``files`` and ``expected_m``. ``m``, ``u``, ``p`` and ``rate_ratios`` are NumPy
+    ``clustering``, ``check``, ``files`` and ``expected_m``. ``m``, ``u``, ``p`` and ``rate_ratios`` are NumPy
     arrays over the simulated series, when the study kept them.
 
     ``summary()`` and ``to_json()`` name the results file as the command line does: the
@@ -168,6 +168,12 @@ class Study:
     def sweeps(self) -> Values:
         """The threshold and start-year sweeps."""
         return self._part("sweeps")
+
+    @property
+    def clustering(self) -> Values:
+        """The check of clustering: the bins, their dispersion around the fitted trend, the
+        trend tests that allow for clustering, and the simulated series' phi and shares."""
+        return self._part("clustering")
 
     @property
     def check(self) -> Values:
