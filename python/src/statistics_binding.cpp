@@ -1,9 +1,102 @@
 // Each statistic of event times over an interval, as a tuple of its values: the package gives
 // them names and a readable repr.
+#include <pybind11/stl.h>
+
+#include <cmath>
+#include <cstdint>
+#include <string>
+#include <vector>
+
 #include "bindings.hpp"
 #include "zorvi/api/api.hpp"
 
 namespace zorvi::python {
+namespace {
+
+template <typename Value>
+py::array_t<Value> array_of(const std::vector<Value>& values) {
+    return py::array_t<Value>(static_cast<py::ssize_t>(values.size()), values.data());
+}
+
+// The library checks the bin width after the interval; a bad one is named as the package
+// names it. An interval without a finite positive width is left to the library's message.
+void check_bin_width_of(double start, double end, double bin_width) {
+    if (!(std::isfinite(end - start) && end - start > 0.0)) return;
+    std::string error;
+    if (!check_bin_width(start, end, bin_width, error))
+        throw Error(std::string(python_names.bin_width) + ": " + error);
+}
+
+py::tuple test_tuple(const ClusteredTrendTest& t) {
+    return py::make_tuple(t.reason, t.statistic, t.df, t.p_value, t.p_value_two_sided, t.estimate,
+                          t.standard_error, t.size, t.size_null, t.poisson_limit, t.permutations);
+}
+
+using ClusteredTest = ClusteredTrendTest (*)(std::span<const double>, double, double, double);
+
+void bind_clustered_test(py::module_& module, const char* name, ClusteredTest test) {
+    module.def(
+        name,
+        [test](const Numbers& times, double start, double end, double bin_width) {
+            const std::span<const double> values = numbers_of(times, "times");
+            check_bin_width_of(start, end, bin_width);
+            return test_tuple(test(values, start, end, bin_width));
+        },
+        py::arg("times"), py::arg("start"), py::arg("end"), py::arg("bin_width"),
+        "(reason, statistic, df, P, two-sided P, beta, SE, size, size without the trend, Poisson "
+        "limit, permutations) of the test.");
+}
+
+// The clustering checks of times in bins of a width.
+void bind_clustering(py::module_& module) {
+    module.attr("max_permutations") = max_permutations;
+    module.attr("program_seed") = program_seed;  // the permutations' seed by default
+    module.def(
+        "binned_counts",
+        [](const Numbers& times, double start, double end, double bin_width) {
+            const std::span<const double> values = numbers_of(times, "times");
+            check_bin_width_of(start, end, bin_width);
+            const BinnedCounts c = binned_counts(values, start, end, bin_width);
+            return py::make_tuple(array_of(c.lower), array_of(c.upper), array_of(c.exposure),
+                                  array_of(c.centre), array_of(c.counts), c.events);
+        },
+        py::arg("times"), py::arg("start"), py::arg("end"), py::arg("bin_width"),
+        "(lower, upper, exposure, centre, counts, events) of the bins.");
+    module.def(
+        "dispersion",
+        [](const Numbers& times, double start, double end, double bin_width) {
+            const std::span<const double> values = numbers_of(times, "times");
+            check_bin_width_of(start, end, bin_width);
+            const DispersionCheck c = dispersion(values, start, end, bin_width);
+            const std::vector<double> fitted =
+                c.fitted.empty() ? std::vector<double>(c.bins, not_a_number) : c.fitted;
+            return py::make_tuple(c.reason, c.bins, c.events, c.beta, c.standard_error,
+                                  c.pearson_chi2, c.df, c.phi, c.p_value, c.autocorrelation_lag1,
+                                  array_of(fitted), c.observed_bins, c.expected_bins);
+        },
+        py::arg("times"), py::arg("start"), py::arg("end"), py::arg("bin_width"),
+        "(reason, bins, events, beta, SE, chi2, df, phi, P, lag-1 autocorrelation, fitted, "
+        "observed bins, expected bins) of the dispersion check.");
+    bind_clustered_test(module, "quasi_poisson_trend", quasi_poisson_trend);
+    bind_clustered_test(module, "negative_binomial_trend", negative_binomial_trend);
+    module.def(
+        "permutation_trend",
+        [](const Numbers& times, double start, double end, double bin_width,
+           std::size_t permutations, std::int64_t seed) {
+            const std::span<const double> values = numbers_of(times, "times");
+            check_bin_width_of(start, end, bin_width);
+            ClusteredTrendTest test;
+            {
+                py::gil_scoped_release release;  // up to 10^7 permutations: may take a moment
+                test = permutation_trend(values, start, end, bin_width, permutations, seed);
+            }
+            return test_tuple(test);
+        },
+        py::arg("times"), py::arg("start"), py::arg("end"), py::arg("bin_width"),
+        py::arg("permutations"), py::arg("seed"), "As quasi_poisson_trend, for the permutations.");
+}
+
+}  // namespace
 
 void bind_statistics(py::module_& module) {
     module.def(
@@ -52,6 +145,7 @@ void bind_statistics(py::module_& module) {
         },
         py::arg("m"), py::arg("start"), py::arg("end"), py::arg("power"), py::arg("alpha"),
         "The rate ratio per decade the one-sided Cox-Lewis test detects.");
+    bind_clustering(module);
 }
 
 }  // namespace zorvi::python

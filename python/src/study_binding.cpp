@@ -24,26 +24,6 @@
 namespace zorvi::python {
 namespace {
 
-// The library's messages name the package's arguments.
-constexpr ArgumentNames python_names = {
-    .threshold = "threshold",
-    .interval = "interval",
-    .series = "series",
-    .seed = "seed",
-    .start_sweep = "sweep_starts",
-    .bin_width = "bin_width",
-    .floor = "floor",
-    .prior_scale = "prior_scale",
-    .standard_error = "se",
-    .labels = "labels",
-    .give_interval = "interval=(A, B)",
-    .give_columns = "columns=(TIME, MAG, SE)",
-    .give_floor = "floor=X",
-    .give_prior_scale = "prior_scale=X",
-    .give_standard_error = "se=X",
-    .give_labels = "labels=COLUMN",
-};
-
 // A study's events, and whether they are the shipped table's winds (in kt, with categories).
 struct Events {
     EventData data;

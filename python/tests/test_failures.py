@@ -146,6 +146,16 @@ BAD_INPUT = {
         "confidence level",
     ),
     "negative m": (lambda tmp: zorvi.detectable_rate_ratio(-1, 1980, 2020), ValueError, "m"),
+    "one bin": (
+        lambda tmp: zorvi.dispersion([1990.0], 1980.0, 2020.0, bin_width=40),
+        ValueError,
+        "bin_width: the bin width 40 must be a finite positive number that gives 2 to 1000000",
+    ),
+    "no permutation": (
+        lambda tmp: zorvi.permutation_trend([1990.0], 1980.0, 2020.0, permutations=0),
+        ValueError,
+        "permutations: the number of permutations must be from 1 to 10000000, not 0",
+    ),
 }
 
 # Counts and seeds: whole numbers only, of whichever type holds one.

@@ -60,6 +60,70 @@ def detectable_rate_ratio(
     m: int, start: float, end: float, power: float = 0.8, alpha: float = 0.05
 ) -> float: ...
 
+class BinnedCounts:
+    lower: npt.NDArray[np.float64]
+    upper: npt.NDArray[np.float64]
+    exposure: npt.NDArray[np.float64]
+    centre: npt.NDArray[np.float64]
+    counts: npt.NDArray[np.int64]
+    events: int
+    start: float
+    end: float
+    bin_width: float
+    @property
+    def bins(self) -> int: ...
+    def to_frame(self) -> Any: ...
+
+class DispersionCheck:
+    statistic: float
+    pvalue: float
+    df: float
+    phi: float
+    bins: int
+    events: int
+    beta: float
+    standard_error: float
+    autocorrelation_lag1: float
+    observed_bins: Dict[str, int]
+    expected_bins: Dict[str, float]
+    fitted: npt.NDArray[np.float64]
+    reason: str
+
+class ClusteredTrendTest:
+    method: str
+    statistic: float
+    pvalue: float
+    pvalue_two_sided: float
+    df: Optional[float]
+    estimate: Optional[float]
+    standard_error: Optional[float]
+    size: Optional[float]
+    size_null: Optional[float]
+    poisson_limit: Optional[bool]
+    permutations: Optional[int]
+    reason: str
+
+def binned_counts(
+    times: Times, start: float, end: float, bin_width: float = 1.0
+) -> BinnedCounts: ...
+def dispersion(
+    times: Times, start: float, end: float, bin_width: float = 1.0
+) -> DispersionCheck: ...
+def quasi_poisson_trend(
+    times: Times, start: float, end: float, bin_width: float = 1.0
+) -> ClusteredTrendTest: ...
+def negative_binomial_trend(
+    times: Times, start: float, end: float, bin_width: float = 1.0
+) -> ClusteredTrendTest: ...
+def permutation_trend(
+    times: Times,
+    start: float,
+    end: float,
+    bin_width: float = 1.0,
+    permutations: int = 9999,
+    seed: int = -206761862,
+) -> ClusteredTrendTest: ...
+
 class Values(Dict[str, Any]):
     def __getattr__(self, key: str) -> Any: ...
 
