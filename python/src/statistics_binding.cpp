@@ -18,13 +18,17 @@ py::array_t<Value> array_of(const std::vector<Value>& values) {
     return py::array_t<Value>(static_cast<py::ssize_t>(values.size()), values.data());
 }
 
-// The library checks the bin width after the interval; a bad one is named as the package
-// names it. An interval without a finite positive width is left to the library's message.
-void check_bin_width_of(double start, double end, double bin_width) {
-    if (!(std::isfinite(end - start) && end - start > 0.0)) return;
+// The times of a clustering check. The library checks the bin width after the interval; a bad
+// one is named here as the package names it. An interval without a finite positive width is
+// left to the library's message.
+std::span<const double> binned_times(const Numbers& times, double start, double end,
+                                     double bin_width) {
+    const std::span<const double> values = numbers_of(times, "times");
     std::string error;
-    if (!check_bin_width(start, end, bin_width, error))
+    if (std::isfinite(end - start) && end - start > 0.0 &&
+        !check_bin_width(start, end, bin_width, error))
         throw Error(std::string(python_names.bin_width) + ": " + error);
+    return values;
 }
 
 py::tuple test_tuple(const ClusteredTrendTest& t) {
@@ -38,8 +42,7 @@ void bind_clustered_test(py::module_& module, const char* name, ClusteredTest te
     module.def(
         name,
         [test](const Numbers& times, double start, double end, double bin_width) {
-            const std::span<const double> values = numbers_of(times, "times");
-            check_bin_width_of(start, end, bin_width);
+            const std::span<const double> values = binned_times(times, start, end, bin_width);
             return test_tuple(test(values, start, end, bin_width));
         },
         py::arg("times"), py::arg("start"), py::arg("end"), py::arg("bin_width"),
@@ -54,8 +57,7 @@ void bind_clustering(py::module_& module) {
     module.def(
         "binned_counts",
         [](const Numbers& times, double start, double end, double bin_width) {
-            const std::span<const double> values = numbers_of(times, "times");
-            check_bin_width_of(start, end, bin_width);
+            const std::span<const double> values = binned_times(times, start, end, bin_width);
             const BinnedCounts c = binned_counts(values, start, end, bin_width);
             return py::make_tuple(array_of(c.lower), array_of(c.upper), array_of(c.exposure),
                                   array_of(c.centre), array_of(c.counts), c.events);
@@ -65,8 +67,7 @@ void bind_clustering(py::module_& module) {
     module.def(
         "dispersion",
         [](const Numbers& times, double start, double end, double bin_width) {
-            const std::span<const double> values = numbers_of(times, "times");
-            check_bin_width_of(start, end, bin_width);
+            const std::span<const double> values = binned_times(times, start, end, bin_width);
             const DispersionCheck c = dispersion(values, start, end, bin_width);
             const std::vector<double> fitted =
                 c.fitted.empty() ? std::vector<double>(c.bins, not_a_number) : c.fitted;
@@ -83,8 +84,7 @@ void bind_clustering(py::module_& module) {
         "permutation_trend",
         [](const Numbers& times, double start, double end, double bin_width,
            std::size_t permutations, std::int64_t seed) {
-            const std::span<const double> values = numbers_of(times, "times");
-            check_bin_width_of(start, end, bin_width);
+            const std::span<const double> values = binned_times(times, start, end, bin_width);
             ClusteredTrendTest test;
             {
                 py::gil_scoped_release release;  // up to 10^7 permutations: may take a moment
