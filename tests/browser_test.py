@@ -180,7 +180,9 @@ def check(failures, condition, what):
 
 
 def main():
-    zorvi, report, source = sys.argv[1], sys.argv[2], pathlib.Path(sys.argv[3])
+    # The programs run in a directory of their own: paths given relative to here are resolved.
+    zorvi, report = os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2])
+    source = pathlib.Path(sys.argv[3]).resolve()
     if not os.access(CHROMIUM, os.X_OK):
         print(f"{CHROMIUM} is not installed (Debian package chromium): browser test skipped")
         return 77
@@ -193,7 +195,7 @@ def main():
     signal.alarm(TIMEOUT)
     with tempfile.TemporaryDirectory() as temporary:
         work = pathlib.Path(temporary)
-        out = pathlib.Path(sys.argv[4]) if len(sys.argv) > 4 else work / "out"
+        out = pathlib.Path(sys.argv[4]).resolve() if len(sys.argv) > 4 else work / "out"
         out.mkdir(parents=True, exist_ok=True)
         shipped, hostile = reports(zorvi, report, source, work)
         (work / "profile").mkdir()
