@@ -8,33 +8,13 @@
 #include <string>
 #include <vector>
 
+#include "e2e_support.hpp"
 #include "test_support.hpp"
 
 namespace {
 
 namespace fs = std::filesystem;
 using namespace zorvi::testing;
-
-const std::string data_name = data_file_name;
-
-// The 14 banner records: everything the console shows before the data file is read.
-std::string banner() {
-    const std::string blank = "\r\n";
-    return blank + blank + blank + "  Zorvi: Cox--Lewis test with simulated series\r\n" +
-           "  ============================================\r\n" + blank + blank +
-           "  Cox, Lewis (1966): Statistical Analysis of Series of Events\r\n" +
-           "  Methuen & Co. Ltd., London.\r\n" + blank +
-           "  https://www.aoml.noaa.gov/hrd/hurdat\r\n" + blank + blank + blank;
-}
-
-std::string report(int line, const std::string& file_shown, const std::string& message) {
-    return "At line " + std::to_string(line) + " of file Zorvi.cpp (unit = 1, file = '" +
-           file_shown + "')\nZorvi run-time error: " + message + "\n";
-}
-
-std::string data_report(const std::string& message) {
-    return report(167, data_name, message);
-}
 
 // The first `count` lines of the shipped data file.
 std::string shipped_lines(int count) {
@@ -44,19 +24,6 @@ std::string shipped_lines(int count) {
     for (int i = 0; i < count && std::getline(in, line); ++i)
         out += line + "\n";
     return out;
-}
-
-ProcessResult run_with_data(const TempDir& dir, const std::string& data) {
-    write_file(dir.path / data_name, data);
-    return run_program({zorvi_binary().string()}, dir.path);
-}
-
-void expect_data_failure(const ProcessResult& result, const std::string& expected_err,
-                         const TempDir& dir) {
-    EXPECT_EQ(result.status, 2);
-    EXPECT_EQ(result.err, expected_err);
-    EXPECT_EQ(result.out, banner());
-    EXPECT_FALSE(fs::exists(dir.path / results_file_name)) << "no results file after bad data";
 }
 
 TEST(DataFileFailure, Missing) {

@@ -18,22 +18,13 @@
 #include <string>
 #include <vector>
 
+#include "e2e_support.hpp"
 #include "test_support.hpp"
 
 namespace {
 
 namespace fs = std::filesystem;
 using namespace zorvi::testing;
-
-const std::string data_name = data_file_name;
-
-// A hang must fail the test, not stop the suite: every run is killed after this long.
-constexpr const char* run_time_limit_seconds = "120";
-constexpr int killed_status = 128 + 9;
-
-fs::path golden(const char* name) {
-    return fs::path(ZORVI_SOURCE_DIR) / "tests" / "golden" / name;
-}
 
 // The first `count` CR LF records of the golden console output.
 std::string golden_console_records(int count) {
@@ -49,19 +40,6 @@ std::string golden_console_records(int count) {
 const std::string before_data = golden_console_records(14);
 const std::string before_results = golden_console_records(17);
 
-std::string report(int line, const std::string& file_shown, const std::string& message) {
-    return "At line " + std::to_string(line) + " of file Zorvi.cpp (unit = 1, file = '" +
-           file_shown + "')\nZorvi run-time error: " + message + "\n";
-}
-
-std::string data_report(const std::string& message) {
-    return report(167, data_name, message);
-}
-
-std::string shipped_data() {
-    return read_file(shipped_data_file());
-}
-
 // The shipped data file's records `first` to `last` (1-based), each with its line end.
 std::string shipped_records(int first, int last) {
     std::istringstream in(shipped_data());
@@ -71,27 +49,6 @@ std::string shipped_records(int first, int last) {
         if (i >= first) out += line + "\n";
     }
     return out;
-}
-
-ProcessResult run_zorvi(const TempDir& dir, bool as_nobody = false) {
-    return run_program({"timeout", "-s", "KILL", run_time_limit_seconds, zorvi_binary().string()},
-                       dir.path, as_nobody);
-}
-
-// Writes `data` as the data file, runs, and checks that the data file was not changed.
-ProcessResult run_with_data(const TempDir& dir, const std::string& data) {
-    write_file(dir.path / data_name, data);
-    const ProcessResult result = run_zorvi(dir);
-    EXPECT_EQ(read_file(dir.path / data_name), data) << "the data file was changed";
-    return result;
-}
-
-void expect_data_failure(const ProcessResult& result, const std::string& message,
-                         const TempDir& dir) {
-    EXPECT_EQ(result.status, 2);
-    EXPECT_EQ(result.err, data_report(message));
-    EXPECT_EQ(result.out, before_data);
-    EXPECT_FALSE(fs::exists(dir.path / results_file_name)) << "no results file after bad data";
 }
 
 // A run that reads the shipped events, however they are laid out, gives the golden files.
@@ -114,7 +71,8 @@ TEST(HostileDataFile, NulBytes) {
         const ProcessResult result =
             run_with_data(dir, shipped_records(1, 11) + record + "\n" + shipped_records(12, 60));
         expect_data_failure(
-            result, "Bad real number in item " + std::to_string(item) + " of list input", dir);
+            result,
+            data_report("Bad real number in item " + std::to_string(item) + " of list input"), dir);
     }
 
     // After the third value of a record, and after the 60th event, nothing more is read.
@@ -147,13 +105,14 @@ TEST(HostileDataFile, MegabyteLines) {
 
     // The only line, a megabyte long without a line end: one event, then the end of the file.
     TempDir only;
-    expect_data_failure(run_with_data(only, values), "End of file", only);
+    expect_data_failure(run_with_data(only, values), data_report("End of file"), only);
 }
 
 TEST(HostileDataFile, TenMegabyteNumber) {
     // One value of ten million digits is an infinity; the file holds nothing more.
     TempDir dir;
-    expect_data_failure(run_with_data(dir, std::string(10'000'000, '7')), "End of file", dir);
+    expect_data_failure(run_with_data(dir, std::string(10'000'000, '7')),
+                        data_report("End of file"), dir);
 }
 
 TEST(HostileDataFile, DevicesUnderTheDataFileName) {
@@ -162,11 +121,11 @@ TEST(HostileDataFile, DevicesUnderTheDataFileName) {
     fs::create_symlink("/dev/zero", zero.path / data_name);
     const ProcessResult endless = run_zorvi(zero);
     ASSERT_NE(endless.status, killed_status) << "the run on /dev/zero did not end";
-    expect_data_failure(endless, "Bad real number in item 1 of list input", zero);
+    expect_data_failure(endless, data_report("Bad real number in item 1 of list input"), zero);
 
     TempDir null;
     fs::create_symlink("/dev/null", null.path / data_name);
-    expect_data_failure(run_zorvi(null), "End of file", null);
+    expect_data_failure(run_zorvi(null), data_report("End of file"), null);
 }
 
 TEST(ResultsFilePermissions, DirectoryNotWritable) {
@@ -360,7 +319,7 @@ TEST(HostileSurroundings, FifoAsDataFile) {
     TempDir short_fifo;
     const ProcessResult short_run = run_with_fifo(short_fifo, shipped_records(1, 59), false);
     ASSERT_NE(short_run.status, alarm_status) << "the run on a FIFO of 59 events did not end";
-    expect_data_failure(short_run, "End of file", short_fifo);
+    expect_data_failure(short_run, data_report("End of file"), short_fifo);
 
     // After the 60th event's last value the reader waited for one more byte (an LF after a
     // lone CR, a value after a blank), which a writer that keeps the FIFO open never sends.

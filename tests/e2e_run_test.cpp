@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "e2e_support.hpp"
 #include "test_support.hpp"
 
 namespace {
@@ -22,23 +23,6 @@ std::string records(const std::vector<std::string>& lines) {
         out += line + crlf;
     return out;
 }
-
-const std::string banner = records({
-    "",
-    "",
-    "",
-    "  Zorvi: Cox--Lewis test with simulated series",
-    "  ============================================",
-    "",
-    "",
-    "  Cox, Lewis (1966): Statistical Analysis of Series of Events",
-    "  Methuen & Co. Ltd., London.",
-    "",
-    "  https://www.aoml.noaa.gov/hrd/hurdat",
-    "",
-    "",
-    "",
-});
 
 std::string result_lines(const std::string& m_u_p_record) {
     return records({"  Result on infile_", "", m_u_p_record});
@@ -77,10 +61,6 @@ std::string data_file(const std::vector<std::string>& times, const std::vector<s
     return out.str();
 }
 
-std::string shipped_data() {
-    return read_file(shipped_data_file());
-}
-
 // The shipped data with its standard-error column replaced by 0.
 std::string shipped_data_without_errors() {
     std::istringstream in(shipped_data());
@@ -89,10 +69,6 @@ std::string shipped_data_without_errors() {
     while (in >> t >> x >> sx)
         out << ' ' << t << "  " << x << "  0.0\n";
     return out.str();
-}
-
-fs::path golden(const char* name) {
-    return fs::path(ZORVI_SOURCE_DIR) / "tests" / "golden" / name;
 }
 
 struct RunDir {
