@@ -5,7 +5,6 @@
 
 #include <cmath>
 #include <filesystem>
-#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -21,10 +20,20 @@ namespace fs = std::filesystem;
 using namespace zorvi::detail;
 using zorvi::testing::source_dir;
 
+// The value of an element's attribute `name`, or "" without it.
+std::string attribute_text(const std::string& element, const std::string& name) {
+    const std::string key = " " + name + "=\"";
+    const std::size_t start = element.find(key);
+    if (start == std::string::npos) return "";
+    const std::size_t from = start + key.size();
+    return element.substr(from, element.find('"', from) - from);
+}
+
 double attribute(const std::string& element, const std::string& name, double otherwise = NAN) {
-    const std::regex pattern(" " + name + "=\"([-0-9.]+)\"");
-    std::smatch match;
-    return std::regex_search(element, match, pattern) ? std::stod(match[1]) : otherwise;
+    const std::string value = attribute_text(element, name);
+    const bool number =
+        !value.empty() && value.find_first_not_of("-0123456789.") == std::string::npos;
+    return number ? std::stod(value) : otherwise;
 }
 
 bool has(const std::string& element, const std::string& text) {
@@ -39,12 +48,12 @@ struct Stroke {
 // The straight pieces of a path's d attribute: M, L, H, V and Z.
 std::vector<Stroke> path_strokes(const std::string& d, double half) {
     std::vector<Stroke> out;
-    const std::regex command("([MLHVZ])([-0-9. ]*)");
     double x = 0, y = 0, first_x = 0, first_y = 0;
-    for (auto it = std::sregex_iterator(d.begin(), d.end(), command); it != std::sregex_iterator();
-         ++it) {
-        const char c = (*it)[1].str()[0];
-        std::istringstream values((*it)[2].str());
+    for (std::size_t at = d.find_first_of("MLHVZ"); at != std::string::npos;
+         at = d.find_first_of("MLHVZ", at + 1)) {
+        const char c = d[at];
+        const std::size_t end = d.find_first_not_of("-0123456789. ", at + 1);
+        std::istringstream values(d.substr(at + 1, end == std::string::npos ? end : end - at - 1));
         if (c == 'M') {
             values >> x >> y;
             first_x = x;
@@ -97,7 +106,11 @@ std::vector<std::string> collisions(const std::string& svg) {
     std::vector<Stroke> strokes;
     std::vector<Box> boxes;
     std::vector<std::pair<Box, std::string>> labels;
+    std::size_t labels_read = 0, strokes_read = 0, boxes_read = 0;
     const auto finish_panel = [&] {
+        labels_read += labels.size();
+        strokes_read += strokes.size();
+        boxes_read += boxes.size();
         for (std::size_t i = 0; i < labels.size(); ++i) {
             const auto& [box, text] = labels[i];
             for (const Stroke& s : strokes)
@@ -143,8 +156,7 @@ std::vector<std::string> collisions(const std::string& svg) {
         } else if (line.rfind("<text ", 0) == 0) {
             const double x = attribute(line, "x"), y = attribute(line, "y");
             if (!(x > plot.left && x < plot.right() && y > plot.top && y < plot.bottom())) continue;
-            const std::string anchor_name =
-                std::regex_replace(line, std::regex(".*text-anchor=\"([a-z]+)\".*"), "$1");
+            const std::string anchor_name = attribute_text(line, "text-anchor");
             const Anchor anchor = anchor_name == "end"      ? Anchor::end
                                   : anchor_name == "middle" ? Anchor::middle
                                                             : Anchor::start;
@@ -158,6 +170,9 @@ std::vector<std::string> collisions(const std::string& svg) {
             labels.push_back({box, text});
         }
     }
+    // A reader that read nothing would find nothing.
+    if (labels_read == 0 || strokes_read == 0 || boxes_read == 0)
+        found.push_back("the figure's labels, lines or marks were not read");
     return found;
 }
 
