@@ -218,7 +218,7 @@ TEST(HostileSurroundings, ClosedStandardStreams) {
 }
 
 TEST(HostileSurroundings, AddressSpaceLimit) {
-#if defined(__SANITIZE_ADDRESS__)
+#if ZORVI_UNDER_ADDRESS_SANITIZER
     GTEST_SKIP() << "the address sanitizer reserves more address space than any limit allows";
 #else
     // Under a limit a little below what a run needed, the reader's buffer could not be

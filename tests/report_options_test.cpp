@@ -269,7 +269,7 @@ TEST(ReportOptions, FileNamesThatAreNotUtf8) {
 // the out-of-memory line and status 1, leaving no file; never an abort. Before, the option
 // parser's globals failed to allocate before main and the process aborted (status 134).
 TEST(ReportOptions, EveryMemoryLimitEndsWithAReport) {
-#if defined(__SANITIZE_ADDRESS__)
+#if ZORVI_UNDER_ADDRESS_SANITIZER
     GTEST_SKIP() << "the address sanitizer reserves more address space than any limit allows";
 #else
     const std::vector<std::vector<std::string> > runs = {

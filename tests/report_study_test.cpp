@@ -288,7 +288,7 @@ TEST(ReportStudy, ManySeriesAgreeWithTheProgramsRun) {
 // report and status 1 and leaves no file behind; never an abort. Below about 12 MB there is
 // no room for the drawing thread's stack, so the series are drawn in turn.
 TEST(ReportStudy, AMemoryLimitEndsWithAReport) {
-#if defined(__SANITIZE_ADDRESS__)
+#if ZORVI_UNDER_ADDRESS_SANITIZER
     GTEST_SKIP() << "the address sanitizer reserves more address space than any limit allows";
 #else
     const std::string golden = read_file(source_dir / "tests" / "golden" / results_file_name);
@@ -325,7 +325,7 @@ TEST(ReportStudy, AMemoryLimitEndsWithAReport) {
 
 // Out of memory in the middle of a study: an error line, status 1, and no file begun is left.
 TEST(ReportStudy, OutOfMemoryLeavesNoFileBehind) {
-#if defined(__SANITIZE_ADDRESS__)
+#if ZORVI_UNDER_ADDRESS_SANITIZER
     GTEST_SKIP() << "the address sanitizer reserves more address space than any limit allows";
 #else
     TempDir dir;

@@ -9,6 +9,20 @@
 #include <string>
 #include <vector>
 
+// 1 in a build under the address sanitizer, which reserves far more address space than any
+// address-space limit a test sets, and runs many times slower. gcc and clang announce it
+// differently.
+#if defined(__SANITIZE_ADDRESS__)
+#define ZORVI_UNDER_ADDRESS_SANITIZER 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define ZORVI_UNDER_ADDRESS_SANITIZER 1
+#endif
+#endif
+#ifndef ZORVI_UNDER_ADDRESS_SANITIZER
+#define ZORVI_UNDER_ADDRESS_SANITIZER 0
+#endif
+
 namespace zorvi::testing {
 
 // Values at the edges that many tests give as input.

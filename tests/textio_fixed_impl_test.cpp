@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include "test_support.hpp"
 #include "textio/render_impl.hpp"
 #include "textio/textio.hpp"
 
@@ -15,7 +16,7 @@ namespace zorvi::textio::detail {
 namespace {
 
 // The sanitizer build runs every value many times slower: it checks a sample.
-#ifdef __SANITIZE_ADDRESS__
+#if ZORVI_UNDER_ADDRESS_SANITIZER
 constexpr int values_per_family = 40'000;
 #else
 constexpr int values_per_family = 700'000;

@@ -54,7 +54,7 @@ void limit_address_space(std::size_t headroom) {
 }
 
 bool under_address_sanitizer() {
-#if defined(__SANITIZE_ADDRESS__)
+#if ZORVI_UNDER_ADDRESS_SANITIZER
     return true;
 #else
     return false;
