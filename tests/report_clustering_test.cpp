@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <stop_token>
 #include <string>
 #include <vector>
 
@@ -297,6 +298,27 @@ TEST(Clustering, PermutationPIsNearItsExactValue) {
     // Its own generator: the same seed gives the same P, another seed another draw.
     EXPECT_EQ(zorvi::permutation_trend(times, 0, 6.5).p_value, test.p_value);
     EXPECT_NE(zorvi::permutation_trend(times, 0, 6.5, 1, 9999, 7).p_value, test.p_value);
+
+    // Looked at between blocks of 65536 / 3 permutations (three bins have events), without a
+    // change to the draws; a stop requested ends the test at the next look.
+    std::vector<std::size_t> looks;
+    std::stop_source stop;
+    zorvi::PermutationControl control{[&](std::size_t done, std::size_t total) {
+                                          looks.push_back(done);
+                                          EXPECT_EQ(total, 100000u);
+                                      },
+                                      stop.get_token()};
+    EXPECT_EQ(zorvi::permutation_trend(times, 0, 6.5, 1, 100000, 1, control).p_value,
+              zorvi::permutation_trend(times, 0, 6.5, 1, 100000, 1).p_value);
+    EXPECT_EQ(looks, (std::vector<std::size_t>{21845, 43690, 65535, 87380}));
+    control.progress = [&](std::size_t, std::size_t) { stop.request_stop(); };
+    try {
+        zorvi::permutation_trend(times, 0, 6.5, 1, 100000, 1, control);
+        ADD_FAILURE() << "a stopped permutation test returned";
+    } catch (const zorvi::Stopped& stopped) {
+        EXPECT_STREQ(stopped.what(),
+                     "the permutation test was stopped after 21845 of 100000 permutations");
+    }
 }
 
 TEST(Clustering, BinsAndTheChecksThatCannotBeMade) {

@@ -4,10 +4,13 @@
 
 #include <cmath>
 #include <cstdint>
+#include <exception>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "bindings.hpp"
+#include "poll.hpp"
 #include "zorvi/api/api.hpp"
 
 namespace zorvi::python {
@@ -85,11 +88,24 @@ void bind_clustering(py::module_& module) {
         [](const Numbers& times, double start, double end, double bin_width,
            std::size_t permutations, std::int64_t seed) {
             const std::span<const double> values = binned_times(times, start, end, bin_width);
+            // Up to 10^7 permutations: drawn without the interpreter's lock, Ctrl-C looked for
+            // every 0.1 s.
+            Poll poll;
+            poll.progress = py::none();
+            const PermutationControl control{std::ref(poll), poll.stop.get_token()};
             ClusteredTrendTest test;
+            std::exception_ptr failure;
             {
-                py::gil_scoped_release release;  // up to 10^7 permutations: may take a moment
-                test = permutation_trend(values, start, end, bin_width, permutations, seed);
+                py::gil_scoped_release release;
+                try {
+                    test = permutation_trend(values, start, end, bin_width, permutations, seed,
+                                             control);
+                } catch (...) {
+                    failure = std::current_exception();
+                }
             }
+            poll.raise_kept();
+            if (failure) std::rethrow_exception(failure);
             return test_tuple(test);
         },
         py::arg("times"), py::arg("start"), py::arg("end"), py::arg("bin_width"),

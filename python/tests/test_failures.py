@@ -5,6 +5,7 @@ import pathlib
 import shutil
 import signal
 import sys
+import threading
 
 import numpy
 import pandas
@@ -234,4 +235,13 @@ def test_interruption_stops_the_study_and_leaves_nothing(tmp_path, interactive_c
         zorvi.study(SHIPPED_CSV, series=10**9, progress=lambda done, total: 1 / 0)
     # And the next study starts afresh: the same numbers as before.
     assert small() == before
+
+
+def test_interruption_stops_a_long_permutation_test(interactive_ctrl_c):
+    # 10^7 permutations of 10^5 bins would take many minutes; Ctrl-C comes after 1 s.
+    times = numpy.linspace(0.005, 999.995, 20000)
+    threading.Timer(1.0, os.kill, (os.getpid(), signal.SIGINT)).start()
+    with pytest.raises(KeyboardInterrupt):
+        zorvi.permutation_trend(times, 0, 1000, bin_width=0.01, permutations=10**7)
+    assert zorvi.permutation_trend(times, 0, 1000, permutations=99).permutations == 99
 

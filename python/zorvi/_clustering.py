@@ -253,8 +253,9 @@ def permutation_trend(
     against ``permutations`` (1 to 10^7) random permutations of the counts: P = (1 + the
     number at least as large) / (permutations + 1). The permutations are drawn with a
     generator of their own started from ``seed`` (by default the program's seed), so the same
-    seed gives the same P. Raises TypeError when ``permutations`` or ``seed`` is not a whole
-    number, ValueError when one lies out of range, and as ``binned_counts`` does.
+    seed gives the same P. Ctrl-C (KeyboardInterrupt) stops a long test within about 0.1 s.
+    Raises TypeError when ``permutations`` or ``seed`` is not a whole number, ValueError when
+    one lies out of range, and as ``binned_counts`` does.
     """
     permutations = _whole(permutations, "permutations")
     seed = _whole(seed, "seed")

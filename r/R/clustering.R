@@ -90,7 +90,8 @@ dispersion <- function(times, interval, bin_width = 1) {
 #'   the Poisson likelihood-ratio test, and `method` says so;
 #' * `permutation_trend()`: over the whole bins, \eqn{\sum \mathrm{centre}_k y_k} against
 #'   `permutations` random permutations of the counts, \eqn{P = (1 + \#\{\ge\}) / (N + 1)},
-#'   drawn with a generator of their own started from `seed`.
+#'   drawn with a generator of their own started from `seed`. Many permutations of many bins
+#'   take a while: an interrupt stops the test within about 0.1 s.
 #'
 #' @inheritParams dispersion
 #' @param alternative `"greater"` (a rising rate, the default) or `"two.sided"`.

@@ -3,10 +3,13 @@
 // R code turns into R's test objects.
 #include <cmath>
 #include <cstdint>
+#include <exception>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "glue.hpp"
+#include "poll.hpp"
 
 namespace zorvi::r {
 namespace {
@@ -86,8 +89,16 @@ using zorvi::r::guarded;
                                                 double bin_width, double permutations,
                                                 double seed) {
     return guarded([&] {
-        return zorvi::r::test_list(zorvi::permutation_trend(
-            zorvi::r::span_of(times), start, end, bin_width, static_cast<std::size_t>(permutations),
-            static_cast<std::int64_t>(seed)));
+        // Up to 10^7 permutations: the user's interrupt is looked for every 0.1 s.
+        zorvi::r::Poll poll;
+        const zorvi::PermutationControl control{std::ref(poll), poll.stop.get_token()};
+        try {
+            return zorvi::r::test_list(zorvi::permutation_trend(
+                zorvi::r::span_of(times), start, end, bin_width,
+                static_cast<std::size_t>(permutations), static_cast<std::int64_t>(seed), control));
+        } catch (const zorvi::Stopped&) {
+            if (poll.kept) std::rethrow_exception(poll.kept);
+            throw;
+        }
     });
 }

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "glue.hpp"
+#include "poll.hpp"
 #include "zorvi/text/messages.hpp"
 
 namespace zorvi::r {
@@ -28,37 +29,6 @@ cpp11::sexp failure(const std::string& message, bool file, int code) {
 namespace {
 
 using StudyPointer = cpp11::external_pointer<Study>;
-
-// Looks at R between the series of a running study. R's interrupt and the progress function's
-// errors arrive as C++ exceptions (cpp11 unwinds R's jumps into them); the first one is kept,
-// the study stopped, and the exception thrown again once the study has unwound.
-struct Poll {
-    // Series between two looks at the clock: fewer for many events, whose series take longer.
-    static std::size_t poll_every(std::size_t events) {
-        return std::clamp<std::size_t>(65536 / std::max<std::size_t>(1, events), 1, 16);
-    }
-    static constexpr std::chrono::milliseconds interval{100};
-    SEXP progress = R_NilValue;  // NULL or function(done, total)
-    std::stop_source stop;
-    std::exception_ptr kept;
-    std::chrono::steady_clock::time_point last = std::chrono::steady_clock::now();
-
-    void operator()(std::size_t done, std::size_t total) {
-        const auto now = std::chrono::steady_clock::now();
-        if ((done < total && now - last < interval) || kept) return;
-        last = now;
-        try {
-            cpp11::check_user_interrupt();
-            if (progress != R_NilValue) {
-                const cpp11::function call(progress);
-                call(static_cast<double>(done), static_cast<double>(total));
-            }
-        } catch (...) {
-            kept = std::current_exception();
-            stop.request_stop();
-        }
-    }
-};
 
 const Study& study_of(SEXP pointer) {
     const Study* study = StudyPointer(pointer).get();

@@ -321,13 +321,21 @@ ClusteredTrendTest negative_binomial_trend(std::span<const double> times, double
 }
 
 ClusteredTrendTest permutation_trend(std::span<const double> times, double start, double end,
-                                     double bin_width, std::size_t permutations,
-                                     std::int64_t seed) {
+                                     double bin_width, std::size_t permutations, std::int64_t seed,
+                                     const PermutationControl& control) {
     const BinnedCounts counts = checked_counts(times, start, end, bin_width);
     if (permutations < 1 || permutations > max_permutations)
         throw Error("the number of permutations must be from 1 to " +
                     std::to_string(max_permutations));
-    return permutation_test(counts, permutations, seed);
+    bool stopped = false;
+    const auto look = [&](std::size_t done, std::size_t total) {
+        if (control.progress) control.progress(done, total);
+        stopped = control.stop.stop_requested();
+        return !stopped;
+    };
+    ClusteredTrendTest test = permutation_test(counts, permutations, seed, look);
+    if (stopped) throw Stopped("the permutation test was " + test.reason);
+    return test;
 }
 
 }  // namespace zorvi

@@ -195,9 +195,17 @@ ClusteredTrendTest negative_binomial_trend(std::span<const double> times, double
 // sum centre_k y_k over the whole bins against `permutations` (1 to max_permutations) random
 // permutations of their counts, drawn with a generator of their own started from `seed`.
 inline constexpr std::size_t max_permutations = 10000000;
+// Between blocks of permutations (about 65536 draws each, a few milliseconds): `progress`
+// called with the permutations done and in all, then a stop requested ends the test with
+// Stopped.
+struct PermutationControl {
+    std::function<void(std::size_t done, std::size_t total)> progress;
+    std::stop_token stop;
+};
 ClusteredTrendTest permutation_trend(std::span<const double> times, double start, double end,
                                      double bin_width = default_bin_width,
                                      std::size_t permutations = default_permutations,
-                                     std::int64_t seed = program_seed);
+                                     std::int64_t seed = program_seed,
+                                     const PermutationControl& control = {});
 
 }  // namespace zorvi

@@ -6,6 +6,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 #include <vector>
@@ -108,8 +109,12 @@ ClusteredTrendTest negative_binomial_test(const BinnedCounts& counts);
 // Over the whole bins (the last, when partial, left out): the statistic sum c_k y_k against
 // `permutations` random permutations of the counts, P = (1 + at least as large) / (N + 1);
 // the permutations are drawn with a generator of their own, started from `seed`.
+// `look`, when given, is called between blocks of permutations (about 65536 draws each) with
+// the permutations done and in all; when it returns false the test ends there, P not given and
+// the reason saying after how many permutations it stopped.
+using PermutationLook = std::function<bool(std::size_t done, std::size_t total)>;
 ClusteredTrendTest permutation_test(const BinnedCounts& counts, std::size_t permutations,
-                                    std::int64_t seed);
+                                    std::int64_t seed, const PermutationLook& look = {});
 
 // The bounded draw of the permutations: a whole number in [0, n), n > 0, from 64-bit words of
 // `next` by rejection, the same on every standard library.

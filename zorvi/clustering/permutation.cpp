@@ -2,9 +2,11 @@
 // equal length when the rate has no trend, whatever their dispersion. The statistic
 // sum c_k y_k orders permutations as the whole number sum k y_k does (c_k = c_0 + kW), so
 // that ties are found exactly.
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "zorvi/clustering/clustering_impl.hpp"
@@ -34,7 +36,7 @@ Sums sums_of(std::uint64_t index_sum, std::uint64_t events, std::uint64_t whole_
 }  // namespace
 
 ClusteredTrendTest permutation_test(const BinnedCounts& counts, std::size_t permutations,
-                                    std::int64_t seed) {
+                                    std::int64_t seed, const PermutationLook& look) {
     ClusteredTrendTest test;
     test.reason = detail::unavailable_reason(counts.layout.bins, counts.events);
     if (!test.reason.empty()) return test;
@@ -66,7 +68,13 @@ ClusteredTrendTest permutation_test(const BinnedCounts& counts, std::size_t perm
     std::vector<std::uint64_t> swapped(occupied.size());
     std::size_t as_large = 0;
     std::size_t as_far = 0;
+    const std::size_t block = std::max<std::size_t>(1, 65536 / occupied.size());
     for (std::size_t p = 0; p < permutations; ++p) {
+        if (look && p > 0 && p % block == 0 && !look(p, permutations)) {
+            test.reason = "stopped after " + std::to_string(p) + " of " +
+                          std::to_string(permutations) + " permutations";
+            return test;
+        }
         std::uint64_t sum = 0;
         for (std::size_t i = 0; i < occupied.size(); ++i) {
             const std::uint64_t j = i + draw_below(engine, whole - i);

@@ -134,6 +134,18 @@ test_that("an interrupt stops a study at its next look and leaves no file", {
     shipped_interval)$p.value)
 })
 
+test_that("an interrupt stops a long permutation test", {
+  # 10^7 permutations of 10^5 bins would take many minutes; the interrupt comes after 1 s.
+  times <- seq(0.005, 999.995, length.out = 20000)
+  system2("sh", c("-c", shQuote(sprintf("sleep 1; kill -INT %d", Sys.getpid()))), wait = FALSE)
+  outcome <- tryCatch(
+    permutation_trend(times, c(0, 1000), bin_width = 0.01, permutations = 1e7),
+    interrupt = function(condition) "interrupted"
+  )
+  expect_identical(outcome, "interrupted")
+  expect_s3_class(permutation_trend(times, c(0, 1000), permutations = 99), "htest")
+})
+
 test_that("a study prints nothing unless asked, and a saved one says it must be run again", {
   expect_silent(s <- study(shipped_csv, series = 20))
   expect_silent(tables(s))
