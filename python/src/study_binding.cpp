@@ -7,13 +7,13 @@
 
 #include <algorithm>
 #include <cctype>
-#include <chrono>
 #include <climits>
 #include <cmath>
+#include <exception>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
-#include <stop_token>
 #include <string>
 #include <tuple>
 

@@ -3,13 +3,11 @@
 // at most every 0.1 s, checks for the user's interrupt and calls the progress function: an
 // interrupt, or an error of that function, stops the study before its next series and goes on
 // to R once the study has unwound, its results file removed.
-#include <algorithm>
-#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <exception>
+#include <functional>
 #include <memory>
-#include <stop_token>
 #include <string>
 
 #include "glue.hpp"
